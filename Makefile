@@ -1,0 +1,71 @@
+# OcuViewer: everything a fresh Debian 12 machine needs, in two commands (see README.md).
+#   make run    install what is missing, build, start the viewer
+#   make test   install what is missing, build, run the whole test suite headless
+#   make bench  install what is missing, build, run the benchmarks and the quality tool
+
+BUILD      ?= build
+BUILD_TSAN ?= build-tsan
+JOBS       ?= 2
+
+# Debian packages the build, the tests and the viewer need.
+PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev \
+            libgtest-dev libgmock-dev libbenchmark-dev libturbojpeg0-dev fonts-noto-cjk
+# Only the measurements use these: OpenCV is the yardstick the benchmarks compare against.
+BENCH_PACKAGES := libopencv-imgproc-dev libopencv-imgcodecs-dev
+
+SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
+CMAKE_FLAGS := -G Ninja -DOCU_WERROR=ON
+
+.PHONY: all deps bench-deps configure build run test test-tsan bench clean
+
+all: build
+
+define install_missing
+	@missing=$$(for p in $(1); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; \
+	done); \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing Debian packages:" $$missing; \
+	    $(SUDO) apt-get update -q && \
+	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q --no-install-recommends $$missing; \
+	fi
+endef
+
+deps:
+	$(call install_missing,$(PACKAGES))
+
+bench-deps: deps
+	$(call install_missing,$(BENCH_PACKAGES))
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+configure: deps $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/tools/ocusnap-info/ocusnap-info
+
+# The driver's threading tests once more under ThreadSanitizer (libraries only, no Qt needed).
+# setarch -R: gcc 12's ThreadSanitizer cannot map its shadow memory with the newer kernels'
+# address-space randomisation.
+test-tsan: deps
+	@[ -f $(BUILD_TSAN)/build.ninja ] || cmake -S . -B $(BUILD_TSAN) $(CMAKE_FLAGS) \
+	    -DOCU_SANITIZE=thread -DOCU_BUILD_APP=OFF -DOCU_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD_TSAN) -j $(JOBS)
+	cd $(BUILD_TSAN) && TSAN_OPTIONS=halt_on_error=1 setarch $$(uname -m) -R \
+	    ctest -L threading --output-on-failure -j $(JOBS)
+
+# The full suite comes last, so that the output ends in its summary.
+test: build test-tsan
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+bench: bench-deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+	@[ ! -x tools/bench.sh ] || tools/bench.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(BUILD_TSAN)

@@ -1,0 +1,142 @@
+/*
+ * OcuSnap: the camera driver library.
+ *
+ * The viewer talks to the camera only through these C functions. Every function but
+ * OcuGetErrorString returns a status: OCU_OK (0) for success, one of the OCU_ERR_ codes below otherwise.
+ * The backend behind them (the built-in simulated camera, or a real camera) is chosen by the library's
+ * own configuration, the environment variable OCUSNAP_CAMERA; callers never see which one they got.
+ *
+ * Threading contract
+ *  - One delivery thread per open capture. For each frame the library writes the frame into the buffer
+ *    given to OcuStartSnap and then calls the SnapCallback on that thread. The buffer is not written
+ *    again until the callback has returned.
+ *  - OcuStopSnap and OcuStartSnap pause and resume delivery. Both return at once, also when they are
+ *    called on a thread that the delivery thread is waiting for inside its callback.
+ *  - After OcuCloseSnap returns no callback starts and the buffer is not written any more. OcuCloseSnap
+ *    never waits for a callback that is running; that callback finishes on its own and its thread then
+ *    ends by itself.
+ *  - Configuration calls may come from any one thread; the library serialises them internally.
+ */
+#ifndef OCUSNAP_H
+#define OCUSNAP_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* An open camera. Opaque: the library checks every handle it is given, so a null, stale or closed
+ * handle yields OCU_ERR_INVALID_HANDLE and never touches freed memory. */
+typedef struct OcuDevice_* OCUHANDLE;
+typedef int32_t OCUSTATUS;
+
+enum {
+    OCU_OK = 0,
+    OCU_ERR_NO_CAMERA = 1,        /* no camera with that number is attached */
+    OCU_ERR_DEVICE_OPEN = 2,      /* the camera is there but could not be opened */
+    OCU_ERR_INVALID_HANDLE = 3,   /* null, stale or closed handle */
+    OCU_ERR_INVALID_ARGUMENT = 4, /* an argument outside its range */
+    OCU_ERR_BUFFER_TOO_SMALL = 5, /* OcuGetDeviceInfo: the size passed in is too small */
+    OCU_ERR_UNKNOWN_INFO = 6,     /* OcuGetDeviceInfo: no such info code */
+    OCU_ERR_NOT_SUPPORTED = 7,    /* the device type lacks this feature */
+    OCU_ERR_SNAP_NOT_OPEN = 8,    /* start or stop without OcuOpenSnap */
+    OCU_ERR_SNAP_ALREADY_OPEN = 9,
+    OCU_ERR_SNAP_RUNNING = 10,    /* not allowed while delivery runs (stop it first) */
+    OCU_ERR_CAPTURE_OPEN = 11,    /* the capture could not be opened */
+    OCU_ERR_CAPTURE_START = 12,   /* delivery could not be started */
+    OCU_ERR_SNAPSHOT = 13,        /* no frame could be taken */
+    OCU_ERR_TIMEOUT = 14          /* the camera delivered no frame in time */
+};
+
+/* Device numbers start at 1. */
+enum { OCU_FIRST_DEVICE = 1 };
+
+/* Info codes of OcuGetDeviceInfo. */
+enum {
+    OCU_INFO_DEVICE_TYPE = 0,     /* int32_t: 0 VelA, 1 VelB, 2 VelC, 3 and up: later models */
+    OCU_INFO_RESOLUTIONS = 1,     /* ResolutionEntry[size / 8], indexed by resolution mode */
+    OCU_INFO_BLANKING_LIMITS = 4  /* BlankingLimits; device types 2 and 3 only */
+};
+
+/* Gain channel codes of OcuAGCControl. */
+enum {
+    OCU_GAIN_RED = 0x10,
+    OCU_GAIN_GREEN_RED_ROW = 0x11,
+    OCU_GAIN_GREEN_BLUE_ROW = 0x12,
+    OCU_GAIN_BLUE = 0x13
+};
+
+enum { OCU_GAIN_MAX = 127, OCU_ADC_LEVEL_MAX = 3, OCU_EXPOSURE_MAX = 16383 };
+
+typedef struct ResolutionEntry {
+    int32_t nWidth;
+    int32_t nHeight;
+} ResolutionEntry;
+
+typedef struct BlankingLimits {
+    int32_t nHMin;
+    int32_t nVMin;
+    int32_t nHMax;
+    int32_t nVMax;
+} BlankingLimits;
+
+/* Passed to the SnapCallback for each delivered frame. The context is pointer-sized so that it can
+ * carry the address of the receiving object on a 64-bit system. */
+typedef struct SnapInfo {
+    uint32_t nSize;        /* sizeof(SnapInfo) */
+    uint32_t nFrameNumber; /* frames delivered since OcuOpenSnap, the first is 1 */
+    int32_t nWidth;        /* size of the frame in the buffer (the output window) */
+    int32_t nHeight;
+    void* pContext;        /* the context given to OcuOpenSnap */
+    uint64_t nTimestampUs; /* end of the frame's readout, microseconds of a monotonic clock */
+} SnapInfo;
+
+/* Runs on the delivery thread; returns 1. */
+typedef int32_t (*SnapCallback)(SnapInfo* pInfo);
+
+/* Opens camera nDevice (1 is the first) and stores its handle; on failure the handle is set to null. */
+OCUSTATUS BeginOcuDevice(int32_t nDevice, OCUHANDLE* phDevice);
+/* Closes the camera, and its capture if one is still open. The handle is invalid afterwards. */
+OCUSTATUS EndOcuDevice(OCUHANDLE hDevice);
+
+/* Size protocol: with pBuffer null, *pnSize receives the size in bytes and OCU_OK is returned.
+ * With a buffer, *pnSize is its size; too small gives OCU_ERR_BUFFER_TOO_SMALL and the needed size. */
+OCUSTATUS OcuGetDeviceInfo(OCUHANDLE hDevice, int32_t nInfoCode, void* pBuffer, uint32_t* pnSize);
+
+/* Mode indexes the resolution table. Accepted during acquisition: the output window is then cut down
+ * to the new mode's image if it no longer fits. */
+OCUSTATUS OcuSetResolution(OCUHANDLE hDevice, int32_t nMode);
+/* 0 continuation (free running), 1 trigger (a frame per trigger). */
+OCUSTATUS OcuSetSnapMode(OCUHANDLE hDevice, int32_t nMode);
+/* 0 normal (12 MHz pixel clock), 1 high (24 MHz); device types 2 and 3 only. */
+OCUSTATUS OcuSetSnapSpeed(OCUHANDLE hDevice, int32_t nSpeed);
+/* Horizontal blanking in pixel clocks and vertical blanking in lines; clamped to the device's limits. */
+OCUSTATUS OcuSetBlanking(OCUHANDLE hDevice, int32_t nHBlanking, int32_t nVBlanking);
+/* The part of the current mode's image that is read out; frames are nWidth x nHeight bytes.
+ * Refused while delivery runs and when the window leaves the mode's image. */
+OCUSTATUS OcuSetOutputWindow(OCUHANDLE hDevice, int32_t nLeft, int32_t nTop, int32_t nWidth, int32_t nHeight);
+/* Analog gain 0..OCU_GAIN_MAX of one channel; 8 is unity. */
+OCUSTATUS OcuAGCControl(OCUHANDLE hDevice, uint8_t nChannel, int32_t nGain);
+/* nMode 0 sets the ADC level 0..3: which 8 of the converter's bits are delivered. */
+OCUSTATUS OcuADCControl(OCUHANDLE hDevice, int32_t nMode, int32_t nLevel);
+/* nMode 1 sets the exposure value 0..OCU_EXPOSURE_MAX, in line times. */
+OCUSTATUS OcuAECControl(OCUHANDLE hDevice, int32_t nMode, int32_t nValue);
+
+OCUSTATUS OcuOpenSnap(OCUHANDLE hDevice, SnapCallback pfnCallback, void* pContext);
+/* ppBuffers holds nCount buffer addresses; nCount must be 1. Each buffer must hold one frame of the
+ * largest output window the caller will set. */
+OCUSTATUS OcuStartSnap(OCUHANDLE hDevice, uint8_t* const* ppBuffers, int32_t nCount);
+OCUSTATUS OcuStopSnap(OCUHANDLE hDevice);
+OCUSTATUS OcuCloseSnap(OCUHANDLE hDevice);
+/* Takes one frame into ppBuffers[0] and returns when it is there. Refused while delivery runs. */
+OCUSTATUS OcuSnapShot(OCUHANDLE hDevice, uint8_t* const* ppBuffers, int32_t nCount);
+
+/* An English text for any status, also for one the library does not know. Never null. */
+const char* OcuGetErrorString(OCUSTATUS nStatus);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* OCUSNAP_H */
