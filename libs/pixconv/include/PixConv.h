@@ -26,36 +26,59 @@ enum {
 /* Bayer layouts, named by the colours of the first two samples of the first and second rows. */
 enum { PIX_BAYER_GBRG = 1, PIX_BAYER_GRBG = 2, PIX_BAYER_BGGR = 3, PIX_BAYER_RGGB = 4 };
 
-/* The bad-pixel map as allocated: every byte PIX_PIXEL_GOOD. */
-enum { PIX_PIXEL_GOOD = 0xFF };
+/* The bad-pixel map: one byte per sensor pixel. As allocated every byte is PIX_PIXEL_GOOD; any other
+ * value marks a pixel that EraseDeadPixel replaces. DetectDeadPixel writes these marks. */
+enum { PIX_PIXEL_GOOD = 0xFF, PIX_PIXEL_HOT = 0, PIX_PIXEL_DEAD = 1 };
+
+/* The pattern-noise template: one int32_t per sensor pixel. While frames are being added it holds
+ * their sums. After AvgPatternNoise each entry is PIX_TEMPLATE_ZERO plus the pixel's offset from the
+ * mean of its Bayer channel in sixteenths of a level. FixPatternNoise leaves pixels whose entry is not
+ * of that form untouched, so a cleared template, or one still collecting frames, corrects nothing. */
+enum { PIX_TEMPLATE_ZERO = 0x40000000 };
 
 /* Converts the nWidth x nHeight raw image to nWidth x nHeight x 3 bytes of blue, green, red, written
  * bottom-up (the first raw row becomes the last output row), each channel passed through its 256-byte
- * table. nWidth must be a positive multiple of 4 and nHeight a positive multiple of 2. Unknown types
- * fall back to PIX_CONVERT_FAST and unknown layouts to PIX_BAYER_GBRG. nFlags is reserved (pass 1). */
+ * table. nWidth must be a positive multiple of 4 and nHeight a positive multiple of 2. Border pixels
+ * see their neighbours mirrored about the edge. Unknown types fall back to PIX_CONVERT_FAST and unknown
+ * layouts to PIX_BAYER_GBRG. nFlags is reserved: pass 1; its value is ignored.
+ * PIX_CONVERT_FAST allocates nothing. The other types allocate their working planes per call, a few
+ * megabytes whatever the image size (the image is processed in tiles); should that fail, the image is
+ * converted with PIX_CONVERT_FAST instead. Nothing outside the nWidth x nHeight x 3 bytes is written. */
 int ConvertBayer2Rgb(uint8_t* pDst, const uint8_t* pSrc, int nWidth, int nHeight, int nType,
                      const uint8_t* pLutR, const uint8_t* pLutG, const uint8_t* pLutB, int nFlags,
                      int nLayout);
 
-/* Marks the bad pixels of a full-sensor frame taken with the lens covered. */
+/* Marks the bad pixels of a full-sensor frame taken with the lens covered, overwriting the whole map.
+ * Hot: far above the median of its same-colour neighbours, the frame's dark level (its median) and all
+ * but one of its eight immediate neighbours. Dead: as far below them, which a dark frame shows only
+ * when its dark level lies clearly above zero. "Far" is eight times the frame's noise, at least 16
+ * levels. */
 int DetectDeadPixel(const uint8_t* pSrc, uint8_t* pMap, int nFullWidth, int nFullHeight);
-/* Replaces each marked pixel of an nWidth x nHeight region at (nLeft, nTop) of the sensor. */
+/* Replaces each marked pixel of an nWidth x nHeight region at (nLeft, nTop) of the sensor from its good
+ * same-colour neighbours inside the region. Pixel (x, y) uses map entry (nLeft + x, nTop + y); a region
+ * that does not lie inside the sensor is refused. */
 int EraseDeadPixel(uint8_t* pRaw, const uint8_t* pMap, int nLeft, int nTop, int nWidth, int nHeight,
                    int nFullWidth, int nFullHeight);
 
 /* Adds a full-sensor frame into the template (the caller clears it before the first frame). */
 int GetPatternNoise(const uint8_t* pSrc, int32_t* pTemplate, int nFullWidth, int nFullHeight);
-/* Turns the sum of nFrames frames into the per-pixel offsets that FixPatternNoise subtracts. */
+/* Turns the sum of nFrames frames into the per-pixel offsets that FixPatternNoise subtracts. A template
+ * that is no such sum (an entry outside 0..255 x nFrames, for example one averaged already) is refused
+ * and left as it is. */
 int AvgPatternNoise(int32_t* pTemplate, int nFullWidth, int nFullHeight, int nFrames);
-/* Subtracts the template from an nWidth x nHeight region at (nLeft, nTop) of the sensor. */
+/* Subtracts the template from an nWidth x nHeight region at (nLeft, nTop) of the sensor, clamped to
+ * 0..255; positioned like EraseDeadPixel. */
 int FixPatternNoise(uint8_t* pRaw, const int32_t* pTemplate, int nLeft, int nTop, int nWidth, int nHeight,
                     int nFullWidth, int nFullHeight);
 
-/* Ratios that make the neutral content of a blue-green-red image gray, green's ratio 1.0. */
+/* Ratios that make the neutral content of a blue-green-red image gray, green's ratio 1.0, each within
+ * 1/16..16. Saturated and near-black pixels are ignored; an image with nothing usable gives 1.0 each. */
 int GetWhiteBalanceRatio(const uint8_t* pRgb, int nWidth, int nHeight, double* pdRatioR, double* pdRatioG,
                          double* pdRatioB);
 
-/* Fills the 256 entries of a gamma table for a coefficient from 0.3 to 3; above 1 brightens. */
+/* Fills the 256 entries of a gamma table: entry i = 255 (i / 255)^(1 / dGamma), rounded. Coefficients
+ * above 1 brighten the mid-tones; 0 and 255 stay fixed and the table never decreases. The viewer passes
+ * 0.3 to 3; any positive finite coefficient is accepted. */
 int SetGammaLut(uint8_t* pLut, double dGamma);
 
 #ifdef __cplusplus

@@ -1,0 +1,103 @@
+// The slower conversions run on floating-point planes one tile at a time, so that their working set
+// stays small (a few megabytes, whatever the image size) and in cache. A tile carries a border of
+// mirrored samples wide enough for every step of its algorithm.
+#pragma once
+
+#include "Demosaic.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <memory>
+
+namespace pixconv {
+
+struct Tile {
+    std::ptrdiff_t width = 0;   // including the border on both sides; also the row stride
+    std::ptrdiff_t height = 0;  // including the border
+    BayerPattern pattern;       // the border is even, so the tile's pattern is the image's
+    const float* cfa = nullptr; // raw samples scaled to 0..1
+
+    // Runs fn(x, y, index) over the rectangle that leaves `margin` samples on every side, for the
+    // samples of one parity class: fn(x, y, i) for x from the first column in that row whose colour
+    // test passes, in steps of 2.
+    template <typename Fn>
+    void ForEach(std::ptrdiff_t margin, Fn fn) const {
+        for (std::ptrdiff_t y = margin; y < height - margin; ++y)
+            for (std::ptrdiff_t x = margin, i = y * width + margin; x < width - margin; ++x, ++i)
+                fn(x, y, i);
+    }
+    // The same over the samples whose own colour is green (bGreen) or red/blue (!bGreen).
+    template <typename Fn>
+    void ForEachSite(std::ptrdiff_t margin, bool bGreen, Fn fn) const {
+        for (std::ptrdiff_t y = margin; y < height - margin; ++y) {
+            std::ptrdiff_t x = margin;
+            if ((pattern.At(x, y) == kGreen) != bGreen)
+                ++x;
+            for (std::ptrdiff_t i = y * width + x; x < width - margin; x += 2, i += 2)
+                fn(x, y, i);
+        }
+    }
+};
+
+struct TileResult {
+    const float* r;
+    const float* g;
+    const float* b;
+};
+
+constexpr std::ptrdiff_t kTileSize = 192;
+
+// Cuts the image into tiles of kTileSize (an even number, so every tile starts on the same Bayer
+// phase), gives each one padded by `pad` (even) mirrored samples to `algo` together with `planes`
+// scratch planes of the padded tile's size, and writes the interior of the planes that algo returns.
+template <typename Algo>
+void ConvertTiled(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, std::ptrdiff_t pad, int planes,
+                  Algo algo) {
+    const std::ptrdiff_t tileW = std::min(kTileSize, raw.width) + 2 * pad;
+    const std::ptrdiff_t tileH = std::min(kTileSize, raw.height) + 2 * pad;
+    const std::ptrdiff_t planeSize = tileW * tileH;
+    auto memory = std::make_unique_for_overwrite<float[]>(planeSize * (planes + 1));
+    auto row8 = std::make_unique_for_overwrite<uint8_t[]>(3 * kTileSize);
+    float* cfa = memory.get();
+    float* scratch[16];
+    for (int k = 0; k < planes && k < 16; ++k)
+        scratch[k] = cfa + planeSize * (k + 1);
+
+    for (std::ptrdiff_t ty = 0; ty < raw.height; ty += kTileSize) {
+        for (std::ptrdiff_t tx = 0; tx < raw.width; tx += kTileSize) {
+            const std::ptrdiff_t w = std::min(kTileSize, raw.width - tx);
+            const std::ptrdiff_t h = std::min(kTileSize, raw.height - ty);
+            Tile tile{w + 2 * pad, h + 2 * pad, raw.pattern, cfa};
+            for (std::ptrdiff_t y = 0; y < tile.height; ++y) {
+                float* out = cfa + y * tile.width;
+                const std::ptrdiff_t sy = Mirror(ty - pad + y, raw.height);
+                const uint8_t* in = raw.data + sy * raw.width;
+                for (std::ptrdiff_t x = 0; x < tile.width; ++x) {
+                    const std::ptrdiff_t sx = tx - pad + x;
+                    out[x] = (sx >= 0 && sx < raw.width ? in[sx] : in[Mirror(sx, raw.width)]) * (1.0f / 255);
+                }
+            }
+            const TileResult rgb = algo(tile, scratch);
+            uint8_t* r8 = row8.get();
+            uint8_t* g8 = r8 + kTileSize;
+            uint8_t* b8 = g8 + kTileSize;
+            auto level = [](float v) {
+                v = v > 0 ? v : 0; // also maps NaN to 0
+                v = v < 1 ? v : 1;
+                return static_cast<uint8_t>(v * 255 + 0.5f);
+            };
+            for (std::ptrdiff_t y = 0; y < h; ++y) {
+                const std::ptrdiff_t i = (y + pad) * tile.width + pad;
+                for (std::ptrdiff_t x = 0; x < w; ++x) {
+                    r8[x] = level(rgb.r[i + x]);
+                    g8[x] = level(rgb.g[i + x]);
+                    b8[x] = level(rgb.b[i + x]);
+                }
+                uint8_t* pOut = pDst + ((raw.height - 1 - ty - y) * raw.width + tx) * 3;
+                WritePixels(pOut, r8, g8, b8, static_cast<std::size_t>(w), lut);
+            }
+        }
+    }
+}
+
+} // namespace pixconv

@@ -1,0 +1,89 @@
+// The vectorised Fast kernel against its one-pixel-at-a-time reference, and the reference against
+// the Malvar-He-Cutler filters written out by hand.
+#include "Demosaic.h"
+#include "TestImages.h"
+
+#include <gtest/gtest.h>
+
+using namespace pixtest;
+
+namespace {
+
+std::vector<uint8_t> ConvertWith(void (*convert)(const pixconv::RawImage&, uint8_t*,
+                                                 const pixconv::PackedLut&),
+                                 const std::vector<uint8_t>& raw, int w, int h, int nLayout, const Lut& lut) {
+    std::vector<uint8_t> out(static_cast<size_t>(w) * h * 3);
+    const pixconv::RawImage image{raw.data(), w, h, pixconv::BayerPattern::FromLayout(nLayout)};
+    convert(image, out.data(), pixconv::PackedLut(lut.r.data(), lut.g.data(), lut.b.data()));
+    return out;
+}
+
+TEST(FastKernel, VectorPathMatchesReferenceBitForBit) {
+    Lut lut;
+    const auto tables = RandomBytes(3 * 256, 99);
+    for (int i = 0; i < 256; ++i) {
+        lut.r[i] = tables[i];
+        lut.g[i] = tables[256 + i];
+        lut.b[i] = tables[512 + i];
+    }
+    for (int nLayout : kLayouts) {
+        for (int w : {32, 36, 60, 64, 68, 96, 100, 132, 1284}) {
+            for (int h : {2, 4, 10}) {
+                const auto raw = RandomBytes(static_cast<size_t>(w) * h, w * 7 + h + nLayout);
+                ASSERT_EQ(ConvertWith(pixconv::ConvertFast, raw, w, h, nLayout, lut),
+                          ConvertWith(pixconv::ConvertFastReference, raw, w, h, nLayout, lut))
+                    << "layout " << nLayout << " " << w << "x" << h;
+            }
+        }
+    }
+}
+
+// The published filters, applied to one interior pixel of each kind.
+TEST(FastKernel, ReferenceAppliesTheMalvarHeCutlerFilters) {
+    const int w = 12, h = 12;
+    const auto raw = RandomBytes(w * h, 5);
+    auto p = [&](int x, int y) { return double(raw[y * w + x]); };
+    auto level = [](double v) { return std::clamp(static_cast<int>(std::floor(v + 0.5)), 0, 255); };
+    const auto out = ConvertWith(pixconv::ConvertFastReference, raw, w, h, PIX_BAYER_RGGB, Identity());
+    // RGGB: red at (even, even), blue at (odd, odd), green in red rows at (odd, even).
+    const int rx = 6, ry = 6; // a red site
+    const double greenAtRed =
+        (4 * p(rx, ry) + 2 * (p(rx - 1, ry) + p(rx + 1, ry) + p(rx, ry - 1) + p(rx, ry + 1)) -
+         (p(rx - 2, ry) + p(rx + 2, ry) + p(rx, ry - 2) + p(rx, ry + 2))) /
+        8;
+    const double blueAtRed =
+        (6 * p(rx, ry) + 2 * (p(rx - 1, ry - 1) + p(rx + 1, ry - 1) + p(rx - 1, ry + 1) + p(rx + 1, ry + 1)) -
+         1.5 * (p(rx - 2, ry) + p(rx + 2, ry) + p(rx, ry - 2) + p(rx, ry + 2))) /
+        8;
+    EXPECT_EQ(PixelAt(out, w, h, rx, ry), (Rgb{int(p(rx, ry)), level(greenAtRed), level(blueAtRed)}));
+    const int gx = 7, gy = 6; // green in a red row: red to its left and right, blue above and below
+    const double redAtGreen =
+        (5 * p(gx, gy) + 4 * (p(gx - 1, gy) + p(gx + 1, gy)) - (p(gx - 2, gy) + p(gx + 2, gy)) -
+         (p(gx - 1, gy - 1) + p(gx + 1, gy - 1) + p(gx - 1, gy + 1) + p(gx + 1, gy + 1)) +
+         0.5 * (p(gx, gy - 2) + p(gx, gy + 2))) /
+        8;
+    const double blueAtGreen =
+        (5 * p(gx, gy) + 4 * (p(gx, gy - 1) + p(gx, gy + 1)) - (p(gx, gy - 2) + p(gx, gy + 2)) -
+         (p(gx - 1, gy - 1) + p(gx + 1, gy - 1) + p(gx - 1, gy + 1) + p(gx + 1, gy + 1)) +
+         0.5 * (p(gx - 2, gy) + p(gx + 2, gy))) /
+        8;
+    EXPECT_EQ(PixelAt(out, w, h, gx, gy), (Rgb{level(redAtGreen), int(p(gx, gy)), level(blueAtGreen)}));
+}
+
+TEST(Mirror, ReflectsAboutTheEdgeSamplesAndKeepsParity) {
+    using pixconv::Mirror;
+    EXPECT_EQ(Mirror(-1, 8), 1);
+    EXPECT_EQ(Mirror(-2, 8), 2);
+    EXPECT_EQ(Mirror(8, 8), 6);
+    EXPECT_EQ(Mirror(9, 8), 5);
+    for (int n : {2, 4, 6}) {
+        for (int i = -20; i < 30; ++i) {
+            const auto m = Mirror(i, n);
+            ASSERT_GE(m, 0);
+            ASSERT_LT(m, n);
+            ASSERT_EQ((m - i) & 1, 0) << i << " in " << n;
+        }
+    }
+}
+
+} // namespace
