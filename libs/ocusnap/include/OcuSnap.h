@@ -42,11 +42,14 @@ enum {
     OCU_ERR_NOT_SUPPORTED = 7,    /* the device type lacks this feature */
     OCU_ERR_SNAP_NOT_OPEN = 8,    /* start or stop without OcuOpenSnap */
     OCU_ERR_SNAP_ALREADY_OPEN = 9,
-    OCU_ERR_SNAP_RUNNING = 10,    /* not allowed while delivery runs (stop it first) */
-    OCU_ERR_CAPTURE_OPEN = 11,    /* the capture could not be opened */
-    OCU_ERR_CAPTURE_START = 12,   /* delivery could not be started */
-    OCU_ERR_SNAPSHOT = 13,        /* no frame could be taken */
-    OCU_ERR_TIMEOUT = 14          /* the camera delivered no frame in time */
+    OCU_ERR_SNAP_RUNNING = 10,      /* not allowed while delivery runs (stop it first) */
+    OCU_ERR_CAPTURE_OPEN = 11,      /* the capture could not be opened */
+    OCU_ERR_CAPTURE_START = 12,     /* delivery could not be started */
+    OCU_ERR_SNAPSHOT = 13,          /* no frame could be taken */
+    OCU_ERR_TIMEOUT = 14,           /* the camera delivered no frame in time */
+    OCU_ERR_BAD_CONFIGURATION = 15, /* the driver's environment settings (OCUSNAP_...) are not valid */
+    OCU_ERR_RESOURCES = 16,         /* out of memory or threads */
+    OCU_ERR_INTERNAL = 17           /* a fault inside the driver */
 };
 
 /* Device numbers start at 1. */
@@ -54,9 +57,9 @@ enum { OCU_FIRST_DEVICE = 1 };
 
 /* Info codes of OcuGetDeviceInfo. */
 enum {
-    OCU_INFO_DEVICE_TYPE = 0,     /* int32_t: 0 VelA, 1 VelB, 2 VelC, 3 and up: later models */
-    OCU_INFO_RESOLUTIONS = 1,     /* ResolutionEntry[size / 8], indexed by resolution mode */
-    OCU_INFO_BLANKING_LIMITS = 4  /* BlankingLimits; device types 2 and 3 only */
+    OCU_INFO_DEVICE_TYPE = 0,    /* int32_t: 0 VelA, 1 VelB, 2 VelC, 3 and up: later models */
+    OCU_INFO_RESOLUTIONS = 1,    /* ResolutionEntry[size / 8], indexed by resolution mode */
+    OCU_INFO_BLANKING_LIMITS = 4 /* BlankingLimits; device types 2 and 3 only */
 };
 
 /* Gain channel codes of OcuAGCControl. */

@@ -1,0 +1,149 @@
+// The C functions: check the handle, forward to the device, and keep exceptions inside the library.
+#include "Device.h"
+#include "Library.h"
+
+#include <new>
+#include <system_error>
+
+using ocusnap::detail::Device;
+using ocusnap::detail::Library;
+
+namespace {
+
+template <typename F>
+OCUSTATUS Guarded(F&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return OCU_ERR_RESOURCES;
+    } catch (const std::system_error&) {
+        return OCU_ERR_RESOURCES;
+    } catch (...) {
+        return OCU_ERR_INTERNAL;
+    }
+}
+
+template <typename F>
+OCUSTATUS WithDevice(OCUHANDLE handle, F&& body) noexcept {
+    return Guarded([&]() -> OCUSTATUS {
+        const std::shared_ptr<Device> device = Library::Instance().Find(handle);
+        if (!device) {
+            return OCU_ERR_INVALID_HANDLE;
+        }
+        return body(*device);
+    });
+}
+
+} // namespace
+
+extern "C" {
+
+OCUSTATUS BeginOcuDevice(int32_t nDevice, OCUHANDLE* phDevice) {
+    return Guarded([&] { return Library::Instance().Begin(nDevice, phDevice); });
+}
+
+OCUSTATUS EndOcuDevice(OCUHANDLE hDevice) {
+    return Guarded([&] { return Library::Instance().End(hDevice); });
+}
+
+OCUSTATUS OcuGetDeviceInfo(OCUHANDLE hDevice, int32_t nInfoCode, void* pBuffer, uint32_t* pnSize) {
+    return WithDevice(hDevice, [&](Device& d) { return d.GetDeviceInfo(nInfoCode, pBuffer, pnSize); });
+}
+
+OCUSTATUS OcuSetResolution(OCUHANDLE hDevice, int32_t nMode) {
+    return WithDevice(hDevice, [&](Device& d) { return d.SetResolution(nMode); });
+}
+
+OCUSTATUS OcuSetSnapMode(OCUHANDLE hDevice, int32_t nMode) {
+    return WithDevice(hDevice, [&](Device& d) { return d.SetSnapMode(nMode); });
+}
+
+OCUSTATUS OcuSetSnapSpeed(OCUHANDLE hDevice, int32_t nSpeed) {
+    return WithDevice(hDevice, [&](Device& d) { return d.SetSnapSpeed(nSpeed); });
+}
+
+OCUSTATUS OcuSetBlanking(OCUHANDLE hDevice, int32_t nHBlanking, int32_t nVBlanking) {
+    return WithDevice(hDevice, [&](Device& d) { return d.SetBlanking(nHBlanking, nVBlanking); });
+}
+
+OCUSTATUS OcuSetOutputWindow(OCUHANDLE hDevice, int32_t nLeft, int32_t nTop, int32_t nWidth,
+                             int32_t nHeight) {
+    return WithDevice(hDevice, [&](Device& d) { return d.SetOutputWindow(nLeft, nTop, nWidth, nHeight); });
+}
+
+OCUSTATUS OcuAGCControl(OCUHANDLE hDevice, uint8_t nChannel, int32_t nGain) {
+    return WithDevice(hDevice, [&](Device& d) { return d.SetGain(nChannel, nGain); });
+}
+
+OCUSTATUS OcuADCControl(OCUHANDLE hDevice, int32_t nMode, int32_t nLevel) {
+    return WithDevice(hDevice, [&](Device& d) { return d.SetAdc(nMode, nLevel); });
+}
+
+OCUSTATUS OcuAECControl(OCUHANDLE hDevice, int32_t nMode, int32_t nValue) {
+    return WithDevice(hDevice, [&](Device& d) { return d.SetExposure(nMode, nValue); });
+}
+
+OCUSTATUS OcuOpenSnap(OCUHANDLE hDevice, SnapCallback pfnCallback, void* pContext) {
+    return WithDevice(hDevice, [&](Device& d) { return d.OpenSnap(pfnCallback, pContext); });
+}
+
+OCUSTATUS OcuStartSnap(OCUHANDLE hDevice, uint8_t* const* ppBuffers, int32_t nCount) {
+    return WithDevice(hDevice, [&](Device& d) { return d.StartSnap(ppBuffers, nCount); });
+}
+
+OCUSTATUS OcuStopSnap(OCUHANDLE hDevice) {
+    return WithDevice(hDevice, [&](Device& d) { return d.StopSnap(); });
+}
+
+OCUSTATUS OcuCloseSnap(OCUHANDLE hDevice) {
+    return WithDevice(hDevice, [&](Device& d) { return d.CloseSnap(); });
+}
+
+OCUSTATUS OcuSnapShot(OCUHANDLE hDevice, uint8_t* const* ppBuffers, int32_t nCount) {
+    return WithDevice(hDevice, [&](Device& d) { return d.SnapShot(ppBuffers, nCount); });
+}
+
+const char* OcuGetErrorString(OCUSTATUS nStatus) {
+    switch (nStatus) {
+    case OCU_OK:
+        return "The operation succeeded.";
+    case OCU_ERR_NO_CAMERA:
+        return "No camera was found. Check that the camera is connected and switched on.";
+    case OCU_ERR_DEVICE_OPEN:
+        return "The camera was found but could not be opened. It may be in use by another program.";
+    case OCU_ERR_INVALID_HANDLE:
+        return "The camera handle is not valid: the camera was never opened or has been closed.";
+    case OCU_ERR_INVALID_ARGUMENT:
+        return "A value passed to the camera driver is outside its allowed range.";
+    case OCU_ERR_BUFFER_TOO_SMALL:
+        return "The buffer is too small for the requested camera information.";
+    case OCU_ERR_UNKNOWN_INFO:
+        return "The camera does not know the requested kind of information.";
+    case OCU_ERR_NOT_SUPPORTED:
+        return "This camera model does not support the requested feature.";
+    case OCU_ERR_SNAP_NOT_OPEN:
+        return "No capture is open on the camera.";
+    case OCU_ERR_SNAP_ALREADY_OPEN:
+        return "A capture is already open on the camera.";
+    case OCU_ERR_SNAP_RUNNING:
+        return "This is not possible while the camera is delivering frames; stop the capture first.";
+    case OCU_ERR_CAPTURE_OPEN:
+        return "The capture could not be opened on the camera.";
+    case OCU_ERR_CAPTURE_START:
+        return "The camera could not start delivering frames.";
+    case OCU_ERR_SNAPSHOT:
+        return "The camera could not take a picture.";
+    case OCU_ERR_TIMEOUT:
+        return "The camera delivered no frame in time.";
+    case OCU_ERR_BAD_CONFIGURATION:
+        return "The camera driver's configuration is not valid: check the OCUSNAP_ environment variables.";
+    case OCU_ERR_RESOURCES:
+        return "The camera driver ran out of memory or threads.";
+    case OCU_ERR_INTERNAL:
+        return "The camera driver met an internal error.";
+    default:
+        return "Unknown camera driver error.";
+    }
+}
+
+} // extern "C"

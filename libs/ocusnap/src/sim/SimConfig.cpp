@@ -1,0 +1,106 @@
+#include "SimConfig.h"
+
+#include <string_view>
+
+namespace ocusnap::detail::sim {
+
+namespace {
+
+bool ParseBool(std::string_view text, bool& value) {
+    if (text == "1" || text == "on" || text == "yes" || text == "true") {
+        value = true;
+        return true;
+    }
+    if (text == "0" || text == "off" || text == "no" || text == "false") {
+        value = false;
+        return true;
+    }
+    return false;
+}
+
+bool ParseFaults(std::string_view list, Faults& faults) {
+    while (!list.empty()) {
+        const size_t comma = list.find(',');
+        const std::string_view item = list.substr(0, comma);
+        if (item == "begin") {
+            faults.begin = true;
+        } else if (item == "open") {
+            faults.open = true;
+        } else if (item == "start") {
+            faults.start = true;
+        } else if (item == "snapshot") {
+            faults.snapshot = true;
+        } else if (!item.empty()) {
+            return false;
+        }
+        if (comma == std::string_view::npos) {
+            break;
+        }
+        list.remove_prefix(comma + 1);
+    }
+    return true;
+}
+
+} // namespace
+
+OCUSTATUS ParseSimConfig(const EnvLookup& env, SimConfig& config, std::string& problem) {
+    config = SimConfig{};
+    auto fail = [&](const char* name) {
+        problem = name;
+        return OCU_ERR_BAD_CONFIGURATION;
+    };
+
+    if (const char* v = env("OCUSNAP_DEVICE_TYPE"); v && *v) {
+        const std::string_view t(v);
+        if (t.size() != 1 || t[0] < '0' || t[0] > '3') {
+            return fail("OCUSNAP_DEVICE_TYPE");
+        }
+        config.deviceType = t[0] - '0';
+    }
+    if (const char* v = env("OCUSNAP_BAYER"); v && *v) {
+        const std::string_view b(v);
+        if (b == "GBRG") {
+            config.bayer = Bayer::GBRG;
+        } else if (b == "GRBG") {
+            config.bayer = Bayer::GRBG;
+        } else if (b == "BGGR") {
+            config.bayer = Bayer::BGGR;
+        } else if (b == "RGGB") {
+            config.bayer = Bayer::RGGB;
+        } else {
+            return fail("OCUSNAP_BAYER");
+        }
+    }
+    if (const char* v = env("OCUSNAP_SIM_SCENE"); v && *v) {
+        const std::string_view s(v);
+        if (s == "chart") {
+            config.scene = SceneKind::Chart;
+        } else if (s == "flat") {
+            config.scene = SceneKind::Flat;
+        } else if (s == "dark") {
+            config.scene = SceneKind::Dark;
+        } else {
+            return fail("OCUSNAP_SIM_SCENE");
+        }
+    }
+    if (const char* v = env("OCUSNAP_SIM_NOISE"); v && *v && !ParseBool(v, config.noise)) {
+        return fail("OCUSNAP_SIM_NOISE");
+    }
+    if (const char* v = env("OCUSNAP_SIM_FREEZE"); v && *v && !ParseBool(v, config.freeze)) {
+        return fail("OCUSNAP_SIM_FREEZE");
+    }
+    if (const char* v = env("OCUSNAP_SIM_FPS"); v && *v) {
+        const std::string_view f(v);
+        if (f == "max") {
+            config.maxFps = true;
+        } else if (f != "real") {
+            return fail("OCUSNAP_SIM_FPS");
+        }
+    }
+    if (const char* v = env("OCUSNAP_FAIL"); v && !ParseFaults(v, config.faults)) {
+        return fail("OCUSNAP_FAIL");
+    }
+    return OCU_OK;
+}
+
+} // namespace ocusnap::detail::sim

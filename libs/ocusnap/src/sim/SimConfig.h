@@ -1,0 +1,42 @@
+// The simulated camera's settings, read from the environment when a camera is opened.
+#pragma once
+
+#include "OcuSnap.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace ocusnap::detail::sim {
+
+// Bayer layouts by the colours of the first two samples of rows 0 and 1 (the viewer's codes).
+enum class Bayer : int32_t { GBRG = 1, GRBG = 2, BGGR = 3, RGGB = 4 };
+
+// What the lens sees: the test chart, a uniformly lit white surface (for pattern-noise templates),
+// or nothing (lens covered, for bad-pixel detection).
+enum class SceneKind { Chart, Flat, Dark };
+
+struct Faults {
+    bool begin = false;
+    bool open = false;
+    bool start = false;
+    bool snapshot = false;
+};
+
+struct SimConfig {
+    int32_t deviceType = 2;
+    Bayer bayer = Bayer::GRBG;
+    SceneKind scene = SceneKind::Chart;
+    bool noise = true;   // fixed-pattern offsets, hot and dead pixels, temporal noise
+    bool maxFps = false; // no frame timing: frames as fast as they can be rendered
+    bool freeze = false; // the moving object stands still
+    Faults faults;
+};
+
+// Looks up one environment variable; null when unset. Tests pass their own.
+using EnvLookup = std::function<const char*(const char* name)>;
+
+// OCU_OK, or OCU_ERR_BAD_CONFIGURATION with `problem` naming the variable that is wrong.
+OCUSTATUS ParseSimConfig(const EnvLookup& env, SimConfig& config, std::string& problem);
+
+} // namespace ocusnap::detail::sim

@@ -1,0 +1,56 @@
+// The simulated sensor's signal chain, applied per frame to the prepared scene.
+//
+// Light: radiance code x channel sensitivity x exposure time x analog gain gives the signal in units
+// of an 11-bit converter (0..2047, where the photosite also saturates). Offsets and temporal noise
+// are added at the converter input. The ADC level picks which 8 of the 11 bits are delivered:
+// level L delivers bits (10 - L) .. (3 - L), so each level doubles the picture's brightness, and a
+// value above the top delivered bit saturates at 255.
+#pragma once
+
+#include "../Registers.h"
+#include "SimScene.h"
+
+#include <array>
+#include <cstdint>
+
+namespace ocusnap::detail::sim {
+
+inline constexpr int kConverterMax = 2047;
+// A reflectance-1 green site at the standard exposure (60 ms, gain 8) gives this converter value:
+// about 200 of 255 at ADC level 1; at level 2 only the brightest whites clip.
+inline constexpr double kWhiteAtStandardExposure = 820.0;
+inline constexpr double kStandardExposureSeconds = 0.060;
+// Relative sensitivity of the red, green and blue filters: raw frames look greenish, as a real
+// sensor's do before white balance.
+inline constexpr std::array<double, 4> kChannelSensitivity{0.78, 1.0, 1.0, 0.62};
+inline constexpr double kReadNoiseSigma = 2.0; // converter units
+
+struct FrameInput {
+    Registers registers;
+    int32_t deviceType = 2;
+    double exposureSeconds = 0.0;
+    uint64_t frameIndex = 0;  // seeds the temporal noise
+    uint64_t motionIndex = 0; // places the moving object
+    bool noise = true;
+    bool movingObject = true;
+};
+
+// Per-frame lookup tables; one per delivery thread, so that rendering allocates nothing.
+struct FrameTables {
+    // Converter value before offsets and noise, per channel and radiance code.
+    std::array<std::array<uint16_t, kRadianceMax + 1>, 4> signal;
+    // Delivered 8-bit value per channel and radiance code, without noise.
+    std::array<std::array<uint8_t, kRadianceMax + 1>, 4> clean;
+    // Delivered 8-bit value for a converter input of (index - kOutputBias).
+    static constexpr int kOutputBias = 128;
+    std::array<uint8_t, kOutputBias + kConverterMax + 256> output;
+};
+
+// The converter value of a signal for the given ADC level, as delivered in 8 bits.
+uint8_t DeliveredValue(int32_t converterValue, int32_t adcLevel);
+
+// Renders the output window of `input.registers` into `destination` (width x height bytes).
+void RenderFrame(const ModeScene& scene, Bayer bayer, const FrameInput& input, FrameTables& tables,
+                 uint8_t* destination);
+
+} // namespace ocusnap::detail::sim

@@ -1,0 +1,118 @@
+// Helpers for the driver's tests: environment settings, an open camera, and frame statistics.
+#pragma once
+
+#include "OcuSnap.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ocusnap::test {
+
+// Sets environment variables for the scope and restores them after (tests run single-threaded when
+// they change the environment: only BeginOcuDevice reads it).
+class ScopedEnv {
+public:
+    ScopedEnv() = default;
+    explicit ScopedEnv(std::initializer_list<std::pair<const char*, const char*>> vars) {
+        for (const auto& [name, value] : vars) {
+            Set(name, value);
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    ~ScopedEnv() {
+        for (const auto& [name, old] : m_saved) {
+            if (old) {
+                setenv(name.c_str(), old->c_str(), 1);
+            } else {
+                unsetenv(name.c_str());
+            }
+        }
+    }
+    void Set(const char* name, const char* value) {
+        if (!m_saved.count(name)) {
+            const char* old = std::getenv(name);
+            m_saved[name] = old ? std::optional<std::string>(old) : std::nullopt;
+        }
+        if (value) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+
+private:
+    std::map<std::string, std::optional<std::string>> m_saved;
+};
+
+// An open camera for one test; ends it when the test is done.
+class Camera {
+public:
+    Camera() { status = BeginOcuDevice(OCU_FIRST_DEVICE, &handle); }
+    Camera(const Camera&) = delete;
+    Camera& operator=(const Camera&) = delete;
+    ~Camera() {
+        if (handle) {
+            EndOcuDevice(handle);
+        }
+    }
+    OCUSTATUS status;
+    OCUHANDLE handle = nullptr;
+};
+
+// A frame buffer for the largest mode, with a snapshot helper.
+struct Frame {
+    std::vector<uint8_t> pixels = std::vector<uint8_t>(1280 * 1024, 0);
+    int32_t width = 0;
+    int32_t height = 0;
+    uint8_t* data() { return pixels.data(); }
+    uint8_t at(int32_t x, int32_t y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+    std::vector<uint8_t> Bytes() const {
+        return {pixels.begin(), pixels.begin() + static_cast<long>(width) * height};
+    }
+};
+
+inline OCUSTATUS Snap(OCUHANDLE h, Frame& frame, int32_t width, int32_t height) {
+    uint8_t* const buffers[] = {frame.data()};
+    frame.width = width;
+    frame.height = height;
+    return OcuSnapShot(h, buffers, 1);
+}
+
+// Mean of the samples at Bayer position (row parity, column parity) over a rectangle of the frame.
+inline double SiteMean(const Frame& f, int row, int col, int32_t x0 = 0, int32_t y0 = 0, int32_t x1 = -1,
+                       int32_t y1 = -1) {
+    if (x1 < 0) {
+        x1 = f.width;
+    }
+    if (y1 < 0) {
+        y1 = f.height;
+    }
+    double sum = 0;
+    long n = 0;
+    for (int32_t y = y0; y < y1; ++y) {
+        for (int32_t x = x0; x < x1; ++x) {
+            if ((y & 1) == row && (x & 1) == col) {
+                sum += f.at(x, y);
+                ++n;
+            }
+        }
+    }
+    return n ? sum / static_cast<double>(n) : 0.0;
+}
+
+inline double Mean(const Frame& f) {
+    double sum = 0;
+    for (long i = 0; i < static_cast<long>(f.width) * f.height; ++i) {
+        sum += f.pixels[static_cast<size_t>(i)];
+    }
+    const long n = static_cast<long>(f.width) * f.height;
+    return n > 0 ? sum / static_cast<double>(n) : 0.0;
+}
+
+} // namespace ocusnap::test

@@ -1,0 +1,403 @@
+// The threading contract, tested hard: one delivery thread per capture, stop, start and close that
+// never wait for a callback (also while the callback waits for the caller, as a viewer's synchronous
+// hand-over to its UI thread does), no writes after close, and nothing left behind.
+#include "OcuSnapTesting.h"
+#include "TestSupport.h"
+#include "ThreadReaper.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <dirent.h>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <thread>
+
+namespace ocusnap::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A stand-in for a UI thread's synchronous hand-over: the callback posts a job and blocks until the
+// test thread, which plays the UI thread, has run it (or released it).
+class HandOver {
+public:
+    // Delivery thread: post the job and wait until it has run.
+    void Send(std::function<void()> job) {
+        std::unique_lock lock(m_mutex);
+        const uint64_t ticket = ++m_posted;
+        m_job = std::move(job);
+        m_changed.notify_all();
+        m_changed.wait(lock, [&] { return m_done >= ticket || m_released; });
+    }
+    // Test thread: wait for a posted job, run it, and let the sender go on.
+    bool Pump(std::chrono::milliseconds timeout = 5000ms) {
+        std::unique_lock lock(m_mutex);
+        if (!m_changed.wait_for(lock, timeout, [&] { return m_posted > m_done; })) {
+            return false;
+        }
+        auto job = std::move(m_job);
+        lock.unlock();
+        if (job) {
+            job();
+        }
+        lock.lock();
+        m_done = m_posted;
+        m_changed.notify_all();
+        return true;
+    }
+    // Test thread: wait until a job is pending without running it.
+    bool WaitPending(std::chrono::milliseconds timeout = 5000ms) {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [&] { return m_posted > m_done; });
+    }
+    // Lets every sender go, now and later (a UI that is going away).
+    void Release() {
+        std::lock_guard lock(m_mutex);
+        m_released = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    uint64_t m_posted = 0;
+    uint64_t m_done = 0;
+    bool m_released = false;
+    std::function<void()> m_job;
+};
+
+// Waits until every closed capture's thread has left its callback and been joined.
+void DrainDeliveryThreads() {
+    for (int i = 0; i < 5000 && detail::ThreadReaper::Instance().Pending() > 0; ++i) {
+        detail::ThreadReaper::Instance().Reap();
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_EQ(detail::ThreadReaper::Instance().Pending(), 0u);
+}
+
+// The receiving side of a capture. It releases its hand-over when it goes, and waits for the delivery
+// thread to leave the callback that still refers to it: a viewer's frame must outlive its callbacks.
+struct Viewer {
+    ~Viewer() {
+        handOver.Release();
+        DrainDeliveryThreads();
+    }
+    HandOver handOver;
+    std::atomic<int> callbacks{0};
+    std::atomic<int> callbacksAfterClose{0};
+    std::atomic<bool> closed{false};
+    std::function<void(SnapInfo&)> onFrame; // runs on the "UI thread"
+};
+
+int32_t SendToViewer(SnapInfo* info) {
+    auto* viewer = static_cast<Viewer*>(info->pContext);
+    if (viewer->closed) {
+        ++viewer->callbacksAfterClose;
+    }
+    ++viewer->callbacks;
+    SnapInfo copy = *info;
+    viewer->handOver.Send([viewer, copy]() mutable {
+        if (viewer->onFrame) {
+            viewer->onFrame(copy);
+        }
+    });
+    return 1;
+}
+
+// Runs `call` and fails the test if it does not return promptly (a deadlock would hang forever).
+template <typename F>
+auto ReturnsPromptly(F&& call) {
+    auto future = std::async(std::launch::async, std::forward<F>(call));
+    if (future.wait_for(10s) != std::future_status::ready) {
+        ADD_FAILURE() << "the call did not return: deadlock";
+        std::abort();
+    }
+    return future.get();
+}
+
+size_t ThreadCount() {
+    size_t n = 0;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (const dirent* e = readdir(dir)) {
+            n += e->d_name[0] != '.';
+        }
+        closedir(dir);
+    }
+    return n;
+}
+
+class Threading : public ::testing::Test {
+protected:
+    ScopedEnv env{{"OCUSNAP_SIM_FPS", "max"}, {"OCUSNAP_SIM_NOISE", "0"}};
+    void SetUp() override {
+        ASSERT_EQ(cam.status, OCU_OK);
+        ASSERT_EQ(OcuSetResolution(cam.handle, 2), OCU_OK);
+        ASSERT_EQ(OcuSetOutputWindow(cam.handle, 0, 0, 320, 240), OCU_OK);
+        // One capture first: the scene gets prepared, and the threads that the runtime (or a sanitizer)
+        // starts on first use exist before the tests count threads.
+        std::atomic<int> frames{0};
+        ASSERT_EQ(OcuOpenSnap(
+                      cam.handle,
+                      [](SnapInfo* info) {
+                          static_cast<std::atomic<int>*>(info->pContext)->fetch_add(1);
+                          return int32_t{1};
+                      },
+                      &frames),
+                  OCU_OK);
+        ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
+        while (frames == 0) {
+            std::this_thread::sleep_for(1ms);
+        }
+        ASSERT_EQ(OcuCloseSnap(cam.handle), OCU_OK);
+        DrainDeliveryThreads();
+    }
+    Camera cam;
+    Frame frame;
+    uint8_t* const buffers[1] = {frame.data()};
+};
+
+TEST_F(Threading, FramesFillTheBufferBeforeTheCallbackAndNotDuringIt) {
+    struct Check {
+        const uint8_t* buffer;
+        std::atomic<int> frames{0};
+        std::atomic<int> overwritten{0};
+        std::atomic<int> empty{0};
+        std::thread::id thread;
+        std::atomic<int> otherThread{0};
+    } check{frame.data(), {}, {}, {}, {}, {}};
+    std::fill(frame.pixels.begin(), frame.pixels.end(), uint8_t{0});
+    ASSERT_EQ(OcuOpenSnap(
+                  cam.handle,
+                  [](SnapInfo* info) {
+                      auto* c = static_cast<Check*>(info->pContext);
+                      if (c->frames == 0) {
+                          c->thread = std::this_thread::get_id();
+                      } else if (c->thread != std::this_thread::get_id()) {
+                          ++c->otherThread;
+                      }
+                      const size_t n = static_cast<size_t>(info->nWidth) * info->nHeight;
+                      c->empty += std::all_of(c->buffer, c->buffer + n, [](uint8_t v) { return v == 0; });
+                      // Mark the frame, hold it a while, and see that nobody wrote over it.
+                      std::vector<uint8_t> before(c->buffer, c->buffer + n);
+                      std::this_thread::sleep_for(2ms);
+                      c->overwritten += !std::equal(before.begin(), before.end(), c->buffer);
+                      ++c->frames;
+                      return int32_t{1};
+                  },
+                  &check),
+              OCU_OK);
+    ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
+    while (check.frames < 20) {
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_EQ(OcuCloseSnap(cam.handle), OCU_OK);
+    EXPECT_EQ(check.empty, 0);
+    EXPECT_EQ(check.overwritten, 0);
+    EXPECT_EQ(check.otherThread, 0);
+}
+
+TEST_F(Threading, StopSetWindowStartFromInsideTheFrameHandler) {
+    Viewer viewer;
+    int handled = 0;
+    std::vector<std::pair<int32_t, int32_t>> sizes;
+    viewer.onFrame = [&](SnapInfo& info) {
+        // The UI thread, while the delivery thread waits in the hand-over.
+        ++handled;
+        sizes.emplace_back(info.nWidth, info.nHeight);
+        const int32_t w = handled % 2 ? 160 : 320;
+        const int32_t h = handled % 2 ? 120 : 240;
+        EXPECT_EQ(ReturnsPromptly([&] { return OcuStopSnap(cam.handle); }), OCU_OK);
+        EXPECT_EQ(OcuSetOutputWindow(cam.handle, 0, 0, w, h), OCU_OK);
+        EXPECT_EQ(ReturnsPromptly([&] { return OcuStartSnap(cam.handle, buffers, 1); }), OCU_OK);
+    };
+    ASSERT_EQ(OcuOpenSnap(cam.handle, SendToViewer, &viewer), OCU_OK);
+    ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
+    for (int i = 0; i < 30; ++i) {
+        ASSERT_TRUE(viewer.handOver.Pump()) << "delivery stopped after " << i << " frames";
+    }
+    viewer.closed = true;
+    EXPECT_EQ(ReturnsPromptly([&] { return OcuCloseSnap(cam.handle); }), OCU_OK);
+    viewer.handOver.Release();
+    // After the first frame, every frame has the window that the previous handler set.
+    for (size_t i = 1; i < sizes.size(); ++i) {
+        EXPECT_EQ(sizes[i].first, i % 2 ? 160 : 320) << i;
+        EXPECT_EQ(sizes[i].second, i % 2 ? 120 : 240) << i;
+    }
+}
+
+TEST_F(Threading, StopAndStartOnTheDeliveryThreadItself) {
+    struct State {
+        OCUHANDLE h;
+        uint8_t* const* buffers;
+        std::atomic<int> frames{0};
+        std::atomic<int> failures{0};
+    } state{cam.handle, buffers};
+    ASSERT_EQ(OcuOpenSnap(
+                  cam.handle,
+                  [](SnapInfo* info) {
+                      auto* s = static_cast<State*>(info->pContext);
+                      s->failures += OcuStopSnap(s->h) != OCU_OK;
+                      s->failures += OcuStartSnap(s->h, s->buffers, 1) != OCU_OK;
+                      ++s->frames;
+                      return int32_t{1};
+                  },
+                  &state),
+              OCU_OK);
+    ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
+    while (state.frames < 50) {
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_EQ(OcuCloseSnap(cam.handle), OCU_OK);
+    EXPECT_EQ(state.failures, 0);
+}
+
+TEST_F(Threading, CloseReturnsWhileTheCallbackWaitsForTheClosingThread) {
+    Viewer viewer;
+    ASSERT_EQ(OcuOpenSnap(cam.handle, SendToViewer, &viewer), OCU_OK);
+    ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
+    ASSERT_TRUE(viewer.handOver.Pump());
+    ASSERT_TRUE(viewer.handOver.WaitPending()); // the delivery thread now waits for this thread
+
+    // Closing from the thread it waits for: must return at once, not join the delivery thread.
+    ASSERT_EQ(OcuCloseSnap(cam.handle), OCU_OK);
+    viewer.closed = true;
+    std::fill(frame.pixels.begin(), frame.pixels.end(), uint8_t{0x77});
+
+    // The pending hand-over completes; no callback starts and nothing is written afterwards.
+    ASSERT_TRUE(viewer.handOver.Pump());
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(viewer.callbacksAfterClose, 0);
+    EXPECT_TRUE(std::all_of(frame.pixels.begin(), frame.pixels.end(), [](uint8_t v) { return v == 0x77; }));
+}
+
+TEST_F(Threading, CloseFromInsideTheFrameHandler) {
+    Viewer viewer;
+    viewer.onFrame = [&](SnapInfo&) {
+        EXPECT_EQ(ReturnsPromptly([&] { return OcuCloseSnap(cam.handle); }), OCU_OK);
+        viewer.closed = true;
+    };
+    ASSERT_EQ(OcuOpenSnap(cam.handle, SendToViewer, &viewer), OCU_OK);
+    ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
+    ASSERT_TRUE(viewer.handOver.Pump());
+    EXPECT_FALSE(viewer.handOver.Pump(100ms)); // no further frame
+    EXPECT_EQ(viewer.callbacksAfterClose, 0);
+    // And a new capture opens at once on the same camera.
+    viewer.onFrame = nullptr;
+    viewer.closed = false;
+    ASSERT_EQ(OcuOpenSnap(cam.handle, SendToViewer, &viewer), OCU_OK);
+    ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
+    EXPECT_TRUE(viewer.handOver.Pump());
+    viewer.closed = true;
+    ASSERT_EQ(OcuCloseSnap(cam.handle), OCU_OK);
+    viewer.handOver.Release();
+}
+
+TEST_F(Threading, EndDeviceWhileTheCallbackIsBlockedThenTheThreadEndsByItself) {
+    const size_t threadsBefore = ThreadCount();
+    {
+        Viewer viewer;
+        ASSERT_EQ(OcuOpenSnap(cam.handle, SendToViewer, &viewer), OCU_OK);
+        ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
+        ASSERT_TRUE(viewer.handOver.WaitPending());
+        EXPECT_EQ(ReturnsPromptly([&] { return EndOcuDevice(cam.handle); }), OCU_OK);
+        viewer.closed = true;
+        EXPECT_EQ(OcuStopSnap(cam.handle), OCU_ERR_INVALID_HANDLE);
+        cam.handle = nullptr;
+        ASSERT_TRUE(viewer.handOver.Pump());
+        std::this_thread::sleep_for(20ms);
+        EXPECT_EQ(viewer.callbacksAfterClose, 0);
+    }
+    // The thread, once out of its callback, is joined at the next opportunity: nothing leaks.
+    EXPECT_EQ(detail::ThreadReaper::Instance().Pending(), 0u);
+    EXPECT_EQ(ThreadCount(), threadsBefore);
+}
+
+TEST_F(Threading, AThousandOpenStartStopCloseCyclesLeaveNothingBehind) {
+    const size_t threadsBefore = ThreadCount();
+    std::atomic<int> frames{0};
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_EQ(OcuOpenSnap(
+                      cam.handle,
+                      [](SnapInfo* info) {
+                          static_cast<std::atomic<int>*>(info->pContext)->fetch_add(1);
+                          return int32_t{1};
+                      },
+                      &frames),
+                  OCU_OK);
+        ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
+        if (i % 10 == 0) {
+            const int before = frames;
+            while (frames == before) {
+                std::this_thread::yield();
+            }
+        }
+        ASSERT_EQ(OcuStopSnap(cam.handle), OCU_OK);
+        ASSERT_EQ(OcuCloseSnap(cam.handle), OCU_OK);
+    }
+    EXPECT_GE(frames, 100);
+    ASSERT_EQ(EndOcuDevice(cam.handle), OCU_OK);
+    cam.handle = nullptr;
+    EXPECT_EQ(detail::ThreadReaper::Instance().Pending(), 0u);
+    EXPECT_EQ(ThreadCount(), threadsBefore);
+}
+
+TEST_F(Threading, ConfigurationDuringDeliveryNeverTearsAFrame) {
+    // Mode changes, gains and exposure from another thread while frames flow: every frame fits the
+    // window of the mode it was read out in.
+    struct Sizes {
+        std::atomic<int> frames{0};
+        std::atomic<int> tooLarge{0};
+    } sizes;
+    ASSERT_EQ(OcuOpenSnap(
+                  cam.handle,
+                  [](SnapInfo* info) {
+                      auto* s = static_cast<Sizes*>(info->pContext);
+                      s->tooLarge += info->nWidth > 1280 || info->nHeight > 1024;
+                      ++s->frames;
+                      return int32_t{1};
+                  },
+                  &sizes),
+              OCU_OK);
+    ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_EQ(OcuSetResolution(cam.handle, i % 3), OCU_OK);
+        ASSERT_EQ(OcuAGCControl(cam.handle, static_cast<uint8_t>(OCU_GAIN_RED + i % 4), i % 64), OCU_OK);
+        ASSERT_EQ(OcuAECControl(cam.handle, 1, i * 10), OCU_OK);
+    }
+    ASSERT_EQ(OcuCloseSnap(cam.handle), OCU_OK);
+    EXPECT_EQ(sizes.tooLarge, 0);
+}
+
+TEST(RecordingThreading, DeliveryKeepsTheContract) {
+    testing::RecordingDriver driver;
+    Camera cam;
+    ASSERT_EQ(cam.status, OCU_OK);
+    Frame frame;
+    uint8_t* const buffers[] = {frame.data()};
+    ASSERT_EQ(OcuSetOutputWindow(cam.handle, 0, 0, 64, 32), OCU_OK);
+    Viewer viewer;
+    ASSERT_EQ(OcuOpenSnap(cam.handle, SendToViewer, &viewer), OCU_OK);
+    EXPECT_FALSE(driver.DeliverFrame()); // not started yet
+    ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
+    ASSERT_TRUE(driver.DeliverFrame(0x42));
+    ASSERT_TRUE(viewer.handOver.WaitPending());
+    EXPECT_TRUE(driver.InCallback());
+    EXPECT_EQ(frame.pixels[64 * 32 - 1], 0x42);
+    EXPECT_EQ(frame.pixels[64 * 32], 0);
+    ASSERT_TRUE(viewer.handOver.Pump());
+    for (int i = 0; i < 500 && driver.FramesDelivered() < 1; ++i) {
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_EQ(driver.FramesDelivered(), 1);
+    // Close while the callback waits for this thread.
+    ASSERT_TRUE(driver.DeliverFrame(0x43));
+    ASSERT_TRUE(viewer.handOver.WaitPending());
+    EXPECT_EQ(ReturnsPromptly([&] { return OcuCloseSnap(cam.handle); }), OCU_OK);
+    ASSERT_TRUE(viewer.handOver.Pump());
+    EXPECT_FALSE(driver.DeliverFrame());
+}
+
+} // namespace
+} // namespace ocusnap::test

@@ -1,0 +1,174 @@
+// ocusnap-info: what the camera driver sees. Opens camera 1, prints its type, modes and blanking
+// limits, streams for two seconds and prints the frame rate and the mean level of each Bayer channel.
+#include "OcuSnap.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Stream {
+    std::atomic<uint32_t> frames{0};
+    std::atomic<int32_t> width{0};
+    std::atomic<int32_t> height{0};
+};
+
+int32_t OnFrame(SnapInfo* info) {
+    auto* stream = static_cast<Stream*>(info->pContext);
+    stream->width = info->nWidth;
+    stream->height = info->nHeight;
+    stream->frames.fetch_add(1);
+    return 1;
+}
+
+const char* ModelName(int32_t type) {
+    switch (type) {
+    case 0:
+        return "VelA";
+    case 1:
+        return "VelB";
+    case 2:
+        return "VelC";
+    default:
+        return "a later model";
+    }
+}
+
+int Fail(const char* what, OCUSTATUS status) {
+    std::fprintf(stderr, "ocusnap-info: %s failed: %s\n", what, OcuGetErrorString(status));
+    return 1;
+}
+
+// Closes the camera on every way out.
+struct Camera {
+    OCUHANDLE handle = nullptr;
+    ~Camera() {
+        if (handle) {
+            EndOcuDevice(handle);
+        }
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1) {
+        std::printf(
+            "usage: %s\n"
+            "Opens camera 1 of the OcuSnap driver, prints what it reports, streams for two seconds and\n"
+            "prints the achieved frame rate and the mean level of each Bayer channel.\n"
+            "The backend comes from OCUSNAP_CAMERA (sim or none); see README.md.\n",
+            argv[0]);
+        return std::strcmp(argv[1], "--help") == 0 ? 0 : 2;
+    }
+
+    Camera camera;
+    if (const OCUSTATUS s = BeginOcuDevice(OCU_FIRST_DEVICE, &camera.handle); s != OCU_OK) {
+        return Fail("Opening camera 1", s);
+    }
+
+    int32_t type = 0;
+    uint32_t size = sizeof type;
+    if (const OCUSTATUS s = OcuGetDeviceInfo(camera.handle, OCU_INFO_DEVICE_TYPE, &type, &size);
+        s != OCU_OK) {
+        return Fail("Reading the device type", s);
+    }
+    std::printf("Camera 1\n  Device type: %d\n  Model: %s\n", type, ModelName(type));
+
+    size = 0;
+    if (const OCUSTATUS s = OcuGetDeviceInfo(camera.handle, OCU_INFO_RESOLUTIONS, nullptr, &size);
+        s != OCU_OK) {
+        return Fail("Reading the resolution table", s);
+    }
+    std::vector<ResolutionEntry> modes(size / sizeof(ResolutionEntry));
+    size = static_cast<uint32_t>(modes.size() * sizeof(ResolutionEntry));
+    if (const OCUSTATUS s = OcuGetDeviceInfo(camera.handle, OCU_INFO_RESOLUTIONS, modes.data(), &size);
+        s != OCU_OK || modes.empty()) {
+        return Fail("Reading the resolution table", s != OCU_OK ? s : OCU_ERR_INTERNAL);
+    }
+    std::printf("  Resolution modes:\n");
+    for (size_t i = 0; i < modes.size(); ++i) {
+        std::printf("    %zu: %d x %d\n", i, modes[i].nWidth, modes[i].nHeight);
+    }
+
+    BlankingLimits limits{};
+    size = sizeof limits;
+    const OCUSTATUS blanking = OcuGetDeviceInfo(camera.handle, OCU_INFO_BLANKING_LIMITS, &limits, &size);
+    if (blanking == OCU_OK) {
+        std::printf("  Blanking limits: horizontal %d..%d, vertical %d..%d\n", limits.nHMin, limits.nHMax,
+                    limits.nVMin, limits.nVMax);
+    } else if (blanking == OCU_ERR_NOT_SUPPORTED) {
+        std::printf("  Blanking limits: not reported by this model\n");
+    } else {
+        return Fail("Reading the blanking limits", blanking);
+    }
+
+    const int32_t width = modes[0].nWidth;
+    const int32_t height = modes[0].nHeight;
+    if (const OCUSTATUS s = OcuSetResolution(camera.handle, 0); s != OCU_OK) {
+        return Fail("Choosing resolution mode 0", s);
+    }
+    if (const OCUSTATUS s = OcuSetOutputWindow(camera.handle, 0, 0, width, height); s != OCU_OK) {
+        return Fail("Setting the output window", s);
+    }
+
+    std::vector<uint8_t> buffer(static_cast<size_t>(width) * static_cast<size_t>(height));
+    uint8_t* const buffers[] = {buffer.data()};
+    const auto stream = std::make_unique<Stream>();
+    if (const OCUSTATUS s = OcuOpenSnap(camera.handle, OnFrame, stream.get()); s != OCU_OK) {
+        return Fail("Opening the capture", s);
+    }
+    if (const OCUSTATUS s = OcuStartSnap(camera.handle, buffers, 1); s != OCU_OK) {
+        OcuCloseSnap(camera.handle);
+        return Fail("Starting the capture", s);
+    }
+    std::printf("Streaming %d x %d for two seconds...\n", width, height);
+    std::fflush(stdout);
+    const auto start = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    OcuStopSnap(camera.handle);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    OcuCloseSnap(camera.handle);
+
+    const uint32_t frames = stream->frames.load();
+    std::printf("  Frames received: %u\n  Rate: %.1f fps\n", frames, frames / seconds);
+    if (frames == 0) {
+        return Fail("Streaming", OCU_ERR_TIMEOUT);
+    }
+
+    // The buffer holds the last frame: closing guarantees nothing writes it any more.
+    const int32_t fw = stream->width.load();
+    const int32_t fh = stream->height.load();
+    double sum[2][2] = {};
+    long count[2][2] = {};
+    for (int32_t y = 0; y < fh; ++y) {
+        for (int32_t x = 0; x < fw; ++x) {
+            sum[y & 1][x & 1] +=
+                buffer[static_cast<size_t>(y) * static_cast<size_t>(fw) + static_cast<size_t>(x)];
+            ++count[y & 1][x & 1];
+        }
+    }
+    // The driver does not report its layout; the simulated camera's is OCUSNAP_BAYER (GRBG unless set).
+    const char* layout = std::getenv("OCUSNAP_BAYER");
+    if (!layout || std::strlen(layout) != 4) {
+        layout = "GRBG";
+    }
+    std::printf("  Mean level per Bayer channel (layout %s):\n", layout);
+    for (int r = 0; r < 2; ++r) {
+        for (int c = 0; c < 2; ++c) {
+            const char colour = layout[r * 2 + c];
+            const char* name = colour == 'R'   ? "R "
+                               : colour == 'B' ? "B "
+                                               : (layout[r * 2 + (1 - c)] == 'R' ? "Gr" : "Gb");
+            std::printf("    %s (row %d, column %d): %.1f\n", name, r, c,
+                        count[r][c] ? sum[r][c] / static_cast<double>(count[r][c]) : 0.0);
+        }
+    }
+    return 0;
+}
