@@ -374,6 +374,7 @@ TEST(SimTiming, DeliveredFramesKeepTheSensorsBeat) {
         }
     }
     ASSERT_EQ(OcuCloseSnap(cam.handle), OCU_OK);
+    DrainDeliveryThreads();
     std::lock_guard lock(stamps.m);
     ASSERT_GE(stamps.t.size(), 5u);
     // Frames come on the period's beat; a late receiver loses whole periods, never part of one.

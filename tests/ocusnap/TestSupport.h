@@ -2,13 +2,16 @@
 #pragma once
 
 #include "OcuSnap.h"
+#include "ThreadReaper.h"
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace ocusnap::test {
@@ -49,6 +52,18 @@ public:
 private:
     std::map<std::string, std::optional<std::string>> m_saved;
 };
+
+// Waits until every closed capture's thread has left its callback and been joined. A callback that
+// runs while OcuCloseSnap returns finishes on its own, so a test whose callback context lives on its
+// stack waits for this before the context goes.
+inline void DrainDeliveryThreads() {
+    auto& reaper = detail::ThreadReaper::Instance();
+    for (int i = 0; i < 5000 && reaper.Pending() > 0; ++i) {
+        reaper.Reap();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(reaper.Pending(), 0u);
+}
 
 // An open camera for one test; ends it when the test is done.
 class Camera {

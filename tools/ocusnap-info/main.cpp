@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <thread>
 #include <vector>
 
@@ -18,6 +17,10 @@ struct Stream {
     std::atomic<int32_t> width{0};
     std::atomic<int32_t> height{0};
 };
+
+// The callback's context must outlive a callback that is still running when OcuCloseSnap returns:
+// a static one lives until the process ends.
+Stream g_stream;
 
 int32_t OnFrame(SnapInfo* info) {
     auto* stream = static_cast<Stream*>(info->pContext);
@@ -120,8 +123,8 @@ int main(int argc, char** argv) {
 
     std::vector<uint8_t> buffer(static_cast<size_t>(width) * static_cast<size_t>(height));
     uint8_t* const buffers[] = {buffer.data()};
-    const auto stream = std::make_unique<Stream>();
-    if (const OCUSTATUS s = OcuOpenSnap(camera.handle, OnFrame, stream.get()); s != OCU_OK) {
+    Stream* const stream = &g_stream;
+    if (const OCUSTATUS s = OcuOpenSnap(camera.handle, OnFrame, stream); s != OCU_OK) {
         return Fail("Opening the capture", s);
     }
     if (const OCUSTATUS s = OcuStartSnap(camera.handle, buffers, 1); s != OCU_OK) {
