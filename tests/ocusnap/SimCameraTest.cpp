@@ -6,8 +6,12 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
+#include <mutex>
+#include <numbers>
 #include <set>
+#include <thread>
 
 namespace ocusnap::test {
 namespace {
@@ -383,6 +387,45 @@ TEST(SimTiming, DeliveredFramesKeepTheSensorsBeat) {
         const double periods = gap / period;
         EXPECT_GE(periods, 0.99);
         EXPECT_NEAR(periods, std::round(periods), 0.01) << gap;
+    }
+}
+
+TEST(SimTiming, TriggerModeDeliversAFramePerTriggerTwiceASecond) {
+    ScopedEnv env{{"OCUSNAP_SIM_NOISE", "0"}};
+    Camera cam;
+    ASSERT_EQ(cam.status, OCU_OK);
+    ASSERT_EQ(OcuSetResolution(cam.handle, 2), OCU_OK);
+    ASSERT_EQ(OcuSetOutputWindow(cam.handle, 0, 0, 320, 240), OCU_OK);
+    ASSERT_EQ(OcuAECControl(cam.handle, 1, 10), OCU_OK); // a free-running period of about 7 ms
+    ASSERT_EQ(OcuSetSnapMode(cam.handle, 1), OCU_OK);
+    struct Stamps {
+        std::mutex m;
+        std::vector<uint64_t> t;
+    } stamps;
+    Frame f;
+    uint8_t* const buffers[] = {f.data()};
+    ASSERT_EQ(OcuOpenSnap(
+                  cam.handle,
+                  [](SnapInfo* info) {
+                      auto* s = static_cast<Stamps*>(info->pContext);
+                      std::lock_guard lock(s->m);
+                      s->t.push_back(info->nTimestampUs);
+                      return int32_t{1};
+                  },
+                  &stamps),
+              OCU_OK);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+    ASSERT_EQ(OcuCloseSnap(cam.handle), OCU_OK);
+    DrainDeliveryThreads();
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::lock_guard lock(stamps.m);
+    // About 1.3 s: two or three triggers, not the ~190 frames free running would give.
+    EXPECT_GE(stamps.t.size(), 2u);
+    EXPECT_LE(static_cast<double>(stamps.t.size()), elapsed / 0.5 + 1);
+    for (size_t i = 1; i < stamps.t.size(); ++i) {
+        EXPECT_NEAR((stamps.t[i] - stamps.t[i - 1]) * 1e-6, 0.5, 0.001);
     }
 }
 

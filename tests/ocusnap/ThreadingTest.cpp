@@ -12,6 +12,7 @@
 #include <future>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace ocusnap::test {
 namespace {
@@ -365,6 +366,64 @@ TEST_F(Threading, ConfigurationDuringDeliveryNeverTearsAFrame) {
     ASSERT_EQ(OcuCloseSnap(cam.handle), OCU_OK);
     DrainDeliveryThreads();
     EXPECT_EQ(sizes.tooLarge, 0);
+}
+
+// The process may end while a delivery thread is blocked in a callback that will never return (the
+// program's UI went away without releasing its hand-over): exit still runs cleanly.
+TEST(ThreadingExit, ProcessExitWithACallbackBlockedForEver) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            setenv("OCUSNAP_SIM_FPS", "max", 1);
+            OCUHANDLE h = nullptr;
+            if (BeginOcuDevice(1, &h) != OCU_OK) {
+                std::_Exit(3);
+            }
+            static std::atomic<bool> blocked{false};
+            static std::vector<uint8_t> buffer(1280 * 1024);
+            uint8_t* const buffers[] = {buffer.data()};
+            OcuOpenSnap(
+                h,
+                [](SnapInfo*) {
+                    blocked = true;
+                    std::promise<void>().get_future().wait(); // never fulfilled
+                    return int32_t{1};
+                },
+                nullptr);
+            OcuStartSnap(h, buffers, 1);
+            while (!blocked) {
+                std::this_thread::sleep_for(1ms);
+            }
+            std::exit(0); // the camera is still open and capturing
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST(ThreadingExit, ProcessExitWhileCapturing) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            OCUHANDLE h = nullptr;
+            if (BeginOcuDevice(1, &h) != OCU_OK) {
+                std::_Exit(3);
+            }
+            static std::atomic<int> frames{0};
+            static std::vector<uint8_t> buffer(1280 * 1024);
+            uint8_t* const buffers[] = {buffer.data()};
+            OcuOpenSnap(
+                h,
+                [](SnapInfo*) {
+                    ++frames;
+                    return int32_t{1};
+                },
+                nullptr);
+            OcuStartSnap(h, buffers, 1);
+            while (frames == 0) {
+                std::this_thread::sleep_for(1ms);
+            }
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(RecordingThreading, DeliveryKeepsTheContract) {

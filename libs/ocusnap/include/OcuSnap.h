@@ -14,7 +14,7 @@
  *    called on a thread that the delivery thread is waiting for inside its callback.
  *  - After OcuCloseSnap returns no callback starts and the buffer is not written any more. OcuCloseSnap
  *    never waits for a callback that is running; that callback finishes on its own and its thread then
- *    ends by itself.
+ *    ends by itself. The context must therefore stay valid until such a callback has returned.
  *  - Configuration calls may come from any one thread; the library serialises them internally.
  */
 #ifndef OCUSNAP_H
