@@ -13,197 +13,166 @@ CameraDevice::~CameraDevice() {
 }
 
 OCUSTATUS CameraDevice::GetDeviceInfo(int32_t infoCode, void* buffer, uint32_t* size) {
-    std::lock_guard lock(m_mutex);
-    if (m_ended) {
-        return OCU_ERR_INVALID_HANDLE;
-    }
-    return AnswerDeviceInfo(m_sensor->Caps(), infoCode, buffer, size);
+    return Locked([&]() -> OCUSTATUS { return AnswerDeviceInfo(m_sensor->Caps(), infoCode, buffer, size); });
 }
 
 OCUSTATUS CameraDevice::SetResolution(int32_t mode) {
-    std::lock_guard lock(m_mutex);
-    if (m_ended) {
-        return OCU_ERR_INVALID_HANDLE;
-    }
-    const Capabilities& caps = m_sensor->Caps();
-    if (const OCUSTATUS s = CheckResolution(caps, mode); s != OCU_OK) {
-        return s;
-    }
-    m_registers->Write([&](Registers& r) {
-        r.mode = mode;
-        r.window = FitWindow(caps, mode, r.window);
+    return Locked([&]() -> OCUSTATUS {
+        const Capabilities& caps = m_sensor->Caps();
+        if (const OCUSTATUS s = CheckResolution(caps, mode); s != OCU_OK) {
+            return s;
+        }
+        m_registers->Write([&](Registers& r) {
+            r.mode = mode;
+            r.window = FitWindow(caps, mode, r.window);
+        });
+        // A frame read out in the old mode must not reach the caller after this returns.
+        if (m_capture) {
+            m_capture->Restart();
+        }
+        return OCU_OK;
     });
-    // A frame read out in the old mode must not reach the caller after this returns.
-    if (m_capture) {
-        m_capture->Restart();
-    }
-    return OCU_OK;
 }
 
 OCUSTATUS CameraDevice::SetSnapMode(int32_t mode) {
-    std::lock_guard lock(m_mutex);
-    if (m_ended) {
-        return OCU_ERR_INVALID_HANDLE;
-    }
-    if (mode != 0 && mode != 1) {
-        return OCU_ERR_INVALID_ARGUMENT;
-    }
-    m_registers->Write([&](Registers& r) { r.snapMode = mode; });
-    return OCU_OK;
+    return Locked([&]() -> OCUSTATUS {
+        if (mode != 0 && mode != 1) {
+            return OCU_ERR_INVALID_ARGUMENT;
+        }
+        m_registers->Write([&](Registers& r) { r.snapMode = mode; });
+        return OCU_OK;
+    });
 }
 
 OCUSTATUS CameraDevice::SetSnapSpeed(int32_t speed) {
-    std::lock_guard lock(m_mutex);
-    if (m_ended) {
-        return OCU_ERR_INVALID_HANDLE;
-    }
-    if (!m_sensor->Caps().hasSnapSpeed) {
-        return OCU_ERR_NOT_SUPPORTED;
-    }
-    if (speed != 0 && speed != 1) {
-        return OCU_ERR_INVALID_ARGUMENT;
-    }
-    m_registers->Write([&](Registers& r) { r.snapSpeed = speed; });
-    return OCU_OK;
+    return Locked([&]() -> OCUSTATUS {
+        if (!m_sensor->Caps().hasSnapSpeed) {
+            return OCU_ERR_NOT_SUPPORTED;
+        }
+        if (speed != 0 && speed != 1) {
+            return OCU_ERR_INVALID_ARGUMENT;
+        }
+        m_registers->Write([&](Registers& r) { r.snapSpeed = speed; });
+        return OCU_OK;
+    });
 }
 
 OCUSTATUS CameraDevice::SetBlanking(int32_t horizontal, int32_t vertical) {
-    std::lock_guard lock(m_mutex);
-    if (m_ended) {
-        return OCU_ERR_INVALID_HANDLE;
-    }
-    const BlankingLimits limits = EffectiveBlankingLimits(m_sensor->Caps());
-    m_registers->Write([&](Registers& r) {
-        r.hBlanking = ClampBlanking(horizontal, limits.nHMin, limits.nHMax);
-        r.vBlanking = ClampBlanking(vertical, limits.nVMin, limits.nVMax);
+    return Locked([&]() -> OCUSTATUS {
+        const BlankingLimits limits = EffectiveBlankingLimits(m_sensor->Caps());
+        m_registers->Write([&](Registers& r) {
+            r.hBlanking = ClampBlanking(horizontal, limits.nHMin, limits.nHMax);
+            r.vBlanking = ClampBlanking(vertical, limits.nVMin, limits.nVMax);
+        });
+        return OCU_OK;
     });
-    return OCU_OK;
 }
 
 OCUSTATUS CameraDevice::SetOutputWindow(int32_t left, int32_t top, int32_t width, int32_t height) {
-    std::lock_guard lock(m_mutex);
-    if (m_ended) {
-        return OCU_ERR_INVALID_HANDLE;
-    }
-    if (m_capture && m_capture->Started()) {
-        return OCU_ERR_SNAP_RUNNING;
-    }
-    const Window window{left, top, width, height};
-    if (const OCUSTATUS s = CheckWindow(m_sensor->Caps(), m_registers->Read().mode, window); s != OCU_OK) {
-        return s;
-    }
-    m_registers->Write([&](Registers& r) { r.window = window; });
-    return OCU_OK;
+    return Locked([&]() -> OCUSTATUS {
+        if (m_capture && m_capture->Started()) {
+            return OCU_ERR_SNAP_RUNNING;
+        }
+        const Window window{left, top, width, height};
+        if (const OCUSTATUS s = CheckWindow(m_sensor->Caps(), m_registers->Read().mode, window);
+            s != OCU_OK) {
+            return s;
+        }
+        m_registers->Write([&](Registers& r) { r.window = window; });
+        return OCU_OK;
+    });
 }
 
 OCUSTATUS CameraDevice::SetGain(uint8_t channel, int32_t gain) {
-    std::lock_guard lock(m_mutex);
-    if (m_ended) {
-        return OCU_ERR_INVALID_HANDLE;
-    }
-    const int index = GainIndexOfChannel(channel);
-    if (index < 0 || gain < 0 || gain > OCU_GAIN_MAX) {
-        return OCU_ERR_INVALID_ARGUMENT;
-    }
-    m_registers->Write([&](Registers& r) { r.gain[static_cast<size_t>(index)] = gain; });
-    return OCU_OK;
+    return Locked([&]() -> OCUSTATUS {
+        const int index = GainIndexOfChannel(channel);
+        if (index < 0 || gain < 0 || gain > OCU_GAIN_MAX) {
+            return OCU_ERR_INVALID_ARGUMENT;
+        }
+        m_registers->Write([&](Registers& r) { r.gain[static_cast<size_t>(index)] = gain; });
+        return OCU_OK;
+    });
 }
 
 OCUSTATUS CameraDevice::SetAdc(int32_t mode, int32_t level) {
-    std::lock_guard lock(m_mutex);
-    if (m_ended) {
-        return OCU_ERR_INVALID_HANDLE;
-    }
-    if (mode != 0 || level < 0 || level > OCU_ADC_LEVEL_MAX) {
-        return OCU_ERR_INVALID_ARGUMENT;
-    }
-    m_registers->Write([&](Registers& r) { r.adcLevel = level; });
-    return OCU_OK;
+    return Locked([&]() -> OCUSTATUS {
+        if (mode != 0 || level < 0 || level > OCU_ADC_LEVEL_MAX) {
+            return OCU_ERR_INVALID_ARGUMENT;
+        }
+        m_registers->Write([&](Registers& r) { r.adcLevel = level; });
+        return OCU_OK;
+    });
 }
 
 OCUSTATUS CameraDevice::SetExposure(int32_t mode, int32_t value) {
-    std::lock_guard lock(m_mutex);
-    if (m_ended) {
-        return OCU_ERR_INVALID_HANDLE;
-    }
-    if (mode != 1 || value < 0 || value > OCU_EXPOSURE_MAX) {
-        return OCU_ERR_INVALID_ARGUMENT;
-    }
-    m_registers->Write([&](Registers& r) { r.exposure = value; });
-    return OCU_OK;
+    return Locked([&]() -> OCUSTATUS {
+        if (mode != 1 || value < 0 || value > OCU_EXPOSURE_MAX) {
+            return OCU_ERR_INVALID_ARGUMENT;
+        }
+        m_registers->Write([&](Registers& r) { r.exposure = value; });
+        return OCU_OK;
+    });
 }
 
 OCUSTATUS CameraDevice::OpenSnap(SnapCallback callback, void* context) {
     // Threads of earlier captures that have left their callbacks are joined here, outside the
     // device's lock, so that repeated open and close cycles leave nothing behind.
     ThreadReaper::Instance().Reap();
-    std::lock_guard lock(m_mutex);
-    if (m_ended) {
-        return OCU_ERR_INVALID_HANDLE;
-    }
-    if (callback == nullptr) {
-        return OCU_ERR_INVALID_ARGUMENT;
-    }
-    if (m_capture) {
-        return OCU_ERR_SNAP_ALREADY_OPEN;
-    }
-    if (const OCUSTATUS s = m_sensor->InjectedFault(Operation::OpenSnap); s != OCU_OK) {
-        return s;
-    }
-    const auto scratchBytes = static_cast<size_t>(m_sensor->Caps().LargestFrameBytes());
-    m_capture = CaptureHandle::Open(m_sensor->OpenStream(m_registers), scratchBytes, callback, context);
-    return OCU_OK;
+    return Locked([&]() -> OCUSTATUS {
+        if (callback == nullptr) {
+            return OCU_ERR_INVALID_ARGUMENT;
+        }
+        if (m_capture) {
+            return OCU_ERR_SNAP_ALREADY_OPEN;
+        }
+        if (const OCUSTATUS s = m_sensor->InjectedFault(Operation::OpenSnap); s != OCU_OK) {
+            return s;
+        }
+        const auto scratchBytes = static_cast<size_t>(m_sensor->Caps().LargestFrameBytes());
+        m_capture = CaptureHandle::Open(m_sensor->OpenStream(m_registers), scratchBytes, callback, context);
+        return OCU_OK;
+    });
 }
 
 OCUSTATUS CameraDevice::StartSnap(uint8_t* const* buffers, int32_t count) {
-    std::lock_guard lock(m_mutex);
-    if (m_ended) {
-        return OCU_ERR_INVALID_HANDLE;
-    }
-    if (!m_capture) {
-        return OCU_ERR_SNAP_NOT_OPEN;
-    }
-    if (const OCUSTATUS s = CheckBufferList(buffers, count); s != OCU_OK) {
-        return s;
-    }
-    if (const OCUSTATUS s = m_sensor->InjectedFault(Operation::StartSnap); s != OCU_OK) {
-        return s;
-    }
-    m_capture->Start(buffers[0]);
-    return OCU_OK;
+    return Locked([&]() -> OCUSTATUS {
+        if (!m_capture) {
+            return OCU_ERR_SNAP_NOT_OPEN;
+        }
+        if (const OCUSTATUS s = CheckBufferList(buffers, count); s != OCU_OK) {
+            return s;
+        }
+        if (const OCUSTATUS s = m_sensor->InjectedFault(Operation::StartSnap); s != OCU_OK) {
+            return s;
+        }
+        m_capture->Start(buffers[0]);
+        return OCU_OK;
+    });
 }
 
 OCUSTATUS CameraDevice::StopSnap() {
-    std::lock_guard lock(m_mutex);
-    if (m_ended) {
-        return OCU_ERR_INVALID_HANDLE;
-    }
-    if (!m_capture) {
-        return OCU_ERR_SNAP_NOT_OPEN;
-    }
-    m_capture->Stop();
-    return OCU_OK;
+    return Locked([&]() -> OCUSTATUS {
+        if (!m_capture) {
+            return OCU_ERR_SNAP_NOT_OPEN;
+        }
+        m_capture->Stop();
+        return OCU_OK;
+    });
 }
 
 OCUSTATUS CameraDevice::CloseSnap() {
-    std::lock_guard lock(m_mutex);
-    if (m_ended) {
-        return OCU_ERR_INVALID_HANDLE;
-    }
-    if (!m_capture) {
-        return OCU_ERR_SNAP_NOT_OPEN;
-    }
-    m_capture.Close();
-    return OCU_OK;
+    return Locked([&]() -> OCUSTATUS {
+        if (!m_capture) {
+            return OCU_ERR_SNAP_NOT_OPEN;
+        }
+        m_capture.Close();
+        return OCU_OK;
+    });
 }
 
 OCUSTATUS CameraDevice::SnapShot(uint8_t* const* buffers, int32_t count) {
     Registers registers;
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_ended) {
-            return OCU_ERR_INVALID_HANDLE;
-        }
+    const OCUSTATUS accepted = Locked([&]() -> OCUSTATUS {
         if (const OCUSTATUS s = CheckBufferList(buffers, count); s != OCU_OK) {
             return s;
         }
@@ -214,9 +183,10 @@ OCUSTATUS CameraDevice::SnapShot(uint8_t* const* buffers, int32_t count) {
             return s;
         }
         registers = m_registers->Read();
-    }
+        return OCU_OK;
+    });
     // The exposure and readout take their time; other calls need not wait for them.
-    return m_sensor->Snap(registers, buffers[0]);
+    return accepted == OCU_OK ? m_sensor->Snap(registers, buffers[0]) : accepted;
 }
 
 OCUSTATUS CameraDevice::End() {

@@ -73,6 +73,13 @@ public:
     std::shared_ptr<Capture> OpenCapture() const;
 
 private:
+    // Runs a call under the device's lock, or refuses it once the device has been ended.
+    template <typename F>
+    OCUSTATUS Locked(F&& call) {
+        std::lock_guard lock(m_mutex);
+        return m_ended ? OCU_ERR_INVALID_HANDLE : call();
+    }
+
     const std::shared_ptr<Sensor> m_sensor;
     const std::shared_ptr<RegisterFile> m_registers;
     mutable std::mutex m_mutex; // serialises the calls; taken before a capture's own lock
