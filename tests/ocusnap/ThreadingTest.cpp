@@ -340,32 +340,72 @@ TEST_F(Threading, AThousandOpenStartStopCloseCyclesLeaveNothingBehind) {
     EXPECT_EQ(ThreadCount(), threadsBefore);
 }
 
-TEST_F(Threading, ConfigurationDuringDeliveryNeverTearsAFrame) {
-    // Mode changes, gains and exposure from another thread while frames flow: every frame fits the
-    // window of the mode it was read out in.
-    struct Sizes {
-        std::atomic<int> frames{0};
-        std::atomic<int> tooLarge{0};
-    } sizes;
+TEST_F(Threading, AModeChangeDuringDeliveryCutsEveryLaterFrame) {
+    // The viewer changes the mode while frames flow, then stops, sets the window and starts. No frame
+    // written into the buffer after OcuSetResolution has returned may have the old, larger window.
+    // Without frame timing, a frame's timestamp is the moment it was written into the buffer.
+    struct Seen {
+        int32_t width;
+        uint64_t writtenUs;
+    };
+    struct Frames {
+        std::mutex m;
+        std::vector<Seen> seen;
+        size_t Count() {
+            std::lock_guard lock(m);
+            return seen.size();
+        }
+    } frames;
+    auto nowUs = [] {
+        return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                         std::chrono::steady_clock::now().time_since_epoch())
+                                         .count());
+    };
+    ASSERT_EQ(OcuSetResolution(cam.handle, 0), OCU_OK);
+    ASSERT_EQ(OcuSetOutputWindow(cam.handle, 0, 0, 1280, 1024), OCU_OK);
     ASSERT_EQ(OcuOpenSnap(
                   cam.handle,
                   [](SnapInfo* info) {
-                      auto* s = static_cast<Sizes*>(info->pContext);
-                      s->tooLarge += info->nWidth > 1280 || info->nHeight > 1024;
-                      ++s->frames;
+                      auto* f = static_cast<Frames*>(info->pContext);
+                      std::lock_guard lock(f->m);
+                      f->seen.push_back({info->nWidth, info->nTimestampUs});
                       return int32_t{1};
                   },
-                  &sizes),
+                  &frames),
               OCU_OK);
     ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
-    for (int i = 0; i < 200; ++i) {
-        ASSERT_EQ(OcuSetResolution(cam.handle, i % 3), OCU_OK);
-        ASSERT_EQ(OcuAGCControl(cam.handle, static_cast<uint8_t>(OCU_GAIN_RED + i % 4), i % 64), OCU_OK);
-        ASSERT_EQ(OcuAECControl(cam.handle, 1, i * 10), OCU_OK);
+    for (int round = 0; round < 30; ++round) {
+        const int32_t mode = 1 + round % 2;
+        const int32_t width = mode == 1 ? 640 : 320;
+        while (frames.Count() < 2) {
+            std::this_thread::yield();
+        }
+        ASSERT_EQ(OcuSetResolution(cam.handle, mode), OCU_OK);
+        const uint64_t changedUs = nowUs();
+        // Gains and exposure change freely meanwhile.
+        ASSERT_EQ(OcuAGCControl(cam.handle, static_cast<uint8_t>(OCU_GAIN_RED + round % 4), round), OCU_OK);
+        ASSERT_EQ(OcuAECControl(cam.handle, 1, round * 10), OCU_OK);
+        const size_t before = frames.Count();
+        while (frames.Count() < before + 3) {
+            std::this_thread::yield();
+        }
+        {
+            std::lock_guard lock(frames.m);
+            for (const Seen& f : frames.seen) {
+                if (f.writtenUs > changedUs) {
+                    EXPECT_LE(f.width, width) << "round " << round;
+                }
+            }
+            frames.seen.clear();
+        }
+        // Back to the whole image of mode 0, as the viewer's window restore would.
+        ASSERT_EQ(OcuStopSnap(cam.handle), OCU_OK);
+        ASSERT_EQ(OcuSetResolution(cam.handle, 0), OCU_OK);
+        ASSERT_EQ(OcuSetOutputWindow(cam.handle, 0, 0, 1280, 1024), OCU_OK);
+        ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
     }
     ASSERT_EQ(OcuCloseSnap(cam.handle), OCU_OK);
     DrainDeliveryThreads();
-    EXPECT_EQ(sizes.tooLarge, 0);
 }
 
 // The process may end while a delivery thread is blocked in a callback that will never return (the
