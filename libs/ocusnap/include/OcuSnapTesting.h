@@ -1,10 +1,10 @@
 // Test support for programs built on OcuSnap: a recording driver.
 //
 // While a RecordingDriver exists, BeginOcuDevice opens a recorded camera instead of the backend that
-// OCUSNAP_CAMERA selects. Every OcuSnap call made with that camera's handle is recorded with its
-// arguments, and answered with scripted statuses and values, so that a test can see exactly what a
-// program said to the camera and in which order. Link the `ocusnap-testing` target; OcuSnap.h stays the
-// public API and production code never includes this header.
+// OCUSNAP_CAMERA selects. BeginOcuDevice and every OcuSnap call made with that camera's handle are
+// recorded with their arguments, and answered with scripted statuses and values, so that a test can see
+// exactly what a program said to the camera and in which order. Link the `ocusnap-testing` target; OcuSnap.h
+// stays the public API and production code never includes this header.
 //
 // The recorded camera keeps the library's threading contract: frames are delivered on a delivery thread
 // of its own, one per open capture, and OcuStopSnap / OcuCloseSnap never wait for a running callback.
@@ -23,8 +23,12 @@ namespace ocusnap::testing {
 struct RecordedCall {
     std::string function;      // "OcuSetOutputWindow"
     std::vector<int64_t> args; // every argument after the handle, in order; pointers as their address
-                               // (OcuStartSnap records the address of buffer 0 and the count)
-    std::string text;          // "OcuSetOutputWindow(0, 0, 644, 482)"; pointers print as "buf" or "null"
+                               // (OcuStartSnap records the address of buffer 0 and the count;
+                               // OcuGetDeviceInfo the size passed in, -1 for a null size pointer)
+    std::string text;          // "OcuSetOutputWindow(0, 0, 644, 482)": numbers in decimal, channel codes
+                               // in hex ("OcuAGCControl(0x10, 8)"), buffers as "buf", the callback as
+                               // "fn", the context as "ctx", null pointers as "null";
+                               // "OcuGetDeviceInfo(1, null, 0)" shows the size passed in
 };
 
 class RecordingDriver {
@@ -38,7 +42,9 @@ public:
 
     // --- Script ---------------------------------------------------------------------------------
     // Values the recorded camera reports. Defaults: type 2, modes 1280x1024, 640x480, 320x240,
-    // blanking limits -20..4095 horizontal and -10..2047 vertical.
+    // blanking limits -20..4095 horizontal and -10..2047 vertical. OcuGetDeviceInfo answers from the
+    // script as it stands; the checks of later calls (modes, windows, snap speed) use the script as it
+    // stood when the program opened the camera. A frame or snapshot fills only the output window.
     void SetDeviceType(int32_t type);
     void SetResolutions(std::vector<ResolutionEntry> table);
     void SetBlankingLimits(BlankingLimits limits);
