@@ -4,57 +4,68 @@
 // sites.
 #include "Tiles.h"
 
-#include <cmath>
-
 namespace pixconv {
 namespace {
 
-// Interpolates a or b, or their mean on a tie, choosing by the gradients ga and gb.
+// a or b, or their mean on a tie, whichever has the smaller gradient.
 inline float Directional(float a, float ga, float b, float gb) {
-    return ga < gb ? a : gb < ga ? b : 0.5f * (a + b);
+    const float mean = 0.5f * (a + b);
+    const float pick = ga < gb ? a : b;
+    return ga == gb ? mean : pick;
 }
 
-inline float Clamp01(float v) {
-    return std::fmin(std::fmax(v, 0.0f), 1.0f);
+void GreenRow(const float* __restrict c, float* __restrict g, std::ptrdiff_t n, std::ptrdiff_t w, int p) {
+#pragma GCC ivdep
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
+        const float* ck = c + k;
+        const float lh = 2 * ck[0] - ck[-2] - ck[2];
+        const float lv = 2 * ck[0] - ck[-2 * w] - ck[2 * w];
+        const float gh = 0.5f * (ck[-1] + ck[1]) + 0.25f * lh;
+        const float gv = 0.5f * (ck[-w] + ck[w]) + 0.25f * lv;
+        const float dh = Abs(ck[-1] - ck[1]) + Abs(lh);
+        const float dv = Abs(ck[-w] - ck[w]) + Abs(lv);
+        g[k] = IsColourSite(k, p) ? Clamp01(Directional(gh, dh, gv, dv)) : ck[0];
+    }
 }
 
-TileResult HamiltonAdamsTile(const Tile& t, float* const* planes) {
+// One row of red and blue. At green sites the colour of the row comes from the left and right, the
+// other from above and below; at red and blue sites the own sample stays and the other colour comes
+// from the flatter diagonal.
+void ColourRow(const float* __restrict c, const float* __restrict g, float* __restrict rowColour,
+               float* __restrict otherColour, std::ptrdiff_t n, std::ptrdiff_t w, int p) {
+    const std::ptrdiff_t dn = w + 1, dp = w - 1;
+#pragma GCC ivdep
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
+        const float* ck = c + k;
+        const float* gk = g + k;
+        auto diff = [&](std::ptrdiff_t s) { return ck[s] - gk[s]; };
+        const float alongRow = Clamp01(gk[0] + 0.5f * (diff(-1) + diff(1)));
+        const float alongColumn = Clamp01(gk[0] + 0.5f * (diff(-w) + diff(w)));
+        const float gradN = Abs(ck[-dn] - ck[dn]) + Abs(2 * gk[0] - gk[-dn] - gk[dn]);
+        const float gradP = Abs(ck[-dp] - ck[dp]) + Abs(2 * gk[0] - gk[-dp] - gk[dp]);
+        const float diagonal = Clamp01(
+            gk[0] + Directional(0.5f * (diff(-dn) + diff(dn)), gradN, 0.5f * (diff(-dp) + diff(dp)), gradP));
+        const bool bColourSite = IsColourSite(k, p);
+        const float own = ck[0];
+        rowColour[k] = bColourSite ? own : alongRow;
+        otherColour[k] = bColourSite ? diagonal : alongColumn;
+    }
+}
+
+PIXCONV_VECTOR_CLONES TileResult HamiltonAdamsTile(const Tile& t, float* const* planes) {
     const std::ptrdiff_t w = t.width;
-    const float* c = t.cfa;
     float* g = planes[0];
-    float* rgb[3] = {planes[1], g, planes[2]};
-
-    t.ForEachSite(2, true, [&](auto, auto, auto i) { g[i] = c[i]; });
-    t.ForEachSite(2, false, [&](auto, auto, auto i) {
-        const float lh = 2 * c[i] - c[i - 2] - c[i + 2];
-        const float lv = 2 * c[i] - c[i - 2 * w] - c[i + 2 * w];
-        const float gh = 0.5f * (c[i - 1] + c[i + 1]) + 0.25f * lh;
-        const float gv = 0.5f * (c[i - w] + c[i + w]) + 0.25f * lv;
-        const float dh = std::fabs(c[i - 1] - c[i + 1]) + std::fabs(lh);
-        const float dv = std::fabs(c[i - w] - c[i + w]) + std::fabs(lv);
-        g[i] = Clamp01(Directional(gh, dh, gv, dv));
-    });
-
-    // Colour differences; green is known on the rectangle with margin 2, so these hold on margin 3.
-    auto diff = [&](std::ptrdiff_t i) { return c[i] - g[i]; };
-    t.ForEachSite(3, true, [&](auto x, auto y, auto i) {
-        const Channel rowColour = t.pattern.At(x + 1, y);
-        const Channel columnColour = rowColour == kRed ? kBlue : kRed;
-        rgb[rowColour][i] = Clamp01(g[i] + 0.5f * (diff(i - 1) + diff(i + 1)));
-        rgb[columnColour][i] = Clamp01(g[i] + 0.5f * (diff(i - w) + diff(i + w)));
-    });
-    t.ForEachSite(3, false, [&](auto x, auto y, auto i) {
-        const Channel own = t.pattern.At(x, y);
-        const Channel other = own == kRed ? kBlue : kRed;
-        rgb[own][i] = c[i];
-        const std::ptrdiff_t n = w + 1, p = w - 1; // the two diagonals
-        const float dn = std::fabs(c[i - n] - c[i + n]) + std::fabs(2 * g[i] - g[i - n] - g[i + n]);
-        const float dp = std::fabs(c[i - p] - c[i + p]) + std::fabs(2 * g[i] - g[i - p] - g[i + p]);
-        const float en = 0.5f * (diff(i - n) + diff(i + n));
-        const float ep = 0.5f * (diff(i - p) + diff(i + p));
-        rgb[other][i] = Clamp01(g[i] + Directional(en, dn, ep, dp));
-    });
-    return {rgb[kRed], rgb[kGreen], rgb[kBlue]};
+    float* r = planes[1];
+    float* b = planes[2];
+    t.ForRows(2, [&](auto i, auto n, int p) { GreenRow(t.cfa + i, g + i, n, w, p); });
+    // Green holds with margin 2, so the colour differences hold with margin 3.
+    for (std::ptrdiff_t y = 3; y < t.height - 3; ++y) {
+        const std::ptrdiff_t i = y * w + 3;
+        const int p = ((t.pattern.At(0, y) == kGreen ? 1 : 0) ^ 3) & 1;
+        const bool bRedRow = (y & 1) == t.pattern.redY;
+        ColourRow(t.cfa + i, g + i, (bRedRow ? r : b) + i, (bRedRow ? b : r) + i, w - 6, w, p);
+    }
+    return {r, g, b};
 }
 
 } // namespace

@@ -15,6 +15,7 @@ namespace pixconv {
 namespace {
 
 constexpr std::ptrdiff_t kRadius = 4; // of the low-pass filter and of the statistics window
+constexpr std::ptrdiff_t kGreenMargin = 2 + 2 * kRadius;
 constexpr float kVarEps = 1e-7f;
 
 struct Gaussian {
@@ -30,52 +31,75 @@ struct Gaussian {
     }
 };
 
-// The LMMSE estimate along one direction (step s) and its error variance.
-inline void Estimate(const float* z, const float* lp, std::ptrdiff_t i, std::ptrdiff_t s, float& x,
-                     float& var) {
+// Green minus the other colour at every sample, along the row and along the column.
+void DifferenceRow(const float* __restrict c, float* __restrict dh, float* __restrict dv, std::ptrdiff_t n,
+                   std::ptrdiff_t w, int p) {
+#pragma GCC ivdep
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
+        const float* ck = c + k;
+        const float eh = Clamp01(0.5f * (ck[-1] + ck[0] + ck[1]) - 0.25f * (ck[-2] + ck[2]));
+        const float ev = Clamp01(0.5f * (ck[-w] + ck[0] + ck[w]) - 0.25f * (ck[-2 * w] + ck[2 * w]));
+        const bool bColourSite = IsColourSite(k, p);
+        dh[k] = bColourSite ? eh - ck[0] : ck[0] - eh;
+        dv[k] = bColourSite ? ev - ck[0] : ck[0] - ev;
+    }
+}
+
+void SmoothRow(const float* __restrict dh, const float* __restrict dv, float* __restrict sh,
+               float* __restrict sv, std::ptrdiff_t n, std::ptrdiff_t w, const Gaussian& gauss) {
+#pragma GCC ivdep
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
+        float h = gauss.h[0] * dh[k], v = gauss.h[0] * dv[k];
+        for (std::ptrdiff_t j = 1; j <= kRadius; ++j) {
+            h += gauss.h[j] * (dh[k - j] + dh[k + j]);
+            v += gauss.h[j] * (dv[k - j * w] + dv[k + j * w]);
+        }
+        sh[k] = h;
+        sv[k] = v;
+    }
+}
+
+// The LMMSE estimate along step s from the noisy differences z and their low-pass lp, with its error
+// variance.
+inline void Estimate(const float* z, const float* lp, std::ptrdiff_t s, float& x, float& var) {
     float mean = 0;
-    for (std::ptrdiff_t k = -kRadius; k <= kRadius; ++k)
-        mean += lp[i + k * s];
+    for (std::ptrdiff_t j = -kRadius; j <= kRadius; ++j)
+        mean += lp[j * s];
     mean *= 1.0f / (2 * kRadius + 1);
     float signal = kVarEps, noise = kVarEps;
-    for (std::ptrdiff_t k = -kRadius; k <= kRadius; ++k) {
-        const float d = lp[i + k * s] - mean;
-        const float n = lp[i + k * s] - z[i + k * s];
+    for (std::ptrdiff_t j = -kRadius; j <= kRadius; ++j) {
+        const float d = lp[j * s] - mean;
+        const float e = lp[j * s] - z[j * s];
         signal += d * d;
-        noise += n * n;
+        noise += e * e;
     }
-    x = (z[i] * signal + lp[i] * noise) / (signal + noise);
+    x = (z[0] * signal + lp[0] * noise) / (signal + noise);
     var = signal * noise / (signal + noise);
 }
 
-// Green valid with margin 10; dh, dv, sh, sv are scratch planes.
-void LmmseGreen(const Tile& t, float* g, float* dh, float* dv, float* sh, float* sv) {
+void GreenRow(const float* __restrict c, const float* __restrict dh, const float* __restrict dv,
+              const float* __restrict sh, const float* __restrict sv, float* __restrict g, std::ptrdiff_t n,
+              std::ptrdiff_t w, int p) {
+#pragma GCC ivdep
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
+        float xh, vh, xv, vv;
+        Estimate(dh + k, sh + k, 1, xh, vh);
+        Estimate(dv + k, sv + k, w, xv, vv);
+        const float green = Clamp01(c[k] + (xh * vv + xv * vh) / (vh + vv));
+        g[k] = IsColourSite(k, p) ? green : c[k];
+    }
+}
+
+// Green valid with margin kGreenMargin; dh, dv, sh, sv are scratch planes.
+PIXCONV_VECTOR_CLONES void LmmseGreen(const Tile& t, float* g, float* dh, float* dv, float* sh, float* sv) {
     static const Gaussian gauss;
     const std::ptrdiff_t w = t.width;
     const float* c = t.cfa;
-    t.ForEach(2, [&](auto x, auto y, auto i) {
-        const float eh = rcd::Clamp01(0.5f * (c[i - 1] + c[i] + c[i + 1]) - 0.25f * (c[i - 2] + c[i + 2]));
-        const float ev =
-            rcd::Clamp01(0.5f * (c[i - w] + c[i] + c[i + w]) - 0.25f * (c[i - 2 * w] + c[i + 2 * w]));
-        const bool bGreen = t.pattern.At(x, y) == kGreen;
-        dh[i] = bGreen ? c[i] - eh : eh - c[i];
-        dv[i] = bGreen ? c[i] - ev : ev - c[i];
-    });
-    t.ForEach(2 + kRadius, [&](auto, auto, auto i) {
-        float h = gauss.h[0] * dh[i], v = gauss.h[0] * dv[i];
-        for (std::ptrdiff_t k = 1; k <= kRadius; ++k) {
-            h += gauss.h[k] * (dh[i - k] + dh[i + k]);
-            v += gauss.h[k] * (dv[i - k * w] + dv[i + k * w]);
-        }
-        sh[i] = h;
-        sv[i] = v;
-    });
-    t.ForEachSite(0, true, [&](auto, auto, auto i) { g[i] = c[i]; });
-    t.ForEachSite(2 + 2 * kRadius, false, [&](auto, auto, auto i) {
-        float xh, vh, xv, vv;
-        Estimate(dh, sh, i, 1, xh, vh);
-        Estimate(dv, sv, i, w, xv, vv);
-        g[i] = rcd::Clamp01(c[i] + (xh * vv + xv * vh) / (vh + vv));
+    t.ForRows(2, [&](auto i, auto n, int p) { DifferenceRow(c + i, dh + i, dv + i, n, w, p); });
+    t.ForRows(2 + kRadius,
+              [&](auto i, auto n, int) { SmoothRow(dh + i, dv + i, sh + i, sv + i, n, w, gauss); });
+    t.ForRows(kGreenMargin, [&](auto i, auto n, int p) {
+        GreenRow(c + i, dh + i, dv + i, sh + i, sv + i, g + i, n, w, p);
     });
 }
 
@@ -87,7 +111,7 @@ TileResult LmmseTile(const Tile& t, float* const* planes) {
     float* b = planes[4];
     LmmseGreen(t, g, r, b, planes[5], planes[6]);
     rcd::Directions(t, vhDir, planes[5], planes[6]);
-    rcd::RedBlue(t, g, vhDir, 2 + 2 * kRadius, r, b, pqDir, planes[5], planes[6]);
+    rcd::RedBlue(t, g, vhDir, kGreenMargin, r, b, pqDir, planes[5], planes[6]);
     return {r, g, b};
 }
 

@@ -4,82 +4,107 @@
 // cardinal directions, weighted by inverse gradients.
 #include "Rcd.h"
 
-#include <cmath>
+#include <algorithm>
 
 namespace pixconv {
 namespace rcd {
+namespace {
 
-void Directions(const Tile& t, float* vhDir, float* bufV, float* bufH) {
-    const std::ptrdiff_t w = t.width;
-    const float* c = t.cfa;
-    auto highPass = [c](std::ptrdiff_t i, std::ptrdiff_t s) {
-        const float v = (c[i - 3 * s] - c[i - s] - c[i + s] + c[i + 3 * s]) -
-                        3 * (c[i - 2 * s] + c[i + 2 * s]) + 6 * c[i];
-        return v * v;
-    };
-    t.ForEach(3, [&](auto, auto, auto i) {
-        bufV[i] = highPass(i, w);
-        bufH[i] = highPass(i, 1);
-    });
-    t.ForEach(4, [&](auto, auto, auto i) {
-        const float v = std::fmax(kEpsSq, bufV[i - w] + bufV[i] + bufV[i + w]);
-        const float h = std::fmax(kEpsSq, bufH[i - 1] + bufH[i] + bufH[i + 1]);
-        vhDir[i] = v / (v + h);
-    });
+void HighPassRow(const float* __restrict c, float* __restrict a, float* __restrict b, std::ptrdiff_t n,
+                 std::ptrdiff_t sa, std::ptrdiff_t sb) {
+#pragma GCC ivdep
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
+        a[k] = HighPassSquared(c + k, sa);
+        b[k] = HighPassSquared(c + k, sb);
+    }
 }
 
-void RedBlue(const Tile& t, const float* g, const float* vhDir, std::ptrdiff_t greenMargin, float* red,
-             float* blue, float* pqDir, float* bufP, float* bufQ) {
-    const std::ptrdiff_t w = t.width;
-    const float* c = t.cfa;
-    float* rgb[3] = {red, nullptr, blue};
+// a / (a + b) of the high-pass energies summed over three samples along each one's own direction.
+void DiscriminationRow(const float* __restrict a, const float* __restrict b, float* __restrict out,
+                       std::ptrdiff_t n, std::ptrdiff_t sa, std::ptrdiff_t sb) {
+#pragma GCC ivdep
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
+        float ea = a[k - sa] + a[k] + a[k + sa];
+        float eb = b[k - sb] + b[k] + b[k + sb];
+        ea = ea > kEpsSq ? ea : kEpsSq;
+        eb = eb > kEpsSq ? eb : kEpsSq;
+        out[k] = ea / (ea + eb);
+    }
+}
 
-    // Diagonal discrimination.
-    auto highPass = [c](std::ptrdiff_t i, std::ptrdiff_t s) {
-        const float v = (c[i - 3 * s] - c[i - s] - c[i + s] + c[i + 3 * s]) -
-                        3 * (c[i - 2 * s] + c[i + 2 * s]) + 6 * c[i];
-        return v * v;
-    };
-    t.ForEach(3, [&](auto, auto, auto i) {
-        bufP[i] = highPass(i, w + 1);
-        bufQ[i] = highPass(i, w - 1);
-    });
-    t.ForEachSite(4, false, [&](auto, auto, auto i) {
-        const float p = std::fmax(kEpsSq, bufP[i - w - 1] + bufP[i] + bufP[i + w + 1]);
-        const float q = std::fmax(kEpsSq, bufQ[i - w + 1] + bufQ[i] + bufQ[i + w - 1]);
-        pqDir[i] = p / (p + q);
-    });
-
-    // Own samples everywhere; then the other colour at red and blue sites, from its diagonal samples.
-    t.ForEachSite(0, false, [&](auto x, auto y, auto i) { rgb[t.pattern.At(x, y)][i] = c[i]; });
-    t.ForEachSite(greenMargin + 2, false, [&](auto x, auto y, auto i) {
-        const float disc = Refined(pqDir, i, w);
+// At red and blue sites: the other of the two from its four diagonal neighbours. Own samples are
+// copied into the own plane on the way. Green sites get values here too, which the next step replaces.
+void DiagonalRow(const float* __restrict c, const float* __restrict g, const float* __restrict pq,
+                 float* __restrict own, float* __restrict other, std::ptrdiff_t n, std::ptrdiff_t w) {
+    const std::ptrdiff_t nw = -w - 1, ne = -w + 1, sw = w - 1, se = w + 1;
+#pragma GCC ivdep
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
+        const float* ck = c + k;
+        const float* gk = g + k;
         auto grad = [&](std::ptrdiff_t s) {
-            return kEps + std::fabs(c[i + s] - c[i - s]) + std::fabs(c[i + s] - c[i + 3 * s]) +
-                   std::fabs(g[i] - g[i + 2 * s]);
+            return kEps + Abs(ck[s] - ck[-s]) + Abs(ck[s] - ck[3 * s]) + Abs(gk[0] - gk[2 * s]);
         };
-        auto est = [&](std::ptrdiff_t s) { return c[i + s] - g[i + s]; };
-        const std::ptrdiff_t nw = -w - 1, ne = -w + 1, sw = w - 1, se = w + 1;
+        auto est = [&](std::ptrdiff_t s) { return ck[s] - gk[s]; };
+        const float disc = Refined(pq + k, w);
         const float gNW = grad(nw), gNE = grad(ne), gSW = grad(sw), gSE = grad(se);
         const float p = (gNW * est(se) + gSE * est(nw)) / (gNW + gSE);
         const float q = (gNE * est(sw) + gSW * est(ne)) / (gNE + gSW);
-        const Channel other = t.pattern.At(x, y) == kRed ? kBlue : kRed;
-        rgb[other][i] = Clamp01(g[i] + (1 - disc) * p + disc * q);
-    });
+        other[k] = Clamp01(gk[0] + (1 - disc) * p + disc * q);
+        own[k] = ck[0];
+    }
+}
 
-    // Both colours at green sites, from the now complete red and blue sites around them.
-    t.ForEachSite(greenMargin + 5, true, [&](auto, auto, auto i) {
-        const float disc = Refined(vhDir, i, w);
+// At green sites, one colour from its four cardinal neighbours, which are all known by now; red and
+// blue sites keep their value.
+void CardinalRow(const float* __restrict g, const float* __restrict vh, const float* __restrict col,
+                 float* __restrict out, std::ptrdiff_t n, std::ptrdiff_t w, int p) {
+#pragma GCC ivdep
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
+        const float* gk = g + k;
+        const float* ck = col + k;
+        auto grad = [&](std::ptrdiff_t s) {
+            return kEps + Abs(gk[0] - gk[2 * s]) + Abs(ck[s] - ck[-s]) + Abs(ck[s] - ck[3 * s]);
+        };
+        auto est = [&](std::ptrdiff_t s) { return ck[s] - gk[s]; };
+        const float disc = Refined(vh + k, w);
+        const float gN = grad(-w), gS = grad(w), gW = grad(-1), gE = grad(1);
+        const float v = (gN * est(w) + gS * est(-w)) / (gN + gS);
+        const float h = (gW * est(1) + gE * est(-1)) / (gW + gE);
+        const float own = ck[0], interpolated = Clamp01(gk[0] + (1 - disc) * v + disc * h);
+        out[k] = IsColourSite(k, p) ? own : interpolated;
+    }
+}
+
+} // namespace
+
+PIXCONV_VECTOR_CLONES void Directions(const Tile& t, float* vhDir, float* bufV, float* bufH) {
+    const std::ptrdiff_t w = t.width;
+    t.ForRows(3, [&](auto i, auto n, int) { HighPassRow(t.cfa + i, bufV + i, bufH + i, n, w, 1); });
+    t.ForRows(4, [&](auto i, auto n, int) { DiscriminationRow(bufV + i, bufH + i, vhDir + i, n, w, 1); });
+}
+
+PIXCONV_VECTOR_CLONES void RedBlue(const Tile& t, const float* g, const float* vhDir,
+                                   std::ptrdiff_t greenMargin, float* red, float* blue, float* pqDir,
+                                   float* bufP, float* bufQ) {
+    const std::ptrdiff_t w = t.width;
+    const float* c = t.cfa;
+    t.ForRows(3, [&](auto i, auto n, int) { HighPassRow(c + i, bufP + i, bufQ + i, n, w + 1, w - 1); });
+    t.ForRows(
+        4, [&](auto i, auto n, int) { DiscriminationRow(bufP + i, bufQ + i, pqDir + i, n, w + 1, w - 1); });
+
+    const std::ptrdiff_t diagonalMargin = greenMargin + 2;
+    for (std::ptrdiff_t y = diagonalMargin; y < t.height - diagonalMargin; ++y) {
+        const std::ptrdiff_t i = y * w + diagonalMargin;
+        const bool bRedRow = (y & 1) == t.pattern.redY;
+        DiagonalRow(c + i, g + i, pqDir + i, (bRedRow ? red : blue) + i, (bRedRow ? blue : red) + i,
+                    w - 2 * diagonalMargin, w);
+    }
+    // Red and blue at green sites go through bufP, one row at a time, so that the pass never reads
+    // what it has just written.
+    t.ForRows(greenMargin + 5, [&](auto i, auto n, int p) {
         for (float* col : {red, blue}) {
-            auto grad = [&](std::ptrdiff_t s) {
-                return kEps + std::fabs(g[i] - g[i + 2 * s]) + std::fabs(col[i + s] - col[i - s]) +
-                       std::fabs(col[i + s] - col[i + 3 * s]);
-            };
-            auto est = [&](std::ptrdiff_t s) { return col[i + s] - g[i + s]; };
-            const float gN = grad(-w), gS = grad(w), gW = grad(-1), gE = grad(1);
-            const float v = (gN * est(w) + gS * est(-w)) / (gN + gS);
-            const float h = (gW * est(1) + gE * est(-1)) / (gW + gE);
-            col[i] = Clamp01(g[i] + (1 - disc) * v + disc * h);
+            CardinalRow(g + i, vhDir + i, col + i, bufP, n, w, p);
+            std::copy(bufP, bufP + n, col + i);
         }
     });
 }
@@ -88,31 +113,42 @@ void RedBlue(const Tile& t, const float* g, const float* vhDir, std::ptrdiff_t g
 
 namespace {
 
+void LowPassRow(const float* __restrict c, float* __restrict lpf, std::ptrdiff_t n, std::ptrdiff_t w) {
+#pragma GCC ivdep
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
+        const float* ck = c + k;
+        lpf[k] = 0.25f * ck[0] + 0.125f * (ck[-w] + ck[w] + ck[-1] + ck[1]) +
+                 0.0625f * (ck[-w - 1] + ck[-w + 1] + ck[w - 1] + ck[w + 1]);
+    }
+}
+
 // Green at red and blue sites: the cardinal neighbours scaled by the local low-pass ratio, blended by
-// the direction map. Valid with margin 5.
-void RcdGreen(const Tile& t, const float* vhDir, float* lpf, float* g) {
+// the direction map.
+void GreenRow(const float* __restrict c, const float* __restrict lpf, const float* __restrict vh,
+              float* __restrict g, std::ptrdiff_t n, std::ptrdiff_t w, int p) {
     using namespace rcd;
-    const std::ptrdiff_t w = t.width;
-    const float* c = t.cfa;
-    t.ForEach(1, [&](auto, auto, auto i) {
-        lpf[i] = 0.25f * c[i] + 0.125f * (c[i - w] + c[i + w] + c[i - 1] + c[i + 1]) +
-                 0.0625f * (c[i - w - 1] + c[i - w + 1] + c[i + w - 1] + c[i + w + 1]);
-    });
-    t.ForEachSite(0, true, [&](auto, auto, auto i) { g[i] = c[i]; });
-    t.ForEachSite(5, false, [&](auto, auto, auto i) {
-        const float disc = Refined(vhDir, i, w);
+#pragma GCC ivdep
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
+        const float* ck = c + k;
+        const float* lk = lpf + k;
         auto grad = [&](std::ptrdiff_t s) {
-            return kEps + std::fabs(c[i + s] - c[i - s]) + std::fabs(c[i] - c[i + 2 * s]) +
-                   std::fabs(c[i + s] - c[i + 3 * s]) + std::fabs(c[i + 2 * s] - c[i + 4 * s]);
+            return kEps + Abs(ck[s] - ck[-s]) + Abs(ck[0] - ck[2 * s]) + Abs(ck[s] - ck[3 * s]) +
+                   Abs(ck[2 * s] - ck[4 * s]);
         };
-        auto est = [&](std::ptrdiff_t s) {
-            return c[i + s] * (2 * lpf[i]) / (kEps + lpf[i] + lpf[i + 2 * s]);
-        };
+        auto est = [&](std::ptrdiff_t s) { return ck[s] * (2 * lk[0]) / (kEps + lk[0] + lk[2 * s]); };
+        const float disc = Refined(vh + k, w);
         const float gN = grad(-w), gS = grad(w), gW = grad(-1), gE = grad(1);
         const float v = (gS * est(-w) + gN * est(w)) / (gN + gS);
         const float h = (gE * est(-1) + gW * est(1)) / (gW + gE);
-        g[i] = Clamp01(disc * h + (1 - disc) * v);
-    });
+        g[k] = IsColourSite(k, p) ? Clamp01(disc * h + (1 - disc) * v) : ck[0];
+    }
+}
+
+// Green valid with margin 5.
+PIXCONV_VECTOR_CLONES void RcdGreen(const Tile& t, const float* vhDir, float* lpf, float* g) {
+    const std::ptrdiff_t w = t.width;
+    t.ForRows(1, [&](auto i, auto n, int) { LowPassRow(t.cfa + i, lpf + i, n, w); });
+    t.ForRows(5, [&](auto i, auto n, int p) { GreenRow(t.cfa + i, lpf + i, vhDir + i, g + i, n, w, p); });
 }
 
 TileResult RcdTile(const Tile& t, float* const* planes) {

@@ -1,10 +1,8 @@
 // The steps of ratio-corrected demosaicing (RCD, Luis Sanz Rodriguez) that the LMMSE conversion
-// shares: the direction maps and the red and blue interpolation that follows a complete green plane.
+// shares: the direction map and the red and blue interpolation that follows a complete green plane.
 #pragma once
 
 #include "Tiles.h"
-
-#include <cmath>
 
 namespace pixconv::rcd {
 
@@ -16,20 +14,21 @@ constexpr float kEpsSq = 1e-10f;
 void Directions(const Tile& t, float* vhDir, float* bufV, float* bufH);
 
 // Red and blue given green valid with margin greenMargin; the result holds with margin
-// greenMargin + 5. pqDir, bufP, bufQ are scratch planes.
+// greenMargin + 5. pqDir, bufP and bufQ are scratch planes.
 void RedBlue(const Tile& t, const float* green, const float* vhDir, std::ptrdiff_t greenMargin, float* red,
              float* blue, float* pqDir, float* bufP, float* bufQ);
 
-// Picks whichever of a site's own discrimination and that of its diagonal neighbours is more
-// decided.
-inline float Refined(const float* dir, std::ptrdiff_t i, std::ptrdiff_t w) {
-    const float centre = dir[i];
-    const float around = 0.25f * (dir[i - w - 1] + dir[i - w + 1] + dir[i + w - 1] + dir[i + w + 1]);
-    return std::fabs(0.5f - centre) < std::fabs(0.5f - around) ? around : centre;
+// Whichever of a site's own discrimination and the mean of its diagonal neighbours' is more decided.
+inline float Refined(const float* dir, std::ptrdiff_t w) {
+    const float centre = dir[0];
+    const float around = 0.25f * (dir[-w - 1] + dir[-w + 1] + dir[w - 1] + dir[w + 1]);
+    return Abs(0.5f - centre) < Abs(0.5f - around) ? around : centre;
 }
 
-inline float Clamp01(float v) {
-    return std::fmin(std::fmax(v, 0.0f), 1.0f);
+// The square of a high-pass of the colour difference along step s, as RCD measures directions.
+inline float HighPassSquared(const float* c, std::ptrdiff_t s) {
+    const float v = (c[-3 * s] - c[-s] - c[s] + c[3 * s]) - 3 * (c[-2 * s] + c[2 * s]) + 6 * c[0];
+    return v * v;
 }
 
 } // namespace pixconv::rcd

@@ -6,10 +6,15 @@
 #include "Demosaic.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <memory>
 
 namespace pixconv {
+
+// The floating-point kernels are compiled twice, for baseline x86-64 and for AVX2, and the better one
+// is chosen when the program starts.
+#define PIXCONV_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 
 struct Tile {
     std::ptrdiff_t width = 0;   // including the border on both sides; also the row stride
@@ -17,27 +22,33 @@ struct Tile {
     BayerPattern pattern;       // the border is even, so the tile's pattern is the image's
     const float* cfa = nullptr; // raw samples scaled to 0..1
 
-    // Runs fn(x, y, index) over the rectangle that leaves `margin` samples on every side, for the
-    // samples of one parity class: fn(x, y, i) for x from the first column in that row whose colour
-    // test passes, in steps of 2.
+    // Runs fn(i0, n, p) for each row of the rectangle that leaves `margin` samples on every side: i0 is
+    // the index of the row's first sample in that rectangle, n the number of samples, and sample k is
+    // a red or blue site when (k & 1) == p (a green site otherwise). Kernels run over whole rows, both
+    // kinds of site, and choose per sample, so that the compiler can vectorise them.
     template <typename Fn>
-    void ForEach(std::ptrdiff_t margin, Fn fn) const {
-        for (std::ptrdiff_t y = margin; y < height - margin; ++y)
-            for (std::ptrdiff_t x = margin, i = y * width + margin; x < width - margin; ++x, ++i)
-                fn(x, y, i);
-    }
-    // The same over the samples whose own colour is green (bGreen) or red/blue (!bGreen).
-    template <typename Fn>
-    void ForEachSite(std::ptrdiff_t margin, bool bGreen, Fn fn) const {
+    void ForRows(std::ptrdiff_t margin, Fn fn) const {
         for (std::ptrdiff_t y = margin; y < height - margin; ++y) {
-            std::ptrdiff_t x = margin;
-            if ((pattern.At(x, y) == kGreen) != bGreen)
-                ++x;
-            for (std::ptrdiff_t i = y * width + x; x < width - margin; x += 2, i += 2)
-                fn(x, y, i);
+            const int colourColumn = pattern.At(0, y) == kGreen ? 1 : 0;
+            fn(y * width + margin, width - 2 * margin, static_cast<int>((colourColumn ^ margin) & 1));
         }
     }
 };
+
+inline float Clamp01(float v) {
+    v = v > 0.0f ? v : 0.0f; // also maps NaN to 0
+    return v < 1.0f ? v : 1.0f;
+}
+
+// Whether sample k of a row handed out by ForRows is a red or blue site; 32-bit, so that the choice
+// vectorises alongside 32-bit floats.
+inline bool IsColourSite(std::ptrdiff_t k, int p) {
+    return (static_cast<int>(k) & 1) == p;
+}
+
+inline float Abs(float v) {
+    return std::fabs(v);
+}
 
 struct TileResult {
     const float* r;
