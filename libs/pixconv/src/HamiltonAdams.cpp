@@ -14,7 +14,8 @@ inline float Directional(float a, float ga, float b, float gb) {
     return ga == gb ? mean : pick;
 }
 
-void GreenRow(const float* __restrict c, float* __restrict g, std::ptrdiff_t n, std::ptrdiff_t w, int p) {
+PIXCONV_ROW_KERNEL void GreenRow(const float* __restrict c, float* __restrict g, std::ptrdiff_t n,
+                                 std::ptrdiff_t w, int p) {
 #pragma GCC ivdep
     for (std::ptrdiff_t k = 0; k < n; ++k) {
         const float* ck = c + k;
@@ -31,8 +32,9 @@ void GreenRow(const float* __restrict c, float* __restrict g, std::ptrdiff_t n, 
 // One row of red and blue. At green sites the colour of the row comes from the left and right, the
 // other from above and below; at red and blue sites the own sample stays and the other colour comes
 // from the flatter diagonal.
-void ColourRow(const float* __restrict c, const float* __restrict g, float* __restrict rowColour,
-               float* __restrict otherColour, std::ptrdiff_t n, std::ptrdiff_t w, int p) {
+PIXCONV_ROW_KERNEL void ColourRow(const float* __restrict c, const float* __restrict g,
+                                  float* __restrict rowColour, float* __restrict otherColour,
+                                  std::ptrdiff_t n, std::ptrdiff_t w, int p) {
     const std::ptrdiff_t dn = w + 1, dp = w - 1;
 #pragma GCC ivdep
     for (std::ptrdiff_t k = 0; k < n; ++k) {
@@ -57,7 +59,10 @@ PIXCONV_VECTOR_CLONES TileResult HamiltonAdamsTile(const Tile& t, float* const* 
     float* g = planes[0];
     float* r = planes[1];
     float* b = planes[2];
-    t.ForRows(2, [&](auto i, auto n, int p) { GreenRow(t.cfa + i, g + i, n, w, p); });
+    for (std::ptrdiff_t y = 2; y < t.height - 2; ++y) {
+        const auto row = t.Row(y, 2);
+        GreenRow(t.cfa + row.i, g + row.i, row.n, w, row.p);
+    }
     // Green holds with margin 2, so the colour differences hold with margin 3.
     for (std::ptrdiff_t y = 3; y < t.height - 3; ++y) {
         const std::ptrdiff_t i = y * w + 3;

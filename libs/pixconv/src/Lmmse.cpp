@@ -32,8 +32,8 @@ struct Gaussian {
 };
 
 // Green minus the other colour at every sample, along the row and along the column.
-void DifferenceRow(const float* __restrict c, float* __restrict dh, float* __restrict dv, std::ptrdiff_t n,
-                   std::ptrdiff_t w, int p) {
+PIXCONV_ROW_KERNEL void DifferenceRow(const float* __restrict c, float* __restrict dh, float* __restrict dv,
+                                      std::ptrdiff_t n, std::ptrdiff_t w, int p) {
 #pragma GCC ivdep
     for (std::ptrdiff_t k = 0; k < n; ++k) {
         const float* ck = c + k;
@@ -45,8 +45,9 @@ void DifferenceRow(const float* __restrict c, float* __restrict dh, float* __res
     }
 }
 
-void SmoothRow(const float* __restrict dh, const float* __restrict dv, float* __restrict sh,
-               float* __restrict sv, std::ptrdiff_t n, std::ptrdiff_t w, const Gaussian& gauss) {
+PIXCONV_ROW_KERNEL void SmoothRow(const float* __restrict dh, const float* __restrict dv,
+                                  float* __restrict sh, float* __restrict sv, std::ptrdiff_t n,
+                                  std::ptrdiff_t w, const Gaussian& gauss) {
 #pragma GCC ivdep
     for (std::ptrdiff_t k = 0; k < n; ++k) {
         float h = gauss.h[0] * dh[k], v = gauss.h[0] * dv[k];
@@ -77,9 +78,10 @@ inline void Estimate(const float* z, const float* lp, std::ptrdiff_t s, float& x
     var = signal * noise / (signal + noise);
 }
 
-void GreenRow(const float* __restrict c, const float* __restrict dh, const float* __restrict dv,
-              const float* __restrict sh, const float* __restrict sv, float* __restrict g, std::ptrdiff_t n,
-              std::ptrdiff_t w, int p) {
+PIXCONV_ROW_KERNEL void GreenRow(const float* __restrict c, const float* __restrict dh,
+                                 const float* __restrict dv, const float* __restrict sh,
+                                 const float* __restrict sv, float* __restrict g, std::ptrdiff_t n,
+                                 std::ptrdiff_t w, int p) {
 #pragma GCC ivdep
     for (std::ptrdiff_t k = 0; k < n; ++k) {
         float xh, vh, xv, vv;
@@ -95,12 +97,18 @@ PIXCONV_VECTOR_CLONES void LmmseGreen(const Tile& t, float* g, float* dh, float*
     static const Gaussian gauss;
     const std::ptrdiff_t w = t.width;
     const float* c = t.cfa;
-    t.ForRows(2, [&](auto i, auto n, int p) { DifferenceRow(c + i, dh + i, dv + i, n, w, p); });
-    t.ForRows(2 + kRadius,
-              [&](auto i, auto n, int) { SmoothRow(dh + i, dv + i, sh + i, sv + i, n, w, gauss); });
-    t.ForRows(kGreenMargin, [&](auto i, auto n, int p) {
-        GreenRow(c + i, dh + i, dv + i, sh + i, sv + i, g + i, n, w, p);
-    });
+    for (std::ptrdiff_t y = 2; y < t.height - 2; ++y) {
+        const auto row = t.Row(y, 2);
+        DifferenceRow(c + row.i, dh + row.i, dv + row.i, row.n, w, row.p);
+    }
+    for (std::ptrdiff_t y = 2 + kRadius; y < t.height - (2 + kRadius); ++y) {
+        const auto row = t.Row(y, 2 + kRadius);
+        SmoothRow(dh + row.i, dv + row.i, sh + row.i, sv + row.i, row.n, w, gauss);
+    }
+    for (std::ptrdiff_t y = kGreenMargin; y < t.height - kGreenMargin; ++y) {
+        const auto row = t.Row(y, kGreenMargin);
+        GreenRow(c + row.i, dh + row.i, dv + row.i, sh + row.i, sv + row.i, g + row.i, row.n, w, row.p);
+    }
 }
 
 TileResult LmmseTile(const Tile& t, float* const* planes) {

@@ -10,8 +10,8 @@ namespace pixconv {
 namespace rcd {
 namespace {
 
-void HighPassRow(const float* __restrict c, float* __restrict a, float* __restrict b, std::ptrdiff_t n,
-                 std::ptrdiff_t sa, std::ptrdiff_t sb) {
+PIXCONV_ROW_KERNEL void HighPassRow(const float* __restrict c, float* __restrict a, float* __restrict b,
+                                    std::ptrdiff_t n, std::ptrdiff_t sa, std::ptrdiff_t sb) {
 #pragma GCC ivdep
     for (std::ptrdiff_t k = 0; k < n; ++k) {
         a[k] = HighPassSquared(c + k, sa);
@@ -20,8 +20,9 @@ void HighPassRow(const float* __restrict c, float* __restrict a, float* __restri
 }
 
 // a / (a + b) of the high-pass energies summed over three samples along each one's own direction.
-void DiscriminationRow(const float* __restrict a, const float* __restrict b, float* __restrict out,
-                       std::ptrdiff_t n, std::ptrdiff_t sa, std::ptrdiff_t sb) {
+PIXCONV_ROW_KERNEL void DiscriminationRow(const float* __restrict a, const float* __restrict b,
+                                          float* __restrict out, std::ptrdiff_t n, std::ptrdiff_t sa,
+                                          std::ptrdiff_t sb) {
 #pragma GCC ivdep
     for (std::ptrdiff_t k = 0; k < n; ++k) {
         float ea = a[k - sa] + a[k] + a[k + sa];
@@ -34,8 +35,9 @@ void DiscriminationRow(const float* __restrict a, const float* __restrict b, flo
 
 // At red and blue sites: the other of the two from its four diagonal neighbours. Own samples are
 // copied into the own plane on the way. Green sites get values here too, which the next step replaces.
-void DiagonalRow(const float* __restrict c, const float* __restrict g, const float* __restrict pq,
-                 float* __restrict own, float* __restrict other, std::ptrdiff_t n, std::ptrdiff_t w) {
+PIXCONV_ROW_KERNEL void DiagonalRow(const float* __restrict c, const float* __restrict g,
+                                    const float* __restrict pq, float* __restrict own,
+                                    float* __restrict other, std::ptrdiff_t n, std::ptrdiff_t w) {
     const std::ptrdiff_t nw = -w - 1, ne = -w + 1, sw = w - 1, se = w + 1;
 #pragma GCC ivdep
     for (std::ptrdiff_t k = 0; k < n; ++k) {
@@ -56,8 +58,9 @@ void DiagonalRow(const float* __restrict c, const float* __restrict g, const flo
 
 // At green sites, one colour from its four cardinal neighbours, which are all known by now; red and
 // blue sites keep their value.
-void CardinalRow(const float* __restrict g, const float* __restrict vh, const float* __restrict col,
-                 float* __restrict out, std::ptrdiff_t n, std::ptrdiff_t w, int p) {
+PIXCONV_ROW_KERNEL void CardinalRow(const float* __restrict g, const float* __restrict vh,
+                                    const float* __restrict col, float* __restrict out, std::ptrdiff_t n,
+                                    std::ptrdiff_t w, int p) {
 #pragma GCC ivdep
     for (std::ptrdiff_t k = 0; k < n; ++k) {
         const float* gk = g + k;
@@ -79,8 +82,14 @@ void CardinalRow(const float* __restrict g, const float* __restrict vh, const fl
 
 PIXCONV_VECTOR_CLONES void Directions(const Tile& t, float* vhDir, float* bufV, float* bufH) {
     const std::ptrdiff_t w = t.width;
-    t.ForRows(3, [&](auto i, auto n, int) { HighPassRow(t.cfa + i, bufV + i, bufH + i, n, w, 1); });
-    t.ForRows(4, [&](auto i, auto n, int) { DiscriminationRow(bufV + i, bufH + i, vhDir + i, n, w, 1); });
+    for (std::ptrdiff_t y = 3; y < t.height - 3; ++y) {
+        const auto row = t.Row(y, 3);
+        HighPassRow(t.cfa + row.i, bufV + row.i, bufH + row.i, row.n, w, 1);
+    }
+    for (std::ptrdiff_t y = 4; y < t.height - 4; ++y) {
+        const auto row = t.Row(y, 4);
+        DiscriminationRow(bufV + row.i, bufH + row.i, vhDir + row.i, row.n, w, 1);
+    }
 }
 
 PIXCONV_VECTOR_CLONES void RedBlue(const Tile& t, const float* g, const float* vhDir,
@@ -88,9 +97,14 @@ PIXCONV_VECTOR_CLONES void RedBlue(const Tile& t, const float* g, const float* v
                                    float* bufP, float* bufQ) {
     const std::ptrdiff_t w = t.width;
     const float* c = t.cfa;
-    t.ForRows(3, [&](auto i, auto n, int) { HighPassRow(c + i, bufP + i, bufQ + i, n, w + 1, w - 1); });
-    t.ForRows(
-        4, [&](auto i, auto n, int) { DiscriminationRow(bufP + i, bufQ + i, pqDir + i, n, w + 1, w - 1); });
+    for (std::ptrdiff_t y = 3; y < t.height - 3; ++y) {
+        const auto row = t.Row(y, 3);
+        HighPassRow(c + row.i, bufP + row.i, bufQ + row.i, row.n, w + 1, w - 1);
+    }
+    for (std::ptrdiff_t y = 4; y < t.height - 4; ++y) {
+        const auto row = t.Row(y, 4);
+        DiscriminationRow(bufP + row.i, bufQ + row.i, pqDir + row.i, row.n, w + 1, w - 1);
+    }
 
     const std::ptrdiff_t diagonalMargin = greenMargin + 2;
     for (std::ptrdiff_t y = diagonalMargin; y < t.height - diagonalMargin; ++y) {
@@ -101,19 +115,21 @@ PIXCONV_VECTOR_CLONES void RedBlue(const Tile& t, const float* g, const float* v
     }
     // Red and blue at green sites go through bufP, one row at a time, so that the pass never reads
     // what it has just written.
-    t.ForRows(greenMargin + 5, [&](auto i, auto n, int p) {
+    for (std::ptrdiff_t y = greenMargin + 5; y < t.height - (greenMargin + 5); ++y) {
+        const auto row = t.Row(y, greenMargin + 5);
         for (float* col : {red, blue}) {
-            CardinalRow(g + i, vhDir + i, col + i, bufP, n, w, p);
-            std::copy(bufP, bufP + n, col + i);
+            CardinalRow(g + row.i, vhDir + row.i, col + row.i, bufP, row.n, w, row.p);
+            std::copy(bufP, bufP + row.n, col + row.i);
         }
-    });
+    }
 }
 
 } // namespace rcd
 
 namespace {
 
-void LowPassRow(const float* __restrict c, float* __restrict lpf, std::ptrdiff_t n, std::ptrdiff_t w) {
+PIXCONV_ROW_KERNEL void LowPassRow(const float* __restrict c, float* __restrict lpf, std::ptrdiff_t n,
+                                   std::ptrdiff_t w) {
 #pragma GCC ivdep
     for (std::ptrdiff_t k = 0; k < n; ++k) {
         const float* ck = c + k;
@@ -124,8 +140,9 @@ void LowPassRow(const float* __restrict c, float* __restrict lpf, std::ptrdiff_t
 
 // Green at red and blue sites: the cardinal neighbours scaled by the local low-pass ratio, blended by
 // the direction map.
-void GreenRow(const float* __restrict c, const float* __restrict lpf, const float* __restrict vh,
-              float* __restrict g, std::ptrdiff_t n, std::ptrdiff_t w, int p) {
+PIXCONV_ROW_KERNEL void GreenRow(const float* __restrict c, const float* __restrict lpf,
+                                 const float* __restrict vh, float* __restrict g, std::ptrdiff_t n,
+                                 std::ptrdiff_t w, int p) {
     using namespace rcd;
 #pragma GCC ivdep
     for (std::ptrdiff_t k = 0; k < n; ++k) {
@@ -147,8 +164,14 @@ void GreenRow(const float* __restrict c, const float* __restrict lpf, const floa
 // Green valid with margin 5.
 PIXCONV_VECTOR_CLONES void RcdGreen(const Tile& t, const float* vhDir, float* lpf, float* g) {
     const std::ptrdiff_t w = t.width;
-    t.ForRows(1, [&](auto i, auto n, int) { LowPassRow(t.cfa + i, lpf + i, n, w); });
-    t.ForRows(5, [&](auto i, auto n, int p) { GreenRow(t.cfa + i, lpf + i, vhDir + i, g + i, n, w, p); });
+    for (std::ptrdiff_t y = 1; y < t.height - 1; ++y) {
+        const auto row = t.Row(y, 1);
+        LowPassRow(t.cfa + row.i, lpf + row.i, row.n, w);
+    }
+    for (std::ptrdiff_t y = 5; y < t.height - 5; ++y) {
+        const auto row = t.Row(y, 5);
+        GreenRow(t.cfa + row.i, lpf + row.i, vhDir + row.i, g + row.i, row.n, w, row.p);
+    }
 }
 
 TileResult RcdTile(const Tile& t, float* const* planes) {

@@ -14,7 +14,9 @@ namespace pixconv {
 
 // The floating-point kernels are compiled twice, for baseline x86-64 and for AVX2, and the better one
 // is chosen when the program starts.
+// The row kernels are always inlined into them, so that they are compiled for both.
 #define PIXCONV_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#define PIXCONV_ROW_KERNEL inline __attribute__((always_inline))
 
 struct Tile {
     std::ptrdiff_t width = 0;   // including the border on both sides; also the row stride
@@ -22,16 +24,17 @@ struct Tile {
     BayerPattern pattern;       // the border is even, so the tile's pattern is the image's
     const float* cfa = nullptr; // raw samples scaled to 0..1
 
-    // Runs fn(i0, n, p) for each row of the rectangle that leaves `margin` samples on every side: i0 is
-    // the index of the row's first sample in that rectangle, n the number of samples, and sample k is
-    // a red or blue site when (k & 1) == p (a green site otherwise). Kernels run over whole rows, both
-    // kinds of site, and choose per sample, so that the compiler can vectorise them.
-    template <typename Fn>
-    void ForRows(std::ptrdiff_t margin, Fn fn) const {
-        for (std::ptrdiff_t y = margin; y < height - margin; ++y) {
-            const int colourColumn = pattern.At(0, y) == kGreen ? 1 : 0;
-            fn(y * width + margin, width - 2 * margin, static_cast<int>((colourColumn ^ margin) & 1));
-        }
+    // Row y of the rectangle that leaves `margin` samples on every side: i is the index of its first
+    // sample, n the number of samples, and sample k is a red or blue site when IsColourSite(k, p), a
+    // green site otherwise. Kernels run over whole rows, both kinds of site, and choose per sample, so
+    // that the compiler can vectorise them.
+    struct Span {
+        std::ptrdiff_t i, n;
+        int p;
+    };
+    Span Row(std::ptrdiff_t y, std::ptrdiff_t margin) const {
+        const int colourColumn = pattern.At(0, y) == kGreen ? 1 : 0;
+        return {y * width + margin, width - 2 * margin, static_cast<int>((colourColumn ^ margin) & 1)};
     }
 };
 
@@ -40,7 +43,7 @@ inline float Clamp01(float v) {
     return v < 1.0f ? v : 1.0f;
 }
 
-// Whether sample k of a row handed out by ForRows is a red or blue site; 32-bit, so that the choice
+// Whether sample k of a row span is a red or blue site; 32-bit, so that the choice
 // vectorises alongside 32-bit floats.
 inline bool IsColourSite(std::ptrdiff_t k, int p) {
     return (static_cast<int>(k) & 1) == p;
@@ -57,6 +60,25 @@ struct TileResult {
 };
 
 constexpr std::ptrdiff_t kTileSize = 192;
+
+// n samples of raw row y from column x0 on, mirrored where they fall outside, scaled to 0..1.
+inline void LoadRow(const RawImage& raw, std::ptrdiff_t y, std::ptrdiff_t x0, float* __restrict out,
+                    std::ptrdiff_t n) {
+    const uint8_t* __restrict in = raw.data + y * raw.width;
+    const std::ptrdiff_t begin = std::clamp<std::ptrdiff_t>(-x0, 0, n);
+    const std::ptrdiff_t end = std::clamp<std::ptrdiff_t>(raw.width - x0, begin, n);
+    for (std::ptrdiff_t x = 0; x < begin; ++x)
+        out[x] = in[Mirror(x0 + x, raw.width)] * (1.0f / 255);
+    for (std::ptrdiff_t x = begin; x < end; ++x)
+        out[x] = in[x0 + x] * (1.0f / 255);
+    for (std::ptrdiff_t x = end; x < n; ++x)
+        out[x] = in[Mirror(x0 + x, raw.width)] * (1.0f / 255);
+}
+
+inline void ToLevels(const float* __restrict in, uint8_t* __restrict out, std::ptrdiff_t n) {
+    for (std::ptrdiff_t x = 0; x < n; ++x)
+        out[x] = static_cast<uint8_t>(static_cast<int>(Clamp01(in[x]) * 255 + 0.5f));
+}
 
 // Cuts the image into tiles of kTileSize (an even number, so every tile starts on the same Bayer
 // phase), gives each one padded by `pad` (even) mirrored samples to `algo` together with `planes`
@@ -79,31 +101,17 @@ void ConvertTiled(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, std:
             const std::ptrdiff_t w = std::min(kTileSize, raw.width - tx);
             const std::ptrdiff_t h = std::min(kTileSize, raw.height - ty);
             Tile tile{w + 2 * pad, h + 2 * pad, raw.pattern, cfa};
-            for (std::ptrdiff_t y = 0; y < tile.height; ++y) {
-                float* out = cfa + y * tile.width;
-                const std::ptrdiff_t sy = Mirror(ty - pad + y, raw.height);
-                const uint8_t* in = raw.data + sy * raw.width;
-                for (std::ptrdiff_t x = 0; x < tile.width; ++x) {
-                    const std::ptrdiff_t sx = tx - pad + x;
-                    out[x] = (sx >= 0 && sx < raw.width ? in[sx] : in[Mirror(sx, raw.width)]) * (1.0f / 255);
-                }
-            }
+            for (std::ptrdiff_t y = 0; y < tile.height; ++y)
+                LoadRow(raw, Mirror(ty - pad + y, raw.height), tx - pad, cfa + y * tile.width, tile.width);
             const TileResult rgb = algo(tile, scratch);
             uint8_t* r8 = row8.get();
             uint8_t* g8 = r8 + kTileSize;
             uint8_t* b8 = g8 + kTileSize;
-            auto level = [](float v) {
-                v = v > 0 ? v : 0; // also maps NaN to 0
-                v = v < 1 ? v : 1;
-                return static_cast<uint8_t>(v * 255 + 0.5f);
-            };
             for (std::ptrdiff_t y = 0; y < h; ++y) {
                 const std::ptrdiff_t i = (y + pad) * tile.width + pad;
-                for (std::ptrdiff_t x = 0; x < w; ++x) {
-                    r8[x] = level(rgb.r[i + x]);
-                    g8[x] = level(rgb.g[i + x]);
-                    b8[x] = level(rgb.b[i + x]);
-                }
+                ToLevels(rgb.r + i, r8, w);
+                ToLevels(rgb.g + i, g8, w);
+                ToLevels(rgb.b + i, b8, w);
                 uint8_t* pOut = pDst + ((raw.height - 1 - ty - y) * raw.width + tx) * 3;
                 WritePixels(pOut, r8, g8, b8, static_cast<std::size_t>(w), lut);
             }
