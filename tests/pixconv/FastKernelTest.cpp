@@ -87,3 +87,28 @@ TEST(Mirror, ReflectsAboutTheEdgeSamplesAndKeepsParity) {
 }
 
 } // namespace
+
+namespace {
+
+// The slower types work tile by tile; the seams between tiles must not show.
+TEST(TiledKernels, ResultDoesNotDependOnTheTileSize) {
+    using Kernel = void (*)(const pixconv::RawImage&, uint8_t*, const pixconv::PackedLut&, std::ptrdiff_t);
+    const Kernel kernels[] = {pixconv::ConvertHamiltonAdams, pixconv::ConvertRcd, pixconv::ConvertLmmse};
+    const int w = 132, h = 98;
+    const auto raw = RandomBytes(static_cast<size_t>(w) * h, 77);
+    const Lut lut = Identity();
+    const pixconv::PackedLut packed(lut.r.data(), lut.g.data(), lut.b.data());
+    for (int nLayout : kLayouts) {
+        const pixconv::RawImage image{raw.data(), w, h, pixconv::BayerPattern::FromLayout(nLayout)};
+        for (Kernel kernel : kernels) {
+            std::vector<uint8_t> whole(static_cast<size_t>(w) * h * 3), tiled(whole.size());
+            kernel(image, whole.data(), packed, 1024);
+            for (std::ptrdiff_t tile : {2, 14, 32, 48}) {
+                kernel(image, tiled.data(), packed, tile);
+                ASSERT_EQ(tiled, whole) << "layout " << nLayout << " tile " << tile;
+            }
+        }
+    }
+}
+
+} // namespace

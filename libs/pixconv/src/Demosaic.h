@@ -26,10 +26,15 @@ void ConvertFast(const RawImage& raw, uint8_t* pDst, const PackedLut& lut);
 // The same arithmetic one pixel at a time: the reference the vector code must match exactly.
 void ConvertFastReference(const RawImage& raw, uint8_t* pDst, const PackedLut& lut);
 
-// The slower types work on padded floating-point planes that they allocate per call (about six to
-// nine planes of the image's size); they throw std::bad_alloc when memory runs out.
-void ConvertHamiltonAdams(const RawImage& raw, uint8_t* pDst, const PackedLut& lut);
-void ConvertRcd(const RawImage& raw, uint8_t* pDst, const PackedLut& lut);
-void ConvertLmmse(const RawImage& raw, uint8_t* pDst, const PackedLut& lut);
+// The slower types work tile by tile on floating-point planes, allocated per call: four to eight
+// planes of a padded tile (at most about 2 MB). They throw std::bad_alloc when memory runs out.
+// tileSize (even) is there for the tests; the result does not depend on it.
+constexpr std::ptrdiff_t kTileSize = 192;
+void ConvertHamiltonAdams(const RawImage& raw, uint8_t* pDst, const PackedLut& lut,
+                          std::ptrdiff_t tileSize = kTileSize);
+void ConvertRcd(const RawImage& raw, uint8_t* pDst, const PackedLut& lut,
+                std::ptrdiff_t tileSize = kTileSize);
+void ConvertLmmse(const RawImage& raw, uint8_t* pDst, const PackedLut& lut,
+                  std::ptrdiff_t tileSize = kTileSize);
 
 } // namespace pixconv

@@ -75,8 +75,8 @@ PIXCONV_VECTOR_CLONES TileResult HamiltonAdamsTile(const Tile& t, float* const* 
 
 } // namespace
 
-void ConvertHamiltonAdams(const RawImage& raw, uint8_t* pDst, const PackedLut& lut) {
-    ConvertTiled(raw, pDst, lut, 4, 3, HamiltonAdamsTile);
+void ConvertHamiltonAdams(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, std::ptrdiff_t tileSize) {
+    ConvertTiled(raw, pDst, lut, tileSize, 4, 3, HamiltonAdamsTile);
 }
 
 } // namespace pixconv

@@ -125,8 +125,8 @@ TileResult LmmseTile(const Tile& t, float* const* planes) {
 
 } // namespace
 
-void ConvertLmmse(const RawImage& raw, uint8_t* pDst, const PackedLut& lut) {
-    ConvertTiled(raw, pDst, lut, 16, 7, LmmseTile);
+void ConvertLmmse(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, std::ptrdiff_t tileSize) {
+    ConvertTiled(raw, pDst, lut, tileSize, 16, 7, LmmseTile);
 }
 
 } // namespace pixconv

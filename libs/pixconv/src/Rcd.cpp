@@ -188,8 +188,8 @@ TileResult RcdTile(const Tile& t, float* const* planes) {
 
 } // namespace
 
-void ConvertRcd(const RawImage& raw, uint8_t* pDst, const PackedLut& lut) {
-    ConvertTiled(raw, pDst, lut, 10, 7, RcdTile);
+void ConvertRcd(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, std::ptrdiff_t tileSize) {
+    ConvertTiled(raw, pDst, lut, tileSize, 10, 7, RcdTile);
 }
 
 } // namespace pixconv

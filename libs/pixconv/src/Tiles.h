@@ -59,8 +59,6 @@ struct TileResult {
     const float* b;
 };
 
-constexpr std::ptrdiff_t kTileSize = 192;
-
 // n samples of raw row y from column x0 on, mirrored where they fall outside, scaled to 0..1.
 inline void LoadRow(const RawImage& raw, std::ptrdiff_t y, std::ptrdiff_t x0, float* __restrict out,
                     std::ptrdiff_t n) {
@@ -80,33 +78,34 @@ inline void ToLevels(const float* __restrict in, uint8_t* __restrict out, std::p
         out[x] = static_cast<uint8_t>(static_cast<int>(Clamp01(in[x]) * 255 + 0.5f));
 }
 
-// Cuts the image into tiles of kTileSize (an even number, so every tile starts on the same Bayer
+// Cuts the image into tiles of tileSize (an even number, so every tile starts on the same Bayer
 // phase), gives each one padded by `pad` (even) mirrored samples to `algo` together with `planes`
 // scratch planes of the padded tile's size, and writes the interior of the planes that algo returns.
 template <typename Algo>
-void ConvertTiled(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, std::ptrdiff_t pad, int planes,
-                  Algo algo) {
-    const std::ptrdiff_t tileW = std::min(kTileSize, raw.width) + 2 * pad;
-    const std::ptrdiff_t tileH = std::min(kTileSize, raw.height) + 2 * pad;
+void ConvertTiled(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, std::ptrdiff_t tileSize,
+                  std::ptrdiff_t pad, int planes, Algo algo) {
+    const std::ptrdiff_t step = std::max<std::ptrdiff_t>(2, tileSize & ~std::ptrdiff_t{1});
+    const std::ptrdiff_t tileW = std::min(step, raw.width) + 2 * pad;
+    const std::ptrdiff_t tileH = std::min(step, raw.height) + 2 * pad;
     const std::ptrdiff_t planeSize = tileW * tileH;
     auto memory = std::make_unique_for_overwrite<float[]>(planeSize * (planes + 1));
-    auto row8 = std::make_unique_for_overwrite<uint8_t[]>(3 * kTileSize);
+    auto row8 = std::make_unique_for_overwrite<uint8_t[]>(3 * step);
     float* cfa = memory.get();
     float* scratch[16];
     for (int k = 0; k < planes && k < 16; ++k)
         scratch[k] = cfa + planeSize * (k + 1);
 
-    for (std::ptrdiff_t ty = 0; ty < raw.height; ty += kTileSize) {
-        for (std::ptrdiff_t tx = 0; tx < raw.width; tx += kTileSize) {
-            const std::ptrdiff_t w = std::min(kTileSize, raw.width - tx);
-            const std::ptrdiff_t h = std::min(kTileSize, raw.height - ty);
+    for (std::ptrdiff_t ty = 0; ty < raw.height; ty += step) {
+        for (std::ptrdiff_t tx = 0; tx < raw.width; tx += step) {
+            const std::ptrdiff_t w = std::min(step, raw.width - tx);
+            const std::ptrdiff_t h = std::min(step, raw.height - ty);
             Tile tile{w + 2 * pad, h + 2 * pad, raw.pattern, cfa};
             for (std::ptrdiff_t y = 0; y < tile.height; ++y)
                 LoadRow(raw, Mirror(ty - pad + y, raw.height), tx - pad, cfa + y * tile.width, tile.width);
             const TileResult rgb = algo(tile, scratch);
             uint8_t* r8 = row8.get();
-            uint8_t* g8 = r8 + kTileSize;
-            uint8_t* b8 = g8 + kTileSize;
+            uint8_t* g8 = r8 + step;
+            uint8_t* b8 = g8 + step;
             for (std::ptrdiff_t y = 0; y < h; ++y) {
                 const std::ptrdiff_t i = (y + pad) * tile.width + pad;
                 ToLevels(rgb.r + i, r8, w);
