@@ -1,8 +1,11 @@
 #!/bin/sh
 # Runs every benchmark and measuring tool of a build, one after the other (the machine has few cores:
-# running them side by side would only measure the contention).
+# running them side by side would only measure the contention). The load average is printed first:
+# other work on the machine makes the figures noisy.
 set -eu
 build=${1:-build}
+here=$(dirname "$0")
+echo "== load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 for exe in "$build"/bench/*/*-bench; do
     [ -x "$exe" ] || continue
     echo "== $(basename "$exe")"
@@ -10,5 +13,6 @@ for exe in "$build"/bench/*/*-bench; do
 done
 if [ -x "$build/tools/pixconv-quality/pixconv-quality" ]; then
     echo "== pixconv-quality"
+    "$here/fetch-pixconv-photos.sh"
     "$build/tools/pixconv-quality/pixconv-quality"
 fi
