@@ -3,22 +3,34 @@
 #include "Demosaic.h"
 #include "TestImages.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
 
 using namespace pixtest;
 
 namespace {
 
-std::vector<uint8_t> ConvertWith(void (*convert)(const pixconv::RawImage&, uint8_t*,
-                                                 const pixconv::PackedLut&),
-                                 const std::vector<uint8_t>& raw, int w, int h, int nLayout, const Lut& lut) {
+std::vector<uint8_t> Reference(const std::vector<uint8_t>& raw, int w, int h, int nLayout, const Lut& lut) {
     std::vector<uint8_t> out(static_cast<size_t>(w) * h * 3);
     const pixconv::RawImage image{raw.data(), w, h, pixconv::BayerPattern::FromLayout(nLayout)};
-    convert(image, out.data(), pixconv::PackedLut(lut.r.data(), lut.g.data(), lut.b.data()));
+    pixconv::ConvertFastReference(image, out.data(),
+                                  pixconv::PackedLut(lut.r.data(), lut.g.data(), lut.b.data()));
     return out;
 }
 
-TEST(FastKernel, VectorPathMatchesReferenceBitForBit) {
+std::vector<uint8_t> Vectorised(pixconv::FastPath path, const std::vector<uint8_t>& raw, int w, int h,
+                                int nLayout, const Lut& lut) {
+    std::vector<uint8_t> out(static_cast<size_t>(w) * h * 3);
+    const pixconv::RawImage image{raw.data(), w, h, pixconv::BayerPattern::FromLayout(nLayout)};
+    const uint8_t* const tables[3] = {lut.r.data(), lut.g.data(), lut.b.data()};
+    pixconv::ConvertFast(path, image, out.data(), pixconv::PackedLut(tables[0], tables[1], tables[2]),
+                         tables);
+    return out;
+}
+
+// Every instruction-set path this processor runs, against the reference.
+TEST(FastKernel, VectorPathsMatchReferenceBitForBit) {
+    using pixconv::FastPath;
     Lut lut;
     const auto tables = RandomBytes(3 * 256, 99);
     for (int i = 0; i < 256; ++i) {
@@ -26,13 +38,18 @@ TEST(FastKernel, VectorPathMatchesReferenceBitForBit) {
         lut.g[i] = tables[256 + i];
         lut.b[i] = tables[512 + i];
     }
-    for (int nLayout : kLayouts) {
-        for (int w : {32, 36, 60, 64, 68, 96, 100, 132, 1284}) {
-            for (int h : {2, 4, 10}) {
-                const auto raw = RandomBytes(static_cast<size_t>(w) * h, w * 7 + h + nLayout);
-                ASSERT_EQ(ConvertWith(pixconv::ConvertFast, raw, w, h, nLayout, lut),
-                          ConvertWith(pixconv::ConvertFastReference, raw, w, h, nLayout, lut))
-                    << "layout " << nLayout << " " << w << "x" << h;
+    for (FastPath path : {FastPath::kBaseline, FastPath::kAvx2, FastPath::kAvx512Vbmi}) {
+        if (path > pixconv::BestFastPath()) {
+            std::printf("path %d: not supported by this processor, not checked\n", static_cast<int>(path));
+            continue;
+        }
+        for (int nLayout : kLayouts) {
+            for (int w : {32, 36, 60, 64, 68, 96, 100, 128, 132, 196, 1284}) {
+                for (int h : {2, 4, 10}) {
+                    const auto raw = RandomBytes(static_cast<size_t>(w) * h, w * 7 + h + nLayout);
+                    ASSERT_EQ(Vectorised(path, raw, w, h, nLayout, lut), Reference(raw, w, h, nLayout, lut))
+                        << "path " << static_cast<int>(path) << " layout " << nLayout << " " << w << "x" << h;
+                }
             }
         }
     }
@@ -44,7 +61,7 @@ TEST(FastKernel, ReferenceAppliesTheMalvarHeCutlerFilters) {
     const auto raw = RandomBytes(w * h, 5);
     auto p = [&](int x, int y) { return double(raw[y * w + x]); };
     auto level = [](double v) { return std::clamp(static_cast<int>(std::floor(v + 0.5)), 0, 255); };
-    const auto out = ConvertWith(pixconv::ConvertFastReference, raw, w, h, PIX_BAYER_RGGB, Identity());
+    const auto out = Reference(raw, w, h, PIX_BAYER_RGGB, Identity());
     // RGGB: red at (even, even), blue at (odd, odd), green in red rows at (odd, even).
     const int rx = 6, ry = 6; // a red site
     const double greenAtRed =

@@ -32,6 +32,7 @@ int ConvertBayer2Rgb(uint8_t* pDst, const uint8_t* pSrc, int nWidth, int nHeight
     } catch (const std::bad_alloc&) {
         // The slower types need a few megabytes of planes; without them the picture still comes, fast.
     }
-    ConvertFast(raw, pDst, lut);
+    const uint8_t* const tables[3] = {pLutR, pLutG, pLutB};
+    ConvertFast(BestFastPath(), raw, pDst, lut, tables);
     return 1;
 }

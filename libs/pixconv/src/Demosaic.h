@@ -21,8 +21,13 @@ struct RawImage {
     }
 };
 
-// Malvar-He-Cutler, vectorised: allocates nothing.
-void ConvertFast(const RawImage& raw, uint8_t* pDst, const PackedLut& lut);
+// Malvar-He-Cutler, vectorised: allocates nothing. The instruction sets it can use, in order; a path
+// the processor lacks falls back to the best it has. tables are the caller's red, green and blue
+// tables, which lut was built from.
+enum class FastPath { kBaseline, kAvx2, kAvx512Vbmi };
+FastPath BestFastPath();
+void ConvertFast(FastPath path, const RawImage& raw, uint8_t* pDst, const PackedLut& lut,
+                 const uint8_t* const tables[3]);
 // The same arithmetic one pixel at a time: the reference the vector code must match exactly.
 void ConvertFastReference(const RawImage& raw, uint8_t* pDst, const PackedLut& lut);
 

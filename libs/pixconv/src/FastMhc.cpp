@@ -2,14 +2,17 @@
 // demosaicing of Bayer-patterned color images", ICASSP 2004). Every 5 x 5 filter has coefficients in
 // sixteenths, so the whole kernel runs in 16-bit integers: the largest intermediate is 28 x 255.
 //
-// The vector path handles 32 pixels of a row at a time as 16 even and 16 odd lanes, so every lane of
-// a vector holds pixels of one Bayer colour and one filter applies to the whole vector. Written with
-// the compiler's generic vectors, it is compiled for baseline x86-64 (SSE2) and for AVX2, chosen at
-// run time.
+// The vector path handles a chunk of 32 (or 64) pixels of a row at a time as even and odd lanes, so
+// that every lane of a vector holds pixels of one Bayer colour and one filter applies to the whole
+// vector. Written with the compiler's generic vectors, it is compiled for baseline x86-64 (SSE2), for
+// AVX2 and for AVX-512; the best that the processor runs is chosen at run time. The tables are applied
+// as the pixels are written: by scalar lookups, or, with AVX-512 VBMI, by byte permutations of the
+// whole chunk.
 #include "Demosaic.h"
 
 #include <algorithm>
 #include <cstring>
+#include <immintrin.h>
 
 // The 32-byte vectors never cross a function boundary that is not inlined, so the ABI note about
 // passing them without AVX concerns nothing here.
@@ -63,82 +66,97 @@ void ReferencePixel(const RawImage& raw, std::ptrdiff_t x, std::ptrdiff_t y, uin
         out[c] = static_cast<uint8_t>(Scale(rgb[c]));
 }
 
-using V16 = int16_t __attribute__((vector_size(32)));
-using U16 = uint16_t __attribute__((vector_size(32)));
-constexpr int kChunk = 32; // pixels per vector step
+#define PIXCONV_INLINE inline __attribute__((always_inline))
+#define PIXCONV_TARGET_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi")))
 
-struct Halves {
-    V16 even, odd;
+// Vectors of kBytes bytes: kBytes / 2 lanes of 16 bits, one per even or odd pixel of a chunk.
+template <int kBytes>
+struct Lanes {
+    typedef int16_t I16 __attribute__((vector_size(kBytes)));
+    typedef uint16_t U16 __attribute__((vector_size(kBytes)));
+    struct Halves {
+        I16 even, odd;
+    };
+
+    static PIXCONV_INLINE Halves Split(const uint8_t* p) {
+        U16 v;
+        std::memcpy(&v, p, sizeof v);
+        return {reinterpret_cast<I16>(v & 0xFF), reinterpret_cast<I16>(v >> 8)};
+    }
+
+    static PIXCONV_INLINE I16 Scale(I16 sixteenths) {
+        I16 v = (sixteenths + 8) >> 4;
+        const I16 zero = v * 0; // "= {}" trips GCC 12 in a template
+        const I16 top = zero + 255;
+        v = v < zero ? zero : v;
+        return v > top ? top : v;
+    }
+
+    // Joins even and odd lanes (each 0..255) back into kBytes bytes in pixel order.
+    static PIXCONV_INLINE void StoreInterleaved(uint8_t* p, I16 even, I16 odd) {
+        const U16 v = reinterpret_cast<U16>(even) | (reinterpret_cast<U16>(odd) << 8);
+        std::memcpy(p, &v, sizeof v);
+    }
 };
 
-inline __attribute__((always_inline)) Halves Split(const uint8_t* p) {
-    U16 v;
-    std::memcpy(&v, p, sizeof v);
-    return {reinterpret_cast<V16>(v & 0xFF), reinterpret_cast<V16>(v >> 8)};
-}
+// Applies the tables pixel by pixel.
+struct ScalarWriter {
+    const PackedLut& lut;
+    template <int kChunk>
+    PIXCONV_INLINE void Write(uint8_t* pOut, const uint8_t* r, const uint8_t* g, const uint8_t* b) const {
+        WritePixels(pOut, r, g, b, kChunk, lut);
+    }
+};
 
-inline __attribute__((always_inline)) V16 Scale(V16 sixteenths) {
-    V16 v = (sixteenths + 8) >> 4;
-    const V16 zero = {};
-    const V16 top = zero + 255;
-    v = v < zero ? zero : v;
-    return v > top ? top : v;
-}
-
-// Joins even and odd lanes (each 0..255) back into 32 bytes in pixel order.
-inline __attribute__((always_inline)) void StoreInterleaved(uint8_t* p, V16 even, V16 odd) {
-    const U16 v = reinterpret_cast<U16>(even) | (reinterpret_cast<U16>(odd) << 8);
-    std::memcpy(p, &v, sizeof v);
-}
-
-// 32 pixels of one row. row[k] points at the first of them in raw row y - 2 + k; two more samples on
-// each side must be readable. The row's own non-green colour sits at even x when kColourEven.
-template <bool kColourEven>
-inline __attribute__((always_inline)) void Chunk(const uint8_t* const row[5], uint8_t* pOut, bool bRowIsRed,
-                                                 const PackedLut& lut) {
+// kChunk pixels of one row. row[k] points at the first of them in raw row y - 2 + k; two more samples
+// on each side must be readable. The row's own non-green colour sits at even x when kColourEven.
+template <int kChunk, bool kColourEven, typename Writer>
+PIXCONV_INLINE void Chunk(const uint8_t* const row[5], uint8_t* pOut, bool bRowIsRed, const Writer& writer) {
+    using L = Lanes<kChunk>;
+    using V = typename L::I16;
     const uint8_t* u2 = row[0];
     const uint8_t* u1 = row[1];
     const uint8_t* c = row[2];
     const uint8_t* d1 = row[3];
     const uint8_t* d2 = row[4];
-    const Halves cl2 = Split(c - 2), cl1 = Split(c - 1), c0 = Split(c), cr1 = Split(c + 1),
-                 cr2 = Split(c + 2);
-    const Halves ul = Split(u1 - 1), u0 = Split(u1), ur = Split(u1 + 1);
-    const Halves dl = Split(d1 - 1), d0 = Split(d1), dr = Split(d1 + 1);
-    const Halves uu = Split(u2), dd = Split(d2);
-    const Taps<V16> even{c0.even,           cl1.even + cr1.even, cl2.even + cr2.even,
-                         u0.even + d0.even, uu.even + dd.even,   ul.even + ur.even + dl.even + dr.even};
-    const Taps<V16> odd{c0.odd,          cl1.odd + cr1.odd, cl2.odd + cr2.odd,
-                        u0.odd + d0.odd, uu.odd + dd.odd,   ul.odd + ur.odd + dl.odd + dr.odd};
-    const Taps<V16>& colour = kColourEven ? even : odd;
-    const Taps<V16>& green = kColourEven ? odd : even;
+    const auto cl2 = L::Split(c - 2), cl1 = L::Split(c - 1), c0 = L::Split(c), cr1 = L::Split(c + 1),
+               cr2 = L::Split(c + 2);
+    const auto ul = L::Split(u1 - 1), u0 = L::Split(u1), ur = L::Split(u1 + 1);
+    const auto dl = L::Split(d1 - 1), d0 = L::Split(d1), dr = L::Split(d1 + 1);
+    const auto uu = L::Split(u2), dd = L::Split(d2);
+    const Taps<V> even{c0.even,           cl1.even + cr1.even, cl2.even + cr2.even,
+                       u0.even + d0.even, uu.even + dd.even,   ul.even + ur.even + dl.even + dr.even};
+    const Taps<V> odd{c0.odd,          cl1.odd + cr1.odd, cl2.odd + cr2.odd,
+                      u0.odd + d0.odd, uu.odd + dd.odd,   ul.odd + ur.odd + dl.odd + dr.odd};
+    const Taps<V>& colour = kColourEven ? even : odd;
+    const Taps<V>& green = kColourEven ? odd : even;
 
     // own: the row's colour, other: the colour of the neighbouring rows.
-    const V16 ownAtColour = colour.c, ownAtGreen = Scale(green.RowColour());
-    const V16 greenAtColour = Scale(colour.GreenAtColour()), greenAtGreen = green.c;
-    const V16 otherAtColour = Scale(colour.DiagonalColour()), otherAtGreen = Scale(green.ColumnColour());
+    const V ownAtColour = colour.c, ownAtGreen = L::Scale(green.RowColour());
+    const V greenAtColour = L::Scale(colour.GreenAtColour()), greenAtGreen = green.c;
+    const V otherAtColour = L::Scale(colour.DiagonalColour()), otherAtGreen = L::Scale(green.ColumnColour());
 
-    alignas(32) uint8_t own[kChunk], grn[kChunk], other[kChunk];
+    alignas(kChunk) uint8_t own[kChunk], grn[kChunk], other[kChunk];
     if constexpr (kColourEven) {
-        StoreInterleaved(own, ownAtColour, ownAtGreen);
-        StoreInterleaved(grn, greenAtColour, greenAtGreen);
-        StoreInterleaved(other, otherAtColour, otherAtGreen);
+        L::StoreInterleaved(own, ownAtColour, ownAtGreen);
+        L::StoreInterleaved(grn, greenAtColour, greenAtGreen);
+        L::StoreInterleaved(other, otherAtColour, otherAtGreen);
     } else {
-        StoreInterleaved(own, ownAtGreen, ownAtColour);
-        StoreInterleaved(grn, greenAtGreen, greenAtColour);
-        StoreInterleaved(other, otherAtGreen, otherAtColour);
+        L::StoreInterleaved(own, ownAtGreen, ownAtColour);
+        L::StoreInterleaved(grn, greenAtGreen, greenAtColour);
+        L::StoreInterleaved(other, otherAtGreen, otherAtColour);
     }
     if (bRowIsRed)
-        WritePixels(pOut, own, grn, other, kChunk, lut);
+        writer.template Write<kChunk>(pOut, own, grn, other);
     else
-        WritePixels(pOut, other, grn, own, kChunk, lut);
+        writer.template Write<kChunk>(pOut, other, grn, own);
 }
 
-template <bool kColourEven>
-inline __attribute__((always_inline)) void Row(const RawImage& raw, const uint8_t* const rows[5],
-                                               uint8_t* pOut, bool bRowIsRed, const PackedLut& lut) {
+template <int kChunk, bool kColourEven, typename Writer>
+PIXCONV_INLINE void Row(const RawImage& raw, const uint8_t* const rows[5], uint8_t* pOut, bool bRowIsRed,
+                        const Writer& writer) {
     const std::ptrdiff_t w = raw.width;
-    // The first and last 32 pixels read mirrored samples: copy them, mirrored, into a small buffer.
+    // The first and last chunk read mirrored samples: copy them, mirrored, into a small buffer.
     constexpr int kEdge = kChunk + 4;
     uint8_t edge[5][kEdge];
     const uint8_t* edgeRows[5];
@@ -148,18 +166,19 @@ inline __attribute__((always_inline)) void Row(const RawImage& raw, const uint8_
                 edge[k][i] = rows[k][Mirror(x0 - 2 + i, w)];
             edgeRows[k] = edge[k] + 2;
         }
-        Chunk<kColourEven>(edgeRows, pOut + 3 * x0, bRowIsRed, lut);
+        Chunk<kChunk, kColourEven>(edgeRows, pOut + 3 * x0, bRowIsRed, writer);
     };
     edgeChunk(0);
     for (std::ptrdiff_t x0 = kChunk; x0 + kChunk + 2 <= w; x0 += kChunk) {
         const uint8_t* at[5] = {rows[0] + x0, rows[1] + x0, rows[2] + x0, rows[3] + x0, rows[4] + x0};
-        Chunk<kColourEven>(at, pOut + 3 * x0, bRowIsRed, lut);
+        Chunk<kChunk, kColourEven>(at, pOut + 3 * x0, bRowIsRed, writer);
     }
     edgeChunk(w - kChunk); // w is even, so this chunk starts on an even pixel too
 }
 
-__attribute__((target_clones("avx2", "default"))) void ConvertRows(const RawImage& raw, uint8_t* pDst,
-                                                                   const PackedLut& lut) {
+// The whole image, for images at least kChunk wide.
+template <int kChunk, typename Writer>
+PIXCONV_INLINE void ConvertRows(const RawImage& raw, uint8_t* pDst, const Writer& writer) {
     const std::ptrdiff_t w = raw.width, h = raw.height;
     for (std::ptrdiff_t y = 0; y < h; ++y) {
         const uint8_t* rows[5];
@@ -169,10 +188,90 @@ __attribute__((target_clones("avx2", "default"))) void ConvertRows(const RawImag
         const bool bRowIsRed = (y & 1) == raw.pattern.redY;
         const int colourX = bRowIsRed ? raw.pattern.redX : 1 - raw.pattern.redX;
         if (colourX == 0)
-            Row<true>(raw, rows, pOut, bRowIsRed, lut);
+            Row<kChunk, true>(raw, rows, pOut, bRowIsRed, writer);
         else
-            Row<false>(raw, rows, pOut, bRowIsRed, lut);
+            Row<kChunk, false>(raw, rows, pOut, bRowIsRed, writer);
     }
+}
+
+// With AVX-512 VBMI a 256-entry byte table is four registers: two two-register permutations look up
+// the lower and the upper half, the top bit of the index chooses. Two more permutations per 64 output
+// bytes interleave blue, green and red.
+struct VbmiWriter {
+    __m512i tables[3][4]; // red, green, blue
+    __m512i blueGreen[3], red[3];
+    __mmask64 redBytes[3];
+
+    PIXCONV_TARGET_AVX512 explicit VbmiWriter(const uint8_t* pLutR, const uint8_t* pLutG,
+                                              const uint8_t* pLutB) {
+        const uint8_t* luts[3] = {pLutR, pLutG, pLutB};
+        for (int c = 0; c < 3; ++c)
+            for (int q = 0; q < 4; ++q)
+                tables[c][q] = _mm512_loadu_si512(luts[c] + 64 * q);
+        for (int v = 0; v < 3; ++v) {
+            alignas(64) uint8_t fromBlueGreen[64], fromRed[64];
+            uint64_t mask = 0;
+            for (int j = 0; j < 64; ++j) {
+                const int byte = 64 * v + j, pixel = byte / 3, channel = byte % 3; // 0 blue, 1 green, 2 red
+                fromBlueGreen[j] = static_cast<uint8_t>(channel == 1 ? 64 + pixel : pixel);
+                fromRed[j] = static_cast<uint8_t>(pixel);
+                if (channel == 2)
+                    mask |= uint64_t{1} << j;
+            }
+            blueGreen[v] = _mm512_load_si512(fromBlueGreen);
+            red[v] = _mm512_load_si512(fromRed);
+            redBytes[v] = mask;
+        }
+    }
+
+    static PIXCONV_TARGET_AVX512 PIXCONV_INLINE __m512i Lookup(__m512i index, const __m512i table[4]) {
+        const __m512i lower = _mm512_permutex2var_epi8(table[0], index, table[1]);
+        const __m512i upper = _mm512_permutex2var_epi8(table[2], index, table[3]);
+        return _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), lower, upper);
+    }
+
+    // Not forced inline: the generic chunk code that calls it is compiled without AVX-512 before it is
+    // inlined into the AVX-512 entry point, and GCC checks the targets at each step.
+    template <int kChunk>
+    PIXCONV_TARGET_AVX512 void Write(uint8_t* pOut, const uint8_t* r, const uint8_t* g,
+                                     const uint8_t* b) const {
+        static_assert(kChunk == 64);
+        const __m512i vr = Lookup(_mm512_loadu_si512(r), tables[0]);
+        const __m512i vg = Lookup(_mm512_loadu_si512(g), tables[1]);
+        const __m512i vb = Lookup(_mm512_loadu_si512(b), tables[2]);
+        for (int v = 0; v < 3; ++v) {
+            const __m512i bg = _mm512_permutex2var_epi8(vb, blueGreen[v], vg);
+            _mm512_storeu_si512(pOut + 64 * v, _mm512_mask_permutexvar_epi8(bg, redBytes[v], red[v], vr));
+        }
+    }
+};
+
+void ConvertBaseline(const RawImage& raw, uint8_t* pDst, const PackedLut& lut) {
+    ConvertRows<32>(raw, pDst, ScalarWriter{lut});
+}
+
+__attribute__((target("avx2"))) void ConvertAvx2(const RawImage& raw, uint8_t* pDst, const PackedLut& lut) {
+    ConvertRows<32>(raw, pDst, ScalarWriter{lut});
+}
+
+PIXCONV_TARGET_AVX512 void ConvertAvx512(const RawImage& raw, uint8_t* pDst, const PackedLut& lut,
+                                         const uint8_t* const tables[3]) {
+    if (raw.width < 64) {
+        ConvertRows<32>(raw, pDst, ScalarWriter{lut});
+        return;
+    }
+    const VbmiWriter writer(tables[0], tables[1], tables[2]);
+    ConvertRows<64>(raw, pDst, writer);
+}
+
+FastPath Detect() {
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi"))
+        return FastPath::kAvx512Vbmi;
+    if (__builtin_cpu_supports("avx2"))
+        return FastPath::kAvx2;
+    return FastPath::kBaseline;
 }
 
 } // namespace
@@ -188,11 +287,30 @@ void ConvertFastReference(const RawImage& raw, uint8_t* pDst, const PackedLut& l
     }
 }
 
-void ConvertFast(const RawImage& raw, uint8_t* pDst, const PackedLut& lut) {
-    if (raw.width < kChunk)
+FastPath BestFastPath() {
+    static const FastPath best = Detect();
+    return best;
+}
+
+void ConvertFast(FastPath path, const RawImage& raw, uint8_t* pDst, const PackedLut& lut,
+                 const uint8_t* const tables[3]) {
+    if (path > BestFastPath())
+        path = BestFastPath();
+    if (raw.width < 32) {
         ConvertFastReference(raw, pDst, lut);
-    else
-        ConvertRows(raw, pDst, lut);
+        return;
+    }
+    switch (path) {
+    case FastPath::kAvx512Vbmi:
+        ConvertAvx512(raw, pDst, lut, tables);
+        break;
+    case FastPath::kAvx2:
+        ConvertAvx2(raw, pDst, lut);
+        break;
+    case FastPath::kBaseline:
+        ConvertBaseline(raw, pDst, lut);
+        break;
+    }
 }
 
 } // namespace pixconv
