@@ -1,16 +1,19 @@
 // Bad pixels from a frame taken with the lens covered.
 //
-// A pixel is hot when it stands more than a threshold T above the median of its eight same-colour
-// neighbours, above the frame's dark level (the median of the whole frame), and above all but the
-// brightest of its eight immediate neighbours of any colour. The last test keeps small bright details of
-// a scene that is not quite dark from being taken for defects, since the lens never focuses light on
-// one pixel alone, while two defects side by side are still both found. A pixel is dead (stuck dark)
-// when it stands T below all three (below all but the darkest neighbour). A dark frame shows a dead pixel
+// A pixel is hot when it stands more than a threshold T above the frame's dark level (the median of the
+// whole frame) and above all but the brightest of its eight same-colour neighbours and of its eight
+// immediate neighbours of any colour. Comparing with the neighbours keeps the details of a scene that
+// is not quite dark (edges, corners, small highlights) from being taken for defects, since light never
+// falls on one pixel alone; leaving out the brightest neighbour keeps two defects side by side from
+// hiding each other. A pixel is dead (stuck dark) when it stands T below all of these, leaving out the
+// darkest neighbour. A dark frame shows a dead pixel only when the sensor's dark level lies more than T
+// above zero; a frame of a uniformly lit surface shows both kinds. A dark frame shows a dead pixel
 // only when the sensor's dark level lies more than T above zero; otherwise only hot pixels are found.
 //
-// T is eight times the spread of the frame's pixels around their same-colour medians (1.4826 times the
-// median absolute deviation, the standard deviation of normal noise), and at least 16 levels, so
-// neither temporal noise nor the sensor's per-pixel offsets are taken for defects.
+// T is eight times the spread of the frame's pixels around the medians of their same-colour
+// neighbours (1.4826 times the median absolute deviation, the standard deviation of normal noise),
+// and at least 16 levels, so neither temporal noise nor the sensor's per-pixel offsets are taken for
+// defects.
 #include "BayerPattern.h"
 #include "PixConv.h"
 #include "Region.h"
@@ -78,13 +81,17 @@ int DetectDeadPixel(const uint8_t* pSrc, uint8_t* pMap, int nFullWidth, int nFul
             const int same = sameMedian[y * w + x];
             uint8_t mark = PIX_PIXEL_GOOD;
             if (std::abs(v - same) > threshold && std::abs(v - dark) > threshold) {
-                std::array<int, 8> around = {at(x - 1, y - 1), at(x, y - 1),    at(x + 1, y - 1),
-                                             at(x - 1, y),     at(x + 1, y),    at(x - 1, y + 1),
-                                             at(x, y + 1),     at(x + 1, y + 1)};
-                std::sort(around.begin(), around.end());
-                if (v > std::max({same, dark, around[6]}) + threshold)
+                std::array<int, 8> near = {at(x - 1, y - 1), at(x, y - 1),    at(x + 1, y - 1),
+                                           at(x - 1, y),     at(x + 1, y),    at(x - 1, y + 1),
+                                           at(x, y + 1),     at(x + 1, y + 1)};
+                std::array<int, 8> sameColour = {at(x - 2, y - 2), at(x, y - 2), at(x + 2, y - 2),
+                                                 at(x - 2, y),     at(x + 2, y), at(x - 2, y + 2),
+                                                 at(x, y + 2),     at(x + 2, y + 2)};
+                std::sort(near.begin(), near.end());
+                std::sort(sameColour.begin(), sameColour.end());
+                if (v > std::max({sameColour[6], dark, near[6]}) + threshold)
                     mark = PIX_PIXEL_HOT;
-                else if (v < std::min({same, dark, around[1]}) - threshold)
+                else if (v < std::min({sameColour[1], dark, near[1]}) - threshold)
                     mark = PIX_PIXEL_DEAD;
             }
             pMap[y * w + x] = mark;
