@@ -23,7 +23,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
-#include <vector>
 
 using namespace pixconv;
 
@@ -58,8 +57,10 @@ int DetectDeadPixel(const uint8_t* pSrc, uint8_t* pMap, int nFullWidth, int nFul
     const std::ptrdiff_t w = nFullWidth, h = nFullHeight;
     auto at = [&](std::ptrdiff_t x, std::ptrdiff_t y) { return int{pSrc[Mirror(y, h) * w + Mirror(x, w)]}; };
 
+    // The map holds each pixel's same-colour median until the pixel's mark replaces it, so that
+    // detection needs no memory of its own.
     std::array<std::size_t, 256> levels{}, deviations{};
-    std::vector<uint8_t> sameMedian(static_cast<std::size_t>(w * h));
+    uint8_t* sameMedian = pMap;
     for (std::ptrdiff_t y = 0; y < h; ++y) {
         for (std::ptrdiff_t x = 0; x < w; ++x) {
             const int v = at(x, y);
