@@ -5,9 +5,11 @@
 #include "PixConv.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <numeric>
 #include <vector>
 
 namespace {
@@ -15,15 +17,16 @@ namespace {
 constexpr int kMode = 2; // the smallest mode keeps the tests quick
 constexpr int kLeft = 38, kTop = 20, kWidth = 200, kHeight = 160;
 
-// A simulated camera looking at `scene` ("dark": lens covered, "flat": uniform light), at the
-// highest ADC level, where its offsets and noise are largest.
+// A simulated camera looking at `scene` ("dark": lens covered, "flat": uniform light, "chart": the
+// test chart), by default at the highest ADC level, where its offsets and noise are largest.
 class SimCamera {
 public:
-    SimCamera(const char* scene, int nGain) {
+    SimCamera(const char* scene, int nGain, int nAdcLevel = 3) {
         setenv("OCUSNAP_CAMERA", "sim", 1);
         setenv("OCUSNAP_SIM_SCENE", scene, 1);
         setenv("OCUSNAP_SIM_FPS", "max", 1);
         setenv("OCUSNAP_SIM_NOISE", "1", 1);
+        setenv("OCUSNAP_BAYER", "GRBG", 1);
         EXPECT_EQ(BeginOcuDevice(OCU_FIRST_DEVICE, &m_hDevice), OCU_OK);
         uint32_t size = 0;
         OcuGetDeviceInfo(m_hDevice, OCU_INFO_RESOLUTIONS, nullptr, &size);
@@ -33,10 +36,11 @@ public:
         width = modes.at(kMode).nWidth;
         height = modes.at(kMode).nHeight;
         OcuSetResolution(m_hDevice, kMode);
-        OcuADCControl(m_hDevice, 0, 3);
+        OcuADCControl(m_hDevice, 0, nAdcLevel);
         for (uint8_t channel : {OCU_GAIN_RED, OCU_GAIN_GREEN_RED_ROW, OCU_GAIN_GREEN_BLUE_ROW, OCU_GAIN_BLUE})
             OcuAGCControl(m_hDevice, channel, nGain);
     }
+    void Gain(uint8_t nChannel, int nGain) { OcuAGCControl(m_hDevice, nChannel, nGain); }
     ~SimCamera() { EndOcuDevice(m_hDevice); }
     SimCamera(const SimCamera&) = delete;
     SimCamera& operator=(const SimCamera&) = delete;
@@ -150,6 +154,31 @@ TEST(SimulatedCamera, TemplateRemovesTheFixedPatternDownToTheReadNoise) {
     // What is left is the read noise of one frame (2 levels at this ADC level) and a little of ten.
     EXPECT_LT(after.spread, 0.8 * before.spread);
     EXPECT_LT(after.spread, 2.5);
+}
+
+// Whatever the sensor's own tint, the measured ratios must follow the channel gains: a red channel
+// amplified 1.5 times needs a ratio 1.5 times smaller.
+TEST(SimulatedCamera, WhiteBalanceRatiosFollowTheChannelGains) {
+    SimCamera camera("chart", 8, 1);
+    std::array<uint8_t, 256> identity;
+    std::iota(identity.begin(), identity.end(), 0);
+    auto measure = [&](double ratios[3]) {
+        const auto raw = camera.Full();
+        std::vector<uint8_t> rgb(raw.size() * 3);
+        ConvertBayer2Rgb(rgb.data(), raw.data(), camera.width, camera.height, PIX_CONVERT_NORMAL,
+                         identity.data(), identity.data(), identity.data(), 1, PIX_BAYER_GRBG);
+        ASSERT_EQ(
+            GetWhiteBalanceRatio(rgb.data(), camera.width, camera.height, &ratios[0], &ratios[1], &ratios[2]),
+            1);
+    };
+    double plain[3], tinted[3];
+    measure(plain);
+    camera.Gain(OCU_GAIN_RED, 12);
+    camera.Gain(OCU_GAIN_BLUE, 6);
+    measure(tinted);
+    EXPECT_EQ(tinted[1], 1.0);
+    EXPECT_NEAR(tinted[0] / plain[0], 8.0 / 12, 0.03);
+    EXPECT_NEAR(tinted[2] / plain[2], 8.0 / 6, 0.04);
 }
 
 } // namespace
