@@ -48,11 +48,12 @@ int ConvertBayer2Rgb(uint8_t* pDst, const uint8_t* pSrc, int nWidth, int nHeight
                      const uint8_t* pLutR, const uint8_t* pLutG, const uint8_t* pLutB, int nFlags,
                      int nLayout);
 
-/* Marks the bad pixels of a full-sensor frame taken with the lens covered, overwriting the whole map.
- * Hot: far above the median of its same-colour neighbours, the frame's dark level (its median) and all
- * but one of its eight immediate neighbours. Dead: as far below them, which a dark frame shows only
- * when its dark level lies clearly above zero. "Far" is eight times the frame's noise, at least 16
- * levels. */
+/* Marks the bad pixels of a full-sensor frame taken with the lens covered, overwriting the whole map;
+ * allocates nothing. Hot: far above the frame's dark level (its median) and above all but the brightest
+ * of its eight same-colour neighbours and of its eight immediate neighbours. Dead: as far below them
+ * (all but the darkest), which a dark frame shows only when its dark level lies clearly above zero; a
+ * frame of a uniformly lit surface shows both kinds. "Far" is eight times the frame's noise, at least
+ * 16 levels. */
 int DetectDeadPixel(const uint8_t* pSrc, uint8_t* pMap, int nFullWidth, int nFullHeight);
 /* Replaces each marked pixel of an nWidth x nHeight region at (nLeft, nTop) of the sensor from its good
  * same-colour neighbours inside the region. Pixel (x, y) uses map entry (nLeft + x, nTop + y); a region
