@@ -85,8 +85,8 @@ int DetectDeadPixel(const uint8_t* pSrc, uint8_t* pMap, int nFullWidth, int nFul
                 std::array<int, 8> near = {at(x - 1, y - 1), at(x, y - 1),    at(x + 1, y - 1),
                                            at(x - 1, y),     at(x + 1, y),    at(x - 1, y + 1),
                                            at(x, y + 1),     at(x + 1, y + 1)};
-                std::array<int, 8> sameColour = {at(x - 2, y - 2), at(x, y - 2), at(x + 2, y - 2),
-                                                 at(x - 2, y),     at(x + 2, y), at(x - 2, y + 2),
+                std::array<int, 8> sameColour = {at(x - 2, y - 2), at(x, y - 2),    at(x + 2, y - 2),
+                                                 at(x - 2, y),     at(x + 2, y),    at(x - 2, y + 2),
                                                  at(x, y + 2),     at(x + 2, y + 2)};
                 std::sort(near.begin(), near.end());
                 std::sort(sameColour.begin(), sameColour.end());

@@ -12,9 +12,9 @@
 
 namespace pixconv {
 
-// The floating-point kernels are compiled twice, for baseline x86-64 and for AVX2, and the better one
-// is chosen when the program starts.
-// The row kernels are always inlined into them, so that they are compiled for both.
+// Each step of a slower conversion is compiled twice, for baseline x86-64 and for AVX2, and the better
+// one is chosen when the program starts. Its row kernels are always inlined into it, so that they are
+// compiled for both too.
 #define PIXCONV_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #define PIXCONV_ROW_KERNEL inline __attribute__((always_inline))
 
@@ -43,7 +43,7 @@ inline float Clamp01(float v) {
     return v < 1.0f ? v : 1.0f;
 }
 
-// Whether sample k of a row span is a red or blue site; 32-bit, so that the choice
+// Whether sample k of a row span is a red or blue site; computed in 32 bits, so that the choice
 // vectorises alongside 32-bit floats.
 inline bool IsColourSite(std::ptrdiff_t k, int p) {
     return (static_cast<int>(k) & 1) == p;
