@@ -12,7 +12,11 @@
 
 #include <algorithm>
 #include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#define PIXCONV_X86 1
 #include <immintrin.h>
+#endif
 
 // The 32-byte vectors never cross a function boundary that is not inlined, so the ABI note about
 // passing them without AVX concerns nothing here.
@@ -40,7 +44,7 @@ inline int Scale(int sixteenths) {
     return std::clamp((sixteenths + 8) >> 4, 0, 255);
 }
 
-// One pixel with mirrored neighbours, as green, row colour and other colour.
+// One pixel from its mirrored neighbours, as red, green, blue.
 void ReferencePixel(const RawImage& raw, std::ptrdiff_t x, std::ptrdiff_t y, uint8_t out[3]) {
     auto p = [&](int dx, int dy) { return int{raw.At(x + dx, y + dy)}; };
     const Taps<int> t{p(0, 0),
@@ -194,6 +198,11 @@ PIXCONV_INLINE void ConvertRows(const RawImage& raw, uint8_t* pDst, const Writer
     }
 }
 
+void ConvertBaseline(const RawImage& raw, uint8_t* pDst, const PackedLut& lut) {
+    ConvertRows<32>(raw, pDst, ScalarWriter{lut});
+}
+
+#ifdef PIXCONV_X86
 // With AVX-512 VBMI a 256-entry byte table is four registers: two two-register permutations look up
 // the lower and the upper half, the top bit of the index chooses. Two more permutations per 64 output
 // bytes interleave blue, green and red.
@@ -246,10 +255,6 @@ struct VbmiWriter {
     }
 };
 
-void ConvertBaseline(const RawImage& raw, uint8_t* pDst, const PackedLut& lut) {
-    ConvertRows<32>(raw, pDst, ScalarWriter{lut});
-}
-
 __attribute__((target("avx2"))) void ConvertAvx2(const RawImage& raw, uint8_t* pDst, const PackedLut& lut) {
     ConvertRows<32>(raw, pDst, ScalarWriter{lut});
 }
@@ -273,6 +278,11 @@ FastPath Detect() {
         return FastPath::kAvx2;
     return FastPath::kBaseline;
 }
+#else
+FastPath Detect() {
+    return FastPath::kBaseline;
+}
+#endif
 
 } // namespace
 
@@ -293,7 +303,7 @@ FastPath BestFastPath() {
 }
 
 void ConvertFast(FastPath path, const RawImage& raw, uint8_t* pDst, const PackedLut& lut,
-                 const uint8_t* const tables[3]) {
+                 [[maybe_unused]] const uint8_t* const tables[3]) {
     if (path > BestFastPath())
         path = BestFastPath();
     if (raw.width < 32) {
@@ -301,13 +311,15 @@ void ConvertFast(FastPath path, const RawImage& raw, uint8_t* pDst, const Packed
         return;
     }
     switch (path) {
+#ifdef PIXCONV_X86
     case FastPath::kAvx512Vbmi:
         ConvertAvx512(raw, pDst, lut, tables);
         break;
     case FastPath::kAvx2:
         ConvertAvx2(raw, pDst, lut);
         break;
-    case FastPath::kBaseline:
+#endif
+    default:
         ConvertBaseline(raw, pDst, lut);
         break;
     }

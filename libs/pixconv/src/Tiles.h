@@ -15,7 +15,11 @@ namespace pixconv {
 // Each step of a slower conversion is compiled twice, for baseline x86-64 and for AVX2, and the better
 // one is chosen when the program starts. Its row kernels are always inlined into it, so that they are
 // compiled for both too.
+#if defined(__x86_64__) || defined(__i386__)
 #define PIXCONV_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define PIXCONV_VECTOR_CLONES
+#endif
 #define PIXCONV_ROW_KERNEL inline __attribute__((always_inline))
 
 struct Tile {
