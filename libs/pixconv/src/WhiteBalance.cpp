@@ -59,8 +59,8 @@ int GetWhiteBalanceRatio(const uint8_t* pRgb, int nWidth, int nHeight, double* p
                 if (!usable(p))
                     continue;
                 const double g = p[1];
-                if (std::fabs(ratioR * p[2] / g - 1) < tolerance &&
-                    std::fabs(ratioB * p[0] / g - 1) < tolerance) {
+                const double band = tolerance * g;
+                if (std::fabs(ratioR * p[2] - g) < band && std::fabs(ratioB * p[0] - g) < band) {
                     grey.b += p[0];
                     grey.g += g;
                     grey.r += p[2];
