@@ -124,8 +124,6 @@ PIXCONV_VECTOR_CLONES void RedBlue(const Tile& t, const float* g, const float* v
     }
 }
 
-} // namespace rcd
-
 namespace {
 
 PIXCONV_ROW_KERNEL void LowPassRow(const float* __restrict c, float* __restrict lpf, std::ptrdiff_t n,
@@ -143,7 +141,6 @@ PIXCONV_ROW_KERNEL void LowPassRow(const float* __restrict c, float* __restrict 
 PIXCONV_ROW_KERNEL void GreenRow(const float* __restrict c, const float* __restrict lpf,
                                  const float* __restrict vh, float* __restrict g, std::ptrdiff_t n,
                                  std::ptrdiff_t w, int p) {
-    using namespace rcd;
 #pragma GCC ivdep
     for (std::ptrdiff_t k = 0; k < n; ++k) {
         const float* ck = c + k;
@@ -161,8 +158,9 @@ PIXCONV_ROW_KERNEL void GreenRow(const float* __restrict c, const float* __restr
     }
 }
 
-// Green valid with margin 5.
-PIXCONV_VECTOR_CLONES void RcdGreen(const Tile& t, const float* vhDir, float* lpf, float* g) {
+} // namespace
+
+PIXCONV_VECTOR_CLONES void Green(const Tile& t, const float* vhDir, float* lpf, float* g) {
     const std::ptrdiff_t w = t.width;
     for (std::ptrdiff_t y = 1; y < t.height - 1; ++y) {
         const auto row = t.Row(y, 1);
@@ -174,6 +172,10 @@ PIXCONV_VECTOR_CLONES void RcdGreen(const Tile& t, const float* vhDir, float* lp
     }
 }
 
+} // namespace rcd
+
+namespace {
+
 TileResult RcdTile(const Tile& t, float* const* planes) {
     float* vhDir = planes[0];
     float* lpf = planes[1];
@@ -181,7 +183,7 @@ TileResult RcdTile(const Tile& t, float* const* planes) {
     float* r = planes[3];
     float* b = planes[4];
     rcd::Directions(t, vhDir, planes[5], planes[6]);
-    RcdGreen(t, vhDir, lpf, g);
+    rcd::Green(t, vhDir, lpf, g);
     rcd::RedBlue(t, g, vhDir, 5, r, b, lpf, planes[5], planes[6]);
     return {r, g, b};
 }

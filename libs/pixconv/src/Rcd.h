@@ -1,5 +1,6 @@
-// The steps of ratio-corrected demosaicing (RCD, Luis Sanz Rodriguez) that the LMMSE conversion
-// shares: the direction map and the red and blue interpolation that follows a complete green plane.
+// The steps of ratio-corrected demosaicing (RCD, Luis Sanz Rodriguez), which the LMMSE conversion
+// shares: the direction map, the green estimate, and the red and blue interpolation that follows a
+// complete green plane.
 #pragma once
 
 #include "Tiles.h"
@@ -12,6 +13,10 @@ constexpr float kEpsSq = 1e-10f;
 // Vertical-versus-horizontal discrimination, 0 (flat vertically) .. 1 (flat horizontally), valid with
 // margin 4. bufV and bufH are scratch planes.
 void Directions(const Tile& t, float* vhDir, float* bufV, float* bufH);
+
+// Green at red and blue sites from the cardinal neighbours, each scaled by the local ratio of a low-pass
+// image, blended by the direction map; valid with margin 5. lpf is a scratch plane.
+void Green(const Tile& t, const float* vhDir, float* lpf, float* green);
 
 // Red and blue given green valid with margin greenMargin; the result holds with margin
 // greenMargin + 5. pqDir, bufP and bufQ are scratch planes.
