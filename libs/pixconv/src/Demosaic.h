@@ -31,7 +31,7 @@ void ConvertFast(FastPath path, const RawImage& raw, uint8_t* pDst, const Packed
 // The same arithmetic one pixel at a time: the reference the vector code must match exactly.
 void ConvertFastReference(const RawImage& raw, uint8_t* pDst, const PackedLut& lut);
 
-// The slower types work tile by tile on floating-point planes, allocated per call: four to eight
+// The slower types work tile by tile on floating-point planes, allocated per call: four to nine
 // planes of a padded tile (at most about 2 MB). They throw std::bad_alloc when memory runs out.
 // tileSize (even) is there for the tests; the result does not depend on it.
 constexpr std::ptrdiff_t kTileSize = 192;
