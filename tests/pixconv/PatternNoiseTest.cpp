@@ -87,6 +87,16 @@ TEST(PatternNoise, CorrectionClampsToTheByteRange) {
     EXPECT_EQ(image[1], 0);
 }
 
+TEST(PatternNoise, SaturatedSamplesStaySaturated) {
+    const Sensor sensor(8);
+    auto tmpl = Capture(sensor);
+    ASSERT_EQ(AvgPatternNoise(tmpl.data(), kFullW, kFullH, 10), 1);
+    std::vector<uint8_t> highlight(kFullW * kFullH, 255);
+    ASSERT_EQ(FixPatternNoise(highlight.data(), tmpl.data(), 0, 0, kFullW, kFullH, kFullW, kFullH), 1);
+    for (uint8_t v : highlight)
+        ASSERT_EQ(v, 255);
+}
+
 TEST(PatternNoise, ClearedOrUnfinishedTemplateCorrectsNothing) {
     const auto frame = Sensor(5).Frame(0);
     std::vector<int32_t> tmpl(kFullW * kFullH, 0);

@@ -68,7 +68,7 @@ int GetPatternNoise(const uint8_t* pSrc, int32_t* pTemplate, int nFullWidth, int
  * and left as it is. */
 int AvgPatternNoise(int32_t* pTemplate, int nFullWidth, int nFullHeight, int nFrames);
 /* Subtracts the template from an nWidth x nHeight region at (nLeft, nTop) of the sensor, clamped to
- * 0..255; positioned like EraseDeadPixel. */
+ * 0..255; positioned like EraseDeadPixel. Saturated samples (255) stay as they are. */
 int FixPatternNoise(uint8_t* pRaw, const int32_t* pTemplate, int nLeft, int nTop, int nWidth, int nHeight,
                     int nFullWidth, int nFullHeight);
 

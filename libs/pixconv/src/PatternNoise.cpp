@@ -70,8 +70,11 @@ int FixPatternNoise(uint8_t* pRaw, const int32_t* pTemplate, int nLeft, int nTop
         const int32_t* t = pTemplate + (nTop + y) * std::ptrdiff_t{nFullWidth} + nLeft;
         uint8_t* p = pRaw + y * std::ptrdiff_t{nWidth};
         for (std::ptrdiff_t x = 0; x < nWidth; ++x) {
-            if (!HoldsOffset(t[x]))
-                continue; // a cleared template, or one still collecting frames
+            // A cleared template, or one still collecting frames, corrects nothing. A saturated sample
+            // stands for any level from 255 up: it stays saturated, so highlights do not take on the
+            // pattern in reverse.
+            if (!HoldsOffset(t[x]) || p[x] == 255)
+                continue;
             const int32_t offset = t[x] - PIX_TEMPLATE_ZERO;
             p[x] = static_cast<uint8_t>(std::clamp((16 * p[x] - offset + 8) >> 4, 0, 255));
         }
