@@ -1,0 +1,37 @@
+#include "app/AboutDlg.h"
+
+#include "app/AppIcon.h"
+#include "app/Version.h"
+#include "dialogs/DialogUnits.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("About VelViewer"));
+    const ocu::DialogUnits du(font());
+    setFixedSize(du.X(212), du.Y(76));
+
+    // Created first so that it lies beneath the controls it frames.
+    auto* group = new QGroupBox(this);
+    group->setGeometry(du.Rect(9, 3, 194, 43));
+
+    auto* icon = new QLabel(this);
+    icon->setGeometry(du.Rect(14, 14, 20, 20));
+    icon->setPixmap(ocu::AppIcon().pixmap(icon->size()));
+
+    auto* version = new QLabel(QString::fromLatin1(ocu::kAboutVersionText), this);
+    version->setObjectName(QStringLiteral("version"));
+    version->setGeometry(du.Rect(46, 15, 119, 8));
+
+    auto* notice = new QLabel(QString::fromLatin1(ocu::kAboutNotice), this);
+    notice->setObjectName(QStringLiteral("notice"));
+    notice->setGeometry(du.Rect(46, 30, 152, 8));
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("IDOK"));
+    ok->setGeometry(du.Rect(82, 55, 50, 14));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}

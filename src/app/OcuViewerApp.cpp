@@ -1,0 +1,113 @@
+#include "app/OcuViewerApp.h"
+
+#include "app/AboutDlg.h"
+#include "app/MessageBox.h"
+#include "app/OcuViewerDoc.h"
+#include "app/SingleInstanceGuard.h"
+#include "frame/MainFrame.h"
+
+#include <QFileDialog>
+#include <QPageSetupDialog>
+#include <QPrinter>
+
+namespace {
+
+COcuViewerApp* s_pApp = nullptr;
+
+void ShowAppMessage(const QString& text) {
+    ocu::MessageBoxRequest box;
+    box.caption = ocu::kAppTitle;
+    box.text = text;
+    box.icon = QMessageBox::Warning;
+    ocu::ShowMessageBox(box);
+}
+
+} // namespace
+
+COcuViewerApp::COcuViewerApp() {
+    s_pApp = this;
+}
+
+COcuViewerApp::~COcuViewerApp() {
+    if (s_pApp == this)
+        s_pApp = nullptr;
+}
+
+COcuViewerApp* COcuViewerApp::Current() {
+    return s_pApp;
+}
+
+bool COcuViewerApp::InitInstance(const QStringList& arguments) {
+    if (ocu::AcquireInstanceLock(ocu::InstanceLockPath(), m_hMutex) == ocu::GuardResult::AlreadyRunning) {
+        ShowAppMessage(QStringLiteral("The program is running!"));
+        return false;
+    }
+
+    m_pDocument = std::make_unique<COcuViewerDoc>();
+    if (!ProcessShellCommand(arguments))
+        return false;
+
+    m_pMainWnd->show();
+    m_pMainWnd->repaint();
+
+    m_pMainWnd->MeasureFrameBorders();
+    m_pMainWnd->ReapplyWindowRect();
+    return true;
+}
+
+bool COcuViewerApp::ProcessShellCommand(const QStringList& arguments) {
+    // The first argument that is not an option names a document; the document has no options of its own.
+    QString document;
+    for (const QString& argument : arguments) {
+        if (!argument.startsWith(QLatin1Char('-'))) {
+            document = argument;
+            break;
+        }
+    }
+
+    m_pMainWnd = std::make_unique<CMainFrame>();
+    if (m_pMainWnd->OnCreate() != 0)
+        return false;
+    if (document.isEmpty())
+        return m_pDocument->OnNewDocument();
+    if (m_pDocument->OnOpenDocument(document))
+        return true;
+    ShowAppMessage(QStringLiteral("Failed to open document."));
+    return false;
+}
+
+int COcuViewerApp::ExitInstance() {
+    m_pMainWnd.reset();
+    m_pPrinter.reset();
+    m_hMutex.reset();
+    return 0;
+}
+
+QPrinter& COcuViewerApp::Printer() {
+    if (!m_pPrinter)
+        m_pPrinter = std::make_unique<QPrinter>();
+    return *m_pPrinter;
+}
+
+void COcuViewerApp::OnAppAbout() {
+    CAboutDlg dlg(m_pMainWnd.get());
+    dlg.exec();
+}
+
+void COcuViewerApp::OnFileNew() {
+    m_pDocument->OnNewDocument();
+}
+
+void COcuViewerApp::OnFileOpen() {
+    const QString path = QFileDialog::getOpenFileName(m_pMainWnd.get(), QStringLiteral("Open"), QString(),
+                                                      QStringLiteral("All Files (*)"));
+    if (path.isEmpty())
+        return;
+    if (!m_pDocument->OnOpenDocument(path))
+        ShowAppMessage(QStringLiteral("Failed to open document."));
+}
+
+void COcuViewerApp::OnFilePrintSetup() {
+    QPageSetupDialog dlg(&Printer(), m_pMainWnd.get());
+    dlg.exec();
+}

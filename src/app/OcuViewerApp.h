@@ -1,0 +1,50 @@
+// COcuViewerApp: the process around the main frame. It guards against a second instance, creates the
+// empty document and the main frame, and serves the framework's application commands.
+#pragma once
+
+#include "frame/FileHandles.h"
+
+#include <QStringList>
+#include <memory>
+
+class CMainFrame;
+class COcuViewerDoc;
+class QPrinter;
+
+class COcuViewerApp {
+public:
+    COcuViewerApp();
+    ~COcuViewerApp();
+    COcuViewerApp(const COcuViewerApp&) = delete;
+    COcuViewerApp& operator=(const COcuViewerApp&) = delete;
+
+    // The one application object of the process, or null.
+    static COcuViewerApp* Current();
+
+    // Start-up, before the event loop: false when the viewer must not run (another instance runs, or the
+    // command line could not be carried out). arguments exclude the program name.
+    bool InitInstance(const QStringList& arguments);
+    // After the event loop, and after a failed start-up: destroys the frame if it still exists and closes
+    // the guard. Returns the exit code.
+    int ExitInstance();
+
+    CMainFrame* MainFrame() const { return m_pMainWnd.get(); }
+    COcuViewerDoc* Document() const { return m_pDocument.get(); }
+    // The printer that Print Setup configures and printing uses.
+    QPrinter& Printer();
+
+    void OnAppAbout();
+    void OnFileNew();
+    void OnFileOpen();
+    void OnFilePrintSetup();
+
+    ocu::UniqueFd m_hMutex; // the single-instance lock, held for the life of the process
+
+private:
+    // Carries out the command line: creates the frame and opens the named document, if any.
+    bool ProcessShellCommand(const QStringList& arguments);
+
+    std::unique_ptr<COcuViewerDoc> m_pDocument;
+    std::unique_ptr<CMainFrame> m_pMainWnd;
+    std::unique_ptr<QPrinter> m_pPrinter;
+};

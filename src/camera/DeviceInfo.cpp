@@ -1,0 +1,52 @@
+#include "camera/DeviceInfo.h"
+
+#include <algorithm>
+
+namespace ocu {
+namespace {
+
+// A table larger than this is not one a camera gives; refusing it keeps a faulty answer from
+// allocating without bound.
+constexpr uint32_t kMaxResolutionTableBytes = 64 * sizeof(ResolutionEntry);
+
+} // namespace
+
+bool QueryDeviceType(OCUHANDLE device, int32_t& type) {
+    int32_t value = 0;
+    uint32_t size = sizeof value;
+    if (OcuGetDeviceInfo(device, OCU_INFO_DEVICE_TYPE, &value, &size) != OCU_OK)
+        return false;
+    type = value;
+    return true;
+}
+
+bool QueryResolutionTable(OCUHANDLE device, std::vector<ResolutionEntry>& table) {
+    uint32_t size = 0;
+    if (OcuGetDeviceInfo(device, OCU_INFO_RESOLUTIONS, nullptr, &size) != OCU_OK)
+        return false;
+    const uint32_t count = std::min(size, kMaxResolutionTableBytes) / sizeof(ResolutionEntry);
+    if (count == 0)
+        return false;
+    std::vector<ResolutionEntry> entries(count, ResolutionEntry{0, 0});
+    size = count * sizeof(ResolutionEntry);
+    if (OcuGetDeviceInfo(device, OCU_INFO_RESOLUTIONS, entries.data(), &size) != OCU_OK)
+        return false;
+    if (entries[0].nWidth <= 0 || entries[0].nHeight <= 0)
+        return false;
+    table = std::move(entries);
+    return true;
+}
+
+bool QueryBlankingLimits(OCUHANDLE device, BlankingLimits& limits) {
+    uint32_t size = 0;
+    if (OcuGetDeviceInfo(device, OCU_INFO_BLANKING_LIMITS, nullptr, &size) != OCU_OK)
+        return false;
+    BlankingLimits value{};
+    size = sizeof value;
+    if (OcuGetDeviceInfo(device, OCU_INFO_BLANKING_LIMITS, &value, &size) != OCU_OK)
+        return false;
+    limits = value;
+    return true;
+}
+
+} // namespace ocu

@@ -1,0 +1,4 @@
+// The Camera Features dialog.
+#include "frame/MainFrame.h"
+
+void CMainFrame::OnCameraFeatures() {}

@@ -1,0 +1,5 @@
+// Saving and opening images.
+#include "frame/MainFrame.h"
+
+void CMainFrame::OnFileOpenImage() {}
+void CMainFrame::OnFileSaveAs() {}

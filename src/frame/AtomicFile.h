@@ -1,0 +1,18 @@
+// Whole-file replacement that never leaves a half-written file behind.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ocu {
+
+// Writes content to a new file beside path, flushes it to the disk and renames it over path, so that
+// readers see either the old file or the whole new one. A symbolic link at path is followed, and an
+// existing file keeps its permissions; a new one gets the default permissions of the process. The
+// folder is created when it is missing. Returns false, with path untouched, when any step fails.
+bool WriteFileAtomically(const std::string& path, std::string_view content);
+
+// Reads the whole content of a file; false when it cannot be read, with errno telling why.
+bool ReadWholeFile(const std::string& path, std::string& content);
+
+} // namespace ocu

@@ -1,0 +1,334 @@
+#include "frame/MainFrame.h"
+
+#include "app/AppIcon.h"
+#include "app/HelpLinks.h"
+#include "app/MessageBox.h"
+#include "camera/TickCount.h"
+#include "display/OcuViewerView.h"
+#include "frame/CommandIds.h"
+#include "frame/Settings.h"
+#include "imaging/YuvLut.h"
+
+#include <QCloseEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScopedValueRollback>
+#include <QShortcut>
+#include <algorithm>
+#include <new>
+
+using namespace ocu;
+
+CMainFrame::CMainFrame() : m_pBmpInfo(new (m_BmpInfoBuf) BitmapInfo{}), m_Lut(IdentityLuts()) {
+    setWindowTitle(QString::fromLatin1(kAppTitle));
+    setWindowIcon(AppIcon());
+}
+
+CMainFrame::~CMainFrame() {
+    // Released in the order the viewer has always released them; the device is closed by the close
+    // sequence, never here.
+    m_pImageBuffer.reset();
+    m_pRawBuffer.reset();
+    m_hPalette.reset();
+    m_pYUVLut.reset();
+    m_hYUVLutFile.reset();
+    m_pPatternNoise.reset();
+    m_pBadPixels.reset();
+}
+
+int CMainFrame::OnCreate() {
+    if (!CreateContents())
+        return -1;
+
+    LoadSettings();
+    InitDisplay();
+    if (m_nImageMode == 1 && !m_pYUVLut)
+        m_pYUVLut = MapYUVLut(YuvLutPath());
+
+    const OCUSTATUS status = BeginOcuDevice(OCU_FIRST_DEVICE, &m_hDevice);
+    if (status != OCU_OK) {
+        // The driver nulls the handle on failure; make sure nothing below talks to a device that is not open.
+        m_hDevice = nullptr;
+        ShowDriverError(status);
+    } else {
+        InitDevice();
+    }
+
+    int32_t type = 0;
+    uint32_t size = sizeof type;
+    if (m_hDevice == nullptr || OcuGetDeviceInfo(m_hDevice, OCU_INFO_DEVICE_TYPE, &type, &size) != OCU_OK)
+        m_strDeviceName = QStringLiteral("OcuDevice");
+    else if (type == 0)
+        m_strDeviceName = QStringLiteral("VelA");
+    else if (type == 1)
+        m_strDeviceName = QStringLiteral("VelB");
+    else if (type == 2)
+        m_strDeviceName = QStringLiteral("VelC");
+    return 0;
+}
+
+bool CMainFrame::CreateContents() {
+    m_pView = new COcuViewerView(this);
+    setCentralWidget(m_pView);
+    BuildMenus();
+    BuildAccelerators();
+    return true;
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (m_bSnapping)
+        ExecuteCommand(kIdContinuousSnap);
+    SaveSettings();
+    if (m_hDevice != nullptr) {
+        EndOcuDevice(m_hDevice);
+        m_hDevice = nullptr;
+    }
+    event->accept();
+}
+
+// --- Settings ----------------------------------------------------------------------------------------
+
+void CMainFrame::LoadSettings() {
+    const auto ini = IniFile::Load(SettingsFilePath());
+    const StoredSettings s = ReadSettings(ini ? *ini : IniFile());
+    m_nResolution = s.nResolution;
+    m_nSnapMode = s.nSnapMode;
+    m_nImageMode = s.nImageMode;
+    m_nBayerLayout = s.nBayerLayout;
+    m_nTintUpper = s.nTintUpper;
+    m_nTintLower = s.nTintLower;
+    m_nADCLevel = s.nADCLevel;
+    m_nGain = s.nGain;
+    m_dRatioR = s.dRatioR;
+    m_dRatioG = s.dRatioG;
+    m_dRatioB = s.dRatioB;
+    m_nHBlanking = s.nHBlanking;
+    m_nVBlanking = s.nVBlanking;
+    m_nSnapSpeed = s.nSnapSpeed;
+}
+
+void CMainFrame::SaveSettings() {
+    StoredSettings s;
+    s.nResolution = m_nResolution;
+    s.nSnapMode = m_nSnapMode;
+    s.nImageMode = m_nImageMode;
+    s.nBayerLayout = m_nBayerLayout;
+    s.nTintUpper = m_nTintUpper;
+    s.nTintLower = m_nTintLower;
+    s.nADCLevel = m_nADCLevel;
+    s.nGain = m_nGain;
+    s.dRatioR = m_dRatioR;
+    s.dRatioG = m_dRatioG;
+    s.dRatioB = m_dRatioB;
+    s.nHBlanking = m_nHBlanking;
+    s.nVBlanking = m_nVBlanking;
+    s.nSnapSpeed = m_nSnapSpeed;
+
+    // A file that exists but cannot be read is left alone rather than replaced by what was not seen.
+    const std::string path = SettingsFilePath();
+    auto ini = IniFile::Load(path);
+    if (!ini)
+        return;
+    WriteSettings(*ini, s);
+    // A file that cannot be written keeps what it held; the next run reads that.
+    ini->Save(path);
+}
+
+// --- Title -------------------------------------------------------------------------------------------
+
+void CMainFrame::paintEvent(QPaintEvent* event) {
+    QMainWindow::paintEvent(event);
+    RefreshTitle();
+}
+
+void CMainFrame::RefreshTitle() {
+    setWindowTitle(QString::asprintf("%s Viewer [%d x %d]", m_strDeviceName.toUtf8().constData(),
+                                     m_rcRegion.right - m_rcRegion.left, m_rcRegion.bottom - m_rcRegion.top));
+}
+
+// --- Size rule and output window ---------------------------------------------------------------------
+
+void CMainFrame::OnSize() {
+    if (m_pView == nullptr)
+        return;
+    // Whatever size the window manager grants, the region stays within the sensor image and so within
+    // the frame buffers.
+    m_rcRegion = RegionForClient(m_pView->width(), m_pView->height(), m_nWidth, m_nHeight);
+    ApplyOutputWindow(m_rcRegion.left, m_rcRegion.top, m_rcRegion.Width(), m_rcRegion.Height());
+    m_nFrameCount = 0;
+    m_dwStartTick = TickCount();
+    ApplyExposure(RegionWidth(), m_nTintUpper, m_nTintLower);
+    update();
+}
+
+SizeRuleInput CMainFrame::SizeRuleState() const {
+    SizeRuleInput in;
+    in.resolution = m_nResolution;
+    in.width = m_nWidth;
+    in.height = m_nHeight;
+    in.screenWidth = m_nScreenWidth;
+    in.screenHeight = m_nScreenHeight;
+    in.borders = FrameBorders{m_nBorderLeft, m_nBorderTop, m_nBorderRight, m_nBorderBottom};
+    if (isMinimized())
+        in.show = WindowShow::Minimized;
+    else if (isMaximized() || isFullScreen())
+        in.show = WindowShow::Maximized;
+    return in;
+}
+
+void CMainFrame::EnforceSizeRule() {
+    if (m_bInSizeRule)
+        return;
+    const QScopedValueRollback<bool> guard(m_bInSizeRule, true);
+
+    const QRect g = geometry();
+    const WindowPos proposed{g.x(), g.y(), g.width(), g.height()};
+    const SizeRuleInput in = SizeRuleState();
+    const WindowPos pos = ApplySizeRule(in, proposed, m_bWasIconic);
+    // A maximised window is sized by the window manager within the frame's limits; the region keeps
+    // within the image whatever it grants.
+    if (pos == proposed || in.show != WindowShow::Normal)
+        return;
+    setGeometry(pos.x, pos.y, std::max(pos.cx, 0), std::max(pos.cy, 0));
+}
+
+void CMainFrame::UpdateSizeLimits() {
+    const int width = std::max(m_nWidth, 0);
+    const int height = std::max(m_nHeight, 0);
+    if (m_pView != nullptr)
+        m_pView->setMaximumSize(width, height);
+    const int extraWidth = m_nBorderLeft + m_nBorderRight;
+    const int extraHeight = m_nBorderTop + m_nBorderBottom;
+    setMaximumSize(width + extraWidth, height + extraHeight);
+    // Window managers that honour increments let the user drag only to allowed client sizes.
+    setBaseSize(extraWidth, extraHeight);
+    setSizeIncrement(4, 2);
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    EnforceSizeRule();
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        EnforceSizeRule();
+}
+
+void CMainFrame::MeasureFrameBorders() {
+    if (m_pView == nullptr)
+        return;
+    // The frame's rectangle is the part of the window that the program sizes (the window manager's
+    // decoration lies outside it), so the borders are what the frame adds around the view: the menu bar.
+    const QRect frame = geometry();
+    const QRect client(m_pView->mapToGlobal(QPoint(0, 0)), m_pView->size());
+    m_nBorderLeft = client.left() - frame.left();
+    m_nBorderTop = client.top() - frame.top();
+    m_nBorderRight = (frame.left() + frame.width()) - (client.left() + client.width());
+    m_nBorderBottom = (frame.top() + frame.height()) - (client.top() + client.height());
+    UpdateSizeLimits();
+}
+
+void CMainFrame::ReapplyWindowRect() {
+    UpdateSizeLimits();
+    EnforceSizeRule();
+    update();
+}
+
+// --- Commands ----------------------------------------------------------------------------------------
+
+void CMainFrame::BuildMenus() {
+    QHash<QString, QMenu*> menus;
+    const auto menuFor = [&](const QString& path) {
+        if (QMenu* existing = menus.value(path))
+            return existing;
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        QMenu* menu = nullptr;
+        if (slash < 0)
+            menu = menuBar()->addMenu(path);
+        else
+            menu = menus.value(path.left(slash))->addMenu(path.mid(slash + 1));
+        connect(menu, &QMenu::aboutToShow, this, [this, menu] { UpdateMenu(menu); });
+        menus.insert(path, menu);
+        return menu;
+    };
+
+    for (const CommandDef& def : CommandTable()) {
+        const QString path = QString::fromLatin1(def.menuPath);
+        if (path.isEmpty())
+            continue;
+        // Parent menus come first, so that "&Options/Resolution" finds "&Options".
+        const qsizetype slash = path.indexOf(QLatin1Char('/'));
+        if (slash > 0)
+            menuFor(path.left(slash));
+        QMenu* menu = menuFor(path);
+        if (def.id == 0) {
+            menu->addSeparator();
+            continue;
+        }
+        QString text = QString::fromLatin1(def.text);
+        if (def.shortcut[0] != '\0')
+            text += QLatin1Char('\t') + QString::fromLatin1(def.shortcut);
+        QAction* action = menu->addAction(text);
+        action->setData(def.id);
+        // The keys are the accelerator table's, so the action itself carries no shortcut.
+        action->setCheckable(def.update != nullptr);
+        const int id = def.id;
+        connect(action, &QAction::triggered, this, [this, id] { ExecuteCommand(id); });
+        m_actions.insert(def.id, action);
+        UpdateAction(action);
+    }
+}
+
+void CMainFrame::BuildAccelerators() {
+    for (const AcceleratorDef& accel : AcceleratorTable()) {
+        auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(accel.keys)), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        const int id = accel.id;
+        connect(shortcut, &QShortcut::activated, this, [this, id] { ExecuteCommand(id); });
+    }
+}
+
+CommandUi CMainFrame::QueryCommand(int id) const {
+    const CommandDef* def = FindCommand(id);
+    if (def == nullptr || def->handler == nullptr)
+        return CommandUi{false, false};
+    return def->update ? def->update(*this) : CommandUi{};
+}
+
+bool CMainFrame::ExecuteCommand(int id) {
+    const CommandDef* def = FindCommand(id);
+    if (def == nullptr || def->handler == nullptr || !QueryCommand(id).enabled)
+        return false;
+    def->handler(*this);
+    // A checkable action toggles itself when triggered; the rule has the last word.
+    if (QAction* action = m_actions.value(id))
+        UpdateAction(action);
+    return true;
+}
+
+QAction* CMainFrame::FindAction(int id) const {
+    return m_actions.value(id);
+}
+
+void CMainFrame::UpdateAction(QAction* action) const {
+    const CommandUi ui = QueryCommand(action->data().toInt());
+    action->setEnabled(ui.enabled);
+    action->setChecked(ui.checked);
+}
+
+void CMainFrame::UpdateMenu(QMenu* menu) {
+    for (QAction* action : menu->actions()) {
+        if (!action->isSeparator() && action->menu() == nullptr)
+            UpdateAction(action);
+    }
+}
+
+void CMainFrame::OnGoToWebsite() {
+    OpenWebsite();
+}
+
+void CMainFrame::OnContactSupport() {
+    OpenSupportMail();
+}

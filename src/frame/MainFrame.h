@@ -1,0 +1,178 @@
+// CMainFrame: the viewer's one top-level window and the owner of the whole viewer state. Every menu
+// command is a handler of this class; the view and the dialogs read and change its members directly.
+//
+// The member functions are implemented by subject: the window's life, size rule and commands in
+// src/frame, the camera configuration and acquisition in src/camera, the lookup tables and the frame
+// pipeline in src/imaging, the display in src/display.
+#pragma once
+
+#include "OcuSnap.h"
+#include "display/Bitmap.h"
+#include "frame/CommandTable.h"
+#include "frame/FileHandles.h"
+#include "frame/SizeRule.h"
+#include "imaging/ChannelLuts.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class COcuViewerView;
+class QMenu;
+class QAction;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+
+public:
+    CMainFrame();
+    ~CMainFrame() override;
+    CMainFrame(const CMainFrame&) = delete;
+    CMainFrame& operator=(const CMainFrame&) = delete;
+
+    // The creation sequence, run once after construction: contents, settings, display, camera, model
+    // name. 0 on success, -1 when the frame's contents could not be created.
+    int OnCreate();
+
+    // --- Settings file -----------------------------------------------------------------------------
+    void LoadSettings();
+    void SaveSettings();
+
+    // --- Window geometry ---------------------------------------------------------------------------
+    void MeasureFrameBorders();
+    void ReapplyWindowRect();
+    // The view's size changed: new region, output window, frame-rate count and exposure.
+    void OnSize();
+
+    // --- Display -----------------------------------------------------------------------------------
+    void InitDisplay();
+    void DrawImage();
+
+    // --- Camera ------------------------------------------------------------------------------------
+    void InitDevice();
+    void ApplyExposure(int width, int upper, int lower);
+    void ApplyBlanking(int h, int v);
+    void ApplyOutputWindow(int left, int top, int width, int height);
+    int RegionWidth() const { return m_rcRegion.right - m_rcRegion.left; }
+    // Runs on the driver's delivery thread for each frame.
+    static int32_t SnapCallback(SnapInfo* pInfo);
+
+    // --- Image processing --------------------------------------------------------------------------
+    int BuildChannelLuts(double ratioR, double ratioG, double ratioB);
+    void ProcessFrame();
+    // Maps the gray lookup file at path, creating it when needed; keeps the file in m_hYUVLutFile and
+    // returns the view, which is empty when the file could not be mapped.
+    ocu::MappedView MapYUVLut(const std::string& path);
+
+    // --- Commands ----------------------------------------------------------------------------------
+    // Carries out a command as a menu item, an accelerator or the frame itself sends it: its update rule
+    // runs first, and a command that the rule disables, or that nothing handles, is ignored. True when
+    // the handler ran.
+    bool ExecuteCommand(int id);
+    // The state the command's update rule gives now.
+    ocu::CommandUi QueryCommand(int id) const;
+    // The menu item of a command, or null.
+    QAction* FindAction(int id) const;
+    COcuViewerView* GetActiveView() const { return m_pView; }
+
+    void OnFileOpenImage();
+    void OnFileSaveAs();
+    void OnResolution(int mode);
+    void OnImageMode(int mode);
+    void OnSnapSpeed(int speed);
+    void OnBayerLayout(int layout);
+    void OnConversion(int type);
+    void OnCameraFeatures();
+    void OnWhiteBalance();
+    void OnSnapMode(int mode);
+    void OnSingleSnap();
+    void OnContinuousSnap();
+    void OnGammaCorrect();
+    void OnCancelGamma();
+    void OnGetBadPixels();
+    void OnEraseBadPixels();
+    void OnGetTemplate();
+    void OnTemplateCorrect();
+    void OnGoToWebsite();
+    void OnContactSupport();
+
+    // --- Viewer state, in the layout every part of the viewer knows --------------------------------
+    int m_bSnapping = 0;
+    std::unique_ptr<ocu::GrayPalette> m_hPalette;
+    const ocu::GrayPalette* m_hOldPalette = nullptr;
+    ocu::BitmapInfo* m_pBmpInfo = nullptr;
+    std::unique_ptr<uint8_t[]> m_pImageBuffer;
+    OCUHANDLE m_hDevice = nullptr;
+    int m_nWidth = 0;
+    int m_nHeight = 0;
+    int m_nBorderLeft = 0;
+    int m_nBorderTop = 0;
+    int m_nBorderRight = 0;
+    int m_nBorderBottom = 0;
+    int m_bWasIconic = 0;
+    int m_nScreenWidth = 0;
+    int m_nScreenHeight = 0;
+    int m_nResolution = 0;
+    int m_nSnapMode = 0;
+    std::array<int, 4> m_nGain{8, 8, 8, 8};
+    int m_nADCLevel = 2;
+    ocu::Rect m_rcRegion;
+    double m_dRatioR = 1.0;
+    double m_dRatioG = 1.0;
+    double m_dRatioB = 1.0;
+    int m_nImageMode = 0;
+    int m_nBayerLayout = 1;
+    alignas(ocu::BitmapInfo) unsigned char m_BmpInfoBuf[2048];
+    std::unique_ptr<uint8_t[]> m_pRawBuffer;
+    int m_nFrameCount = 0;
+    uint32_t m_dwStartTick = 0;
+    QString m_strDeviceName;
+    ocu::LutBlock m_Lut;
+    int m_bGammaCorrect = 0;
+    int m_nTintUpper = 60;
+    int m_nTintLower = 1000;
+    int m_nConversion = 1;
+    int m_nSnapSpeed = 1;
+    int m_nHBlanking = 0;
+    int m_nVBlanking = 0;
+    ocu::UniqueFd m_hYUVLutFile;
+    ocu::MappedView m_pYUVLut;
+    double m_dGamma = 1.0;
+    std::unique_ptr<int32_t[]> m_pPatternNoise;
+    std::unique_ptr<uint8_t[]> m_pBadPixels;
+    int m_nTemplateFrames = 0;
+    int m_bGetBadPixels = 0;
+    int m_bEraseBadPixels = 0;
+    int m_bGetTemplate = 0;
+    int m_bTemplateCorrect = 0;
+    int m_bSnapSpeedSupported = 0;
+    int m_bBlankingQuery = 0;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    bool CreateContents();
+    void BuildMenus();
+    void BuildAccelerators();
+    void UpdateMenu(QMenu* menu);
+    void UpdateAction(QAction* action) const;
+    void RefreshTitle();
+    // The size rule over the frame's current geometry, applied to it.
+    void EnforceSizeRule();
+    // Size limits and increments that keep interactive resizing inside the size rule.
+    void UpdateSizeLimits();
+    ocu::SizeRuleInput SizeRuleState() const;
+    void ShowDriverError(OCUSTATUS status) const;
+
+    COcuViewerView* m_pView = nullptr;
+    QHash<int, QAction*> m_actions;
+    bool m_bInSizeRule = false;
+};

@@ -1,0 +1,4 @@
+// White balance: measuring and editing the channel ratios.
+#include "frame/MainFrame.h"
+
+void CMainFrame::OnWhiteBalance() {}
