@@ -46,7 +46,7 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	./$(BUILD)/tools/ocusnap-info/ocusnap-info
+	./$(BUILD)/src/ocuviewer
 
 # The driver's threading tests once more under ThreadSanitizer (libraries only, no Qt needed).
 # setarch -R: gcc 12's ThreadSanitizer cannot map its shadow memory with the newer kernels'

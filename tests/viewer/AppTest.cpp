@@ -1,0 +1,175 @@
+// The application object: single instance, About box, Help links, the empty document.
+#include "OcuSnapTesting.h"
+#include "TestSupport.h"
+#include "WindowTestSupport.h"
+#include "app/AboutDlg.h"
+#include "app/HelpLinks.h"
+#include "app/OcuViewerDoc.h"
+#include "frame/CommandIds.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+using namespace ocu;
+using namespace ocu::test;
+using ocusnap::testing::RecordingDriver;
+
+namespace {
+
+// Takes the URLs handed to the desktop instead of opening them.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+
+public:
+    UrlCatcher() {
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "Open");
+        QDesktopServices::setUrlHandler(QStringLiteral("mailto"), this, "Open");
+    }
+    ~UrlCatcher() override {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
+    }
+    std::vector<QUrl> urls;
+
+public slots:
+    void Open(const QUrl& url) { urls.push_back(url); }
+};
+
+class App : public ::testing::Test {
+protected:
+    void SetUp() override { RemoveSettings(); }
+    void TearDown() override { RemoveSettings(); }
+
+    RecordingDriver driver;
+};
+
+} // namespace
+
+TEST_F(App, SecondInstanceIsRefusedAndTheFirstIsLeftAlone) {
+    RunningViewer first;
+    ASSERT_TRUE(first.Started());
+    driver.ClearCalls();
+
+    MessageBoxRecorder boxes;
+    COcuViewerApp second;
+    EXPECT_FALSE(second.InitInstance({}));
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].caption, "OcuViewer");
+    EXPECT_EQ(boxes.Boxes()[0].text, "The program is running!");
+    EXPECT_EQ(boxes.Boxes()[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(boxes.Boxes()[0].buttons, QMessageBox::Ok);
+    EXPECT_EQ(boxes.Boxes()[0].owner, nullptr);
+    EXPECT_EQ(second.MainFrame(), nullptr);
+    // The refused instance keeps its handle until its exit step closes it.
+    EXPECT_TRUE(second.m_hMutex);
+    EXPECT_EQ(second.ExitInstance(), 0);
+    EXPECT_FALSE(second.m_hMutex);
+
+    // The running one never heard of it.
+    EXPECT_TRUE(driver.CallTexts().empty());
+    EXPECT_TRUE(first.Frame().isVisible());
+}
+
+TEST_F(App, NextStartSucceedsAfterTheFirstHasExited) {
+    {
+        RunningViewer first;
+        ASSERT_TRUE(first.Started());
+        first.Frame().close();
+    }
+    RunningViewer next;
+    EXPECT_TRUE(next.Started());
+}
+
+TEST_F(App, DocumentOnTheCommandLineThatCannotBeOpenedFailsTheStart) {
+    MessageBoxRecorder boxes;
+    RunningViewer viewer({QStringLiteral("/nonexistent/document.dat")});
+    EXPECT_FALSE(viewer.Started());
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].caption, "OcuViewer");
+    EXPECT_EQ(boxes.Boxes()[0].text, "Failed to open document.");
+}
+
+TEST_F(App, DocumentOnTheCommandLineIsOpenedAndReadsNothing) {
+    TempDir dir;
+    const std::string path = dir.File("some.dat");
+    WriteText(path, "anything");
+    RunningViewer viewer({QString::fromStdString(path)});
+    ASSERT_TRUE(viewer.Started());
+    EXPECT_EQ(viewer.App().Document()->GetPathName(), QString::fromStdString(path));
+    EXPECT_TRUE(viewer.Frame().isVisible());
+}
+
+TEST(Document, SavesAnEmptyFileAndNewForgetsIt) {
+    TempDir dir;
+    const std::string path = dir.File("doc.optra");
+    WriteText(path, "previous content");
+    COcuViewerDoc doc;
+    ASSERT_TRUE(doc.OnSaveDocument(QString::fromStdString(path)));
+    EXPECT_EQ(ReadText(path), "");
+    EXPECT_EQ(doc.GetTitle(), "doc.optra");
+    EXPECT_TRUE(doc.OnNewDocument());
+    EXPECT_EQ(doc.GetTitle(), "Untitled");
+    EXPECT_TRUE(doc.GetPathName().isEmpty());
+    EXPECT_FALSE(doc.OnSaveDocument(QString::fromStdString(dir.File("missing/folder/doc.optra"))));
+}
+
+TEST_F(App, AboutBoxShowsTheVersionText) {
+    RunningViewer viewer;
+    ASSERT_TRUE(viewer.Started());
+    QString title;
+    QStringList texts;
+    QTimer::singleShot(0, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        ASSERT_NE(qobject_cast<CAboutDlg*>(modal), nullptr);
+        title = modal->windowTitle();
+        for (const QLabel* label : modal->findChildren<QLabel*>()) {
+            if (!label->text().isEmpty())
+                texts << label->text();
+        }
+        modal->findChild<QPushButton*>(QStringLiteral("IDOK"))->click();
+    });
+    ASSERT_TRUE(viewer.Frame().ExecuteCommand(kIdAppAbout));
+    EXPECT_EQ(title, "About VelViewer");
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_EQ(texts[0], "VelViewer Version 1.01.0001");
+    EXPECT_FALSE(texts[1].isEmpty());
+}
+
+TEST_F(App, HelpLinksGoToTheDesktop) {
+    RunningViewer viewer;
+    ASSERT_TRUE(viewer.Started());
+    UrlCatcher catcher;
+    ASSERT_TRUE(viewer.Frame().ExecuteCommand(kIdGoToWebsite));
+    ASSERT_TRUE(viewer.Frame().ExecuteCommand(kIdContactSupport));
+    ASSERT_EQ(catcher.urls.size(), 2u);
+    EXPECT_EQ(catcher.urls[0], QUrl(QString::fromLatin1(kWebsiteUrl)));
+    EXPECT_EQ(catcher.urls[1].scheme(), "mailto");
+    // The display name, then the address in angle brackets, with no blank between them.
+    EXPECT_TRUE(catcher.urls[1].path().endsWith("Support<support@norvale-vistar.example>"))
+        << catcher.urls[1].path().toStdString();
+}
+
+TEST_F(App, HelpLinksThatTheDesktopCannotOpenSaySo) {
+    RunningViewer viewer;
+    ASSERT_TRUE(viewer.Started());
+    // The headless platform opens no URLs.
+    MessageBoxRecorder boxes;
+    ASSERT_TRUE(viewer.Frame().ExecuteCommand(kIdGoToWebsite));
+    ASSERT_TRUE(viewer.Frame().ExecuteCommand(kIdContactSupport));
+    ASSERT_EQ(boxes.Boxes().size(), 2u);
+    EXPECT_EQ(boxes.Boxes()[0].text, "Sorry: cannot access web location");
+    EXPECT_EQ(boxes.Boxes()[1].text, "Sorry: cannot access email");
+    for (const MessageBoxRequest& box : boxes.Boxes()) {
+        EXPECT_EQ(box.caption, "OcuViewer");
+        EXPECT_EQ(box.icon, QMessageBox::Warning);
+        EXPECT_EQ(box.buttons, QMessageBox::Ok);
+    }
+    EXPECT_TRUE(viewer.Frame().isVisible());
+}
+
+#include "AppTest.moc"

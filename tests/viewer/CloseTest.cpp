@@ -1,0 +1,138 @@
+// The close sequence: acquisition stopped, settings written, camera closed, in that order.
+#include "OcuSnapTesting.h"
+#include "TestSupport.h"
+#include "WindowTestSupport.h"
+#include "frame/CommandIds.h"
+#include "frame/Settings.h"
+
+#include <fcntl.h>
+#include <functional>
+#include <gtest/gtest.h>
+#include <stdio.h>
+
+using namespace ocu;
+using namespace ocu::test;
+using ocusnap::testing::RecordingDriver;
+using Calls = std::vector<std::string>;
+
+namespace {
+
+// The settings file is replaced by renaming a finished file over it. Taking the rename here shows when
+// the settings were written among the calls to the camera.
+std::function<void()> g_onRename;
+
+} // namespace
+
+extern "C" int rename(const char* from, const char* to) noexcept {
+    if (g_onRename)
+        g_onRename();
+    return renameat(AT_FDCWD, from, AT_FDCWD, to);
+}
+
+namespace {
+
+class Close : public ::testing::Test {
+protected:
+    void SetUp() override { RemoveSettings(); }
+    void TearDown() override {
+        g_onRename = nullptr;
+        RemoveSettings();
+    }
+
+    RecordingDriver driver;
+};
+
+} // namespace
+
+TEST_F(Close, DuringAcquisitionTheSnapStopsBeforeTheSettingsAndTheCamera) {
+    RunningViewer viewer;
+    ASSERT_TRUE(viewer.Started());
+    CMainFrame& frame = viewer.Frame();
+    ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
+    ASSERT_EQ(frame.m_bSnapping, 1);
+
+    driver.ClearCalls();
+    Calls atWrite;
+    int writes = 0;
+    g_onRename = [&] {
+        atWrite = driver.CallTexts();
+        ++writes;
+    };
+    frame.close();
+    g_onRename = nullptr;
+
+    EXPECT_EQ(writes, 1);
+    EXPECT_EQ(atWrite, Calls{"OcuCloseSnap()"});
+    EXPECT_EQ(driver.CallTexts(), (Calls{"OcuCloseSnap()", "EndOcuDevice()"}));
+    EXPECT_EQ(frame.m_bSnapping, 0);
+    EXPECT_EQ(frame.m_hDevice, nullptr);
+}
+
+TEST_F(Close, IdleCloseWritesTheSettingsThenClosesTheCamera) {
+    RunningViewer viewer;
+    ASSERT_TRUE(viewer.Started());
+    driver.ClearCalls();
+    Calls atWrite{"not written"};
+    g_onRename = [&] { atWrite = driver.CallTexts(); };
+    viewer.Frame().close();
+    EXPECT_EQ(atWrite, Calls{});
+    EXPECT_EQ(driver.CallTexts(), Calls{"EndOcuDevice()"});
+}
+
+TEST_F(Close, ExitWritesTheTwentyKeysInWriteOrder) {
+    RunningViewer viewer;
+    ASSERT_TRUE(viewer.Started());
+    CMainFrame& frame = viewer.Frame();
+    frame.m_dRatioR = 1.1;
+    frame.m_nTintUpper = 33;
+    ASSERT_TRUE(frame.ExecuteCommand(kIdAppExit));
+    EXPECT_FALSE(frame.isVisible());
+    EXPECT_EQ(ReadText(SettingsPath()), "[Video Parameter]\n"
+                                        "Resolution=0\n"
+                                        "SnapMode=0\n"
+                                        "ImageMode=0\n"
+                                        "BayerLayout=2\n"
+                                        "TintLower=1000\n"
+                                        "TintUpper=33\n"
+                                        "ADCLevel=1\n"
+                                        "GainRCh=8\n"
+                                        "GainRChG=8\n"
+                                        "GainBChG=8\n"
+                                        "GainBCh=8\n"
+                                        "RatioRL=-1717986918\n"
+                                        "RatioRH=1072798105\n"
+                                        "RatioGL=0\n"
+                                        "RatioGH=0\n"
+                                        "RatioBL=0\n"
+                                        "RatioBH=0\n"
+                                        "HBlanking=0\n"
+                                        "VBlanking=0\n"
+                                        "SnapSpeed=1\n");
+}
+
+TEST_F(Close, SettingsSurviveARestart) {
+    {
+        RunningViewer viewer;
+        ASSERT_TRUE(viewer.Started());
+        CMainFrame& frame = viewer.Frame();
+        frame.ExecuteCommand(kIdResolution1);
+        frame.ExecuteCommand(kIdNormalSpeed);
+        frame.m_nGain = {1, 2, 3, 4};
+        frame.m_dRatioB = 0.1 + 0.2;
+        frame.close();
+    }
+    WriteSettingsFile(ReadText(SettingsPath()) + "[Another]\nKeep=1\n");
+    driver.ClearCalls();
+    {
+        RunningViewer viewer;
+        ASSERT_TRUE(viewer.Started());
+        CMainFrame& frame = viewer.Frame();
+        EXPECT_EQ(frame.m_nResolution, 1);
+        EXPECT_EQ(frame.m_nSnapSpeed, 0);
+        EXPECT_EQ(frame.m_nGain, (std::array<int, 4>{1, 2, 3, 4}));
+        EXPECT_EQ(frame.m_dRatioB, 0.1 + 0.2);
+        EXPECT_EQ(CallsFrom(driver.CallTexts(), "OcuSetResolution").front(), "OcuSetResolution(1)");
+        frame.close();
+    }
+    EXPECT_NE(ReadText(SettingsPath()).find("[Another]\nKeep=1\n"), std::string::npos);
+}

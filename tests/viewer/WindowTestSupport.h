@@ -1,0 +1,69 @@
+// Helpers for the headless window tests.
+#pragma once
+
+#include "app/MessageBox.h"
+#include "app/OcuViewerApp.h"
+#include "frame/MainFrame.h"
+
+#include <QStringList>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ocu::test {
+
+// Any message box not answered by a MessageBoxRecorder fails the running test.
+void FailOnUnexpectedMessageBoxes();
+
+// Answers the message boxes shown while it exists and keeps what they said.
+class MessageBoxRecorder {
+public:
+    explicit MessageBoxRecorder(QMessageBox::StandardButton answer = QMessageBox::Ok);
+    ~MessageBoxRecorder();
+    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
+    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
+
+    const std::vector<MessageBoxRequest>& Boxes() const { return m_boxes; }
+    void Clear() { m_boxes.clear(); }
+
+private:
+    std::vector<MessageBoxRequest> m_boxes;
+    MessageBoxHandler m_previous;
+};
+
+// The settings file the viewer reads and writes in the tests (under the temporary XDG_CONFIG_HOME).
+std::string SettingsPath();
+void RemoveSettings();
+void WriteSettingsFile(const std::string& text);
+
+// Starts the viewer as the program does, through the application object; the frame is shown, its
+// borders measured and its window rectangle re-applied.
+class RunningViewer {
+public:
+    explicit RunningViewer(const QStringList& arguments = {});
+    ~RunningViewer();
+    RunningViewer(const RunningViewer&) = delete;
+    RunningViewer& operator=(const RunningViewer&) = delete;
+
+    bool Started() const { return m_started; }
+    COcuViewerApp& App() { return *m_app; }
+    CMainFrame& Frame() { return *m_app->MainFrame(); }
+
+private:
+    std::unique_ptr<COcuViewerApp> m_app;
+    bool m_started = false;
+};
+
+// Lets posted events (layout, resize, paint) run.
+void ProcessEvents();
+
+// The title after a repaint of the frame.
+QString TitleAfterPaint(CMainFrame& frame);
+
+// Resizes the frame so that its view gets the given client size, as a user dragging the edge would ask.
+void ResizeClient(CMainFrame& frame, int width, int height);
+
+// Driver call texts from the first one named `from` onwards (all of them when there is none).
+std::vector<std::string> CallsFrom(const std::vector<std::string>& calls, const std::string& from);
+
+} // namespace ocu::test
