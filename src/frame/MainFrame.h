@@ -167,6 +167,8 @@ private:
     void RefreshTitle();
     // The size rule over the frame's current geometry, applied to it.
     void EnforceSizeRule();
+    void PostSizeRule();
+    void LayOutNow();
     // Size limits and increments that keep interactive resizing inside the size rule.
     void UpdateSizeLimits();
     ocu::SizeRuleInput SizeRuleState() const;
@@ -174,5 +176,6 @@ private:
 
     COcuViewerView* m_pView = nullptr;
     QHash<int, QAction*> m_actions;
-    bool m_bInSizeRule = false;
+    bool m_bSizeRulePosted = false;
+    QSize m_requestedSize; // the last size the size rule asked for, while it has not been granted
 };

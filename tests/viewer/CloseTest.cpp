@@ -131,7 +131,7 @@ TEST_F(Close, SettingsSurviveARestart) {
         EXPECT_EQ(frame.m_nSnapSpeed, 0);
         EXPECT_EQ(frame.m_nGain, (std::array<int, 4>{1, 2, 3, 4}));
         EXPECT_EQ(frame.m_dRatioB, 0.1 + 0.2);
-        EXPECT_EQ(CallsFrom(driver.CallTexts(), "OcuSetResolution").front(), "OcuSetResolution(1)");
+        EXPECT_EQ(FirstCall(driver.CallTexts(), "OcuSetResolution"), "OcuSetResolution(1)");
         frame.close();
     }
     EXPECT_NE(ReadText(SettingsPath()).find("[Another]\nKeep=1\n"), std::string::npos);

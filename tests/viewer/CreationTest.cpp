@@ -4,6 +4,7 @@
 #include "WindowTestSupport.h"
 #include "camera/Exposure.h"
 #include "display/OcuViewerView.h"
+#include "frame/CommandIds.h"
 #include "frame/Settings.h"
 
 #include <algorithm>
@@ -120,9 +121,9 @@ TEST_F(Creation, FirstRunStartsFromTheDefaults) {
     EXPECT_TRUE(frame.m_hPalette);
     EXPECT_GT(frame.m_nScreenWidth, 0);
     const Calls calls = driver.CallTexts();
-    EXPECT_EQ(CallsFrom(calls, "OcuSetResolution").front(), "OcuSetResolution(0)");
-    EXPECT_EQ(CallsFrom(calls, "OcuSetOutputWindow").front(), "OcuSetOutputWindow(0, 0, 1280, 1024)");
-    EXPECT_EQ(CallsFrom(calls, "OcuADCControl").front(), "OcuADCControl(0, 1)");
+    EXPECT_EQ(FirstCall(calls, "OcuSetResolution"), "OcuSetResolution(0)");
+    EXPECT_EQ(FirstCall(calls, "OcuSetOutputWindow"), "OcuSetOutputWindow(0, 0, 1280, 1024)");
+    EXPECT_EQ(FirstCall(calls, "OcuADCControl"), "OcuADCControl(0, 1)");
 }
 
 TEST_F(Creation, StoredModeThatTheCameraLacksFallsBackToModeZero) {
@@ -133,8 +134,8 @@ TEST_F(Creation, StoredModeThatTheCameraLacksFallsBackToModeZero) {
     EXPECT_EQ(viewer.Frame().m_nResolution, 0);
     EXPECT_EQ(viewer.Frame().m_nWidth, 1280);
     const Calls calls = driver.CallTexts();
-    EXPECT_EQ(CallsFrom(calls, "OcuSetResolution").front(), "OcuSetResolution(0)");
-    EXPECT_EQ(CallsFrom(calls, "OcuSetOutputWindow").front(), "OcuSetOutputWindow(0, 0, 1280, 1024)");
+    EXPECT_EQ(FirstCall(calls, "OcuSetResolution"), "OcuSetResolution(0)");
+    EXPECT_EQ(FirstCall(calls, "OcuSetOutputWindow"), "OcuSetOutputWindow(0, 0, 1280, 1024)");
 }
 
 TEST_F(Creation, NoResolutionTableLeavesTheCameraUnconfigured) {
@@ -217,7 +218,7 @@ TEST_F(Creation, FailedTypeQueryGivesTheGenericName) {
     EXPECT_EQ(frame.m_bSnapSpeedSupported, 0);
     // An exposure without a known type takes the later models' formula.
     const Calls calls = driver.CallTexts();
-    EXPECT_EQ(CallsFrom(calls, "OcuAECControl").front(),
+    EXPECT_EQ(FirstCall(calls, "OcuAECControl"),
               "OcuAECControl(1, " + std::to_string(Exposure(3, 1, 1280, 0, 60, 1000)) + ")");
 }
 

@@ -81,8 +81,10 @@ TEST_F(Geometry, RegionStaysWithinTheImageWhateverTheWindowIsGiven) {
     frame.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     frame.GetActiveView()->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     frame.GetActiveView()->resize(701, 555);
-    ProcessEvents();
     EXPECT_EQ(frame.m_rcRegion, (Rect{0, 0, 320, 240}));
+    frame.resize(1000, 800);
+    ProcessEvents();
+    ExpectRegionWithin(frame);
 }
 
 TEST_F(Geometry, MaximiseKeepsTheRegionWithinTheImage) {
@@ -97,6 +99,7 @@ TEST_F(Geometry, MaximiseKeepsTheRegionWithinTheImage) {
         frame.showNormal();
         ProcessEvents();
         ExpectRegionWithin(frame);
+        frame.close();
     }
 }
 

@@ -71,7 +71,24 @@ void ResizeClient(CMainFrame& frame, int width, int height) {
 std::vector<std::string> CallsFrom(const std::vector<std::string>& calls, const std::string& from) {
     const auto it = std::find_if(calls.begin(), calls.end(),
                                  [&](const std::string& call) { return call.rfind(from, 0) == 0; });
-    return std::vector<std::string>(it == calls.end() ? calls.begin() : it, calls.end());
+    return std::vector<std::string>(it, calls.end());
+}
+
+std::string FirstCall(const std::vector<std::string>& calls, const std::string& prefix) {
+    const std::vector<std::string> from = CallsFrom(calls, prefix);
+    return from.empty() ? std::string() : from.front();
 }
 
 } // namespace ocu::test
+
+void ocu::PrintTo(const Rect& rect, std::ostream* os) {
+    *os << "(" << rect.left << ", " << rect.top << ", " << rect.right << ", " << rect.bottom << ")";
+}
+
+void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+void PrintTo(const QSize& size, std::ostream* os) {
+    *os << size.width() << " x " << size.height();
+}

@@ -5,8 +5,11 @@
 #include "app/OcuViewerApp.h"
 #include "frame/MainFrame.h"
 
+#include <QSize>
+#include <QString>
 #include <QStringList>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -63,7 +66,15 @@ QString TitleAfterPaint(CMainFrame& frame);
 // Resizes the frame so that its view gets the given client size, as a user dragging the edge would ask.
 void ResizeClient(CMainFrame& frame, int width, int height);
 
-// Driver call texts from the first one named `from` onwards (all of them when there is none).
+// Driver call texts from the first one that starts with `from` onwards (none when there is no such call).
 std::vector<std::string> CallsFrom(const std::vector<std::string>& calls, const std::string& from);
+// The first call that starts with `prefix`, or an empty text.
+std::string FirstCall(const std::vector<std::string>& calls, const std::string& prefix);
 
 } // namespace ocu::test
+
+namespace ocu {
+void PrintTo(const Rect& rect, std::ostream* os);
+}
+void PrintTo(const QString& text, std::ostream* os);
+void PrintTo(const QSize& size, std::ostream* os);
