@@ -3,6 +3,7 @@
 #include "app/AppIcon.h"
 #include "app/HelpLinks.h"
 #include "app/MessageBox.h"
+#include "camera/DeviceInfo.h"
 #include "camera/TickCount.h"
 #include "display/OcuViewerView.h"
 #include "frame/CommandIds.h"
@@ -55,8 +56,7 @@ int CMainFrame::OnCreate() {
     }
 
     int32_t type = 0;
-    uint32_t size = sizeof type;
-    if (m_hDevice == nullptr || OcuGetDeviceInfo(m_hDevice, OCU_INFO_DEVICE_TYPE, &type, &size) != OCU_OK)
+    if (m_hDevice == nullptr || !QueryDeviceType(m_hDevice, type))
         m_strDeviceName = QStringLiteral("OcuDevice");
     else if (type == 0)
         m_strDeviceName = QStringLiteral("VelA");
