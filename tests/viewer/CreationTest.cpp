@@ -207,7 +207,8 @@ TEST_P(ModelName, FollowsTheDeviceType) {
 
 INSTANTIATE_TEST_SUITE_P(Types, ModelName,
                          ::testing::Values(std::pair{0, "VelA"}, std::pair{1, "VelB"}, std::pair{2, "VelC"},
-                                           std::pair{3, ""}));
+                                           std::pair{3, ""}),
+                         [](const auto& info) { return "Type" + std::to_string(info.param.first); });
 
 TEST_F(Creation, FailedTypeQueryGivesTheGenericName) {
     driver.FailDeviceInfo(OCU_INFO_DEVICE_TYPE, OCU_ERR_INTERNAL);
