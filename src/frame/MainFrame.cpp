@@ -88,41 +88,38 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 // --- Settings ----------------------------------------------------------------------------------------
 
+namespace {
+
+// Pairs each stored setting with the frame member it feeds, for both directions of the transfer.
+template <typename Transfer>
+void PairSettings(StoredSettings& s, CMainFrame& f, Transfer transfer) {
+    transfer(s.nResolution, f.m_nResolution);
+    transfer(s.nSnapMode, f.m_nSnapMode);
+    transfer(s.nImageMode, f.m_nImageMode);
+    transfer(s.nBayerLayout, f.m_nBayerLayout);
+    transfer(s.nTintUpper, f.m_nTintUpper);
+    transfer(s.nTintLower, f.m_nTintLower);
+    transfer(s.nADCLevel, f.m_nADCLevel);
+    transfer(s.nGain, f.m_nGain);
+    transfer(s.dRatioR, f.m_dRatioR);
+    transfer(s.dRatioG, f.m_dRatioG);
+    transfer(s.dRatioB, f.m_dRatioB);
+    transfer(s.nHBlanking, f.m_nHBlanking);
+    transfer(s.nVBlanking, f.m_nVBlanking);
+    transfer(s.nSnapSpeed, f.m_nSnapSpeed);
+}
+
+} // namespace
+
 void CMainFrame::LoadSettings() {
     const auto ini = IniFile::Load(SettingsFilePath());
-    const StoredSettings s = ReadSettings(ini ? *ini : IniFile());
-    m_nResolution = s.nResolution;
-    m_nSnapMode = s.nSnapMode;
-    m_nImageMode = s.nImageMode;
-    m_nBayerLayout = s.nBayerLayout;
-    m_nTintUpper = s.nTintUpper;
-    m_nTintLower = s.nTintLower;
-    m_nADCLevel = s.nADCLevel;
-    m_nGain = s.nGain;
-    m_dRatioR = s.dRatioR;
-    m_dRatioG = s.dRatioG;
-    m_dRatioB = s.dRatioB;
-    m_nHBlanking = s.nHBlanking;
-    m_nVBlanking = s.nVBlanking;
-    m_nSnapSpeed = s.nSnapSpeed;
+    StoredSettings s = ReadSettings(ini ? *ini : IniFile());
+    PairSettings(s, *this, [](const auto& stored, auto& member) { member = stored; });
 }
 
 void CMainFrame::SaveSettings() {
     StoredSettings s;
-    s.nResolution = m_nResolution;
-    s.nSnapMode = m_nSnapMode;
-    s.nImageMode = m_nImageMode;
-    s.nBayerLayout = m_nBayerLayout;
-    s.nTintUpper = m_nTintUpper;
-    s.nTintLower = m_nTintLower;
-    s.nADCLevel = m_nADCLevel;
-    s.nGain = m_nGain;
-    s.dRatioR = m_dRatioR;
-    s.dRatioG = m_dRatioG;
-    s.dRatioB = m_dRatioB;
-    s.nHBlanking = m_nHBlanking;
-    s.nVBlanking = m_nVBlanking;
-    s.nSnapSpeed = m_nSnapSpeed;
+    PairSettings(s, *this, [](auto& stored, const auto& member) { stored = member; });
 
     // A file that exists but cannot be read is left alone rather than replaced by what was not seen.
     const std::string path = SettingsFilePath();

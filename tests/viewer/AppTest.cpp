@@ -17,7 +17,6 @@
 
 using namespace ocu;
 using namespace ocu::test;
-using ocusnap::testing::RecordingDriver;
 
 namespace {
 
@@ -40,13 +39,7 @@ public slots:
     void Open(const QUrl& url) { urls.push_back(url); }
 };
 
-class App : public ::testing::Test {
-protected:
-    void SetUp() override { RemoveSettings(); }
-    void TearDown() override { RemoveSettings(); }
-
-    RecordingDriver driver;
-};
+class App : public ViewerTest {};
 
 } // namespace
 

@@ -12,7 +12,6 @@
 
 using namespace ocu;
 using namespace ocu::test;
-using ocusnap::testing::RecordingDriver;
 using Calls = std::vector<std::string>;
 
 namespace {
@@ -31,15 +30,12 @@ extern "C" int rename(const char* from, const char* to) noexcept {
 
 namespace {
 
-class Close : public ::testing::Test {
+class Close : public ViewerTest {
 protected:
-    void SetUp() override { RemoveSettings(); }
     void TearDown() override {
         g_onRename = nullptr;
-        RemoveSettings();
+        ViewerTest::TearDown();
     }
-
-    RecordingDriver driver;
 };
 
 } // namespace

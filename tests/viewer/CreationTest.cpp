@@ -12,18 +12,11 @@
 
 using namespace ocu;
 using namespace ocu::test;
-using ocusnap::testing::RecordingDriver;
 using Calls = std::vector<std::string>;
 
 namespace {
 
-class Creation : public ::testing::Test {
-protected:
-    void SetUp() override { RemoveSettings(); }
-    void TearDown() override { RemoveSettings(); }
-
-    RecordingDriver driver;
-};
+class Creation : public ViewerTest {};
 
 int Exposure(int type, int speed, int width, int hBlanking, int upper, int lower) {
     return ExposureValue(ExposureInput{type, speed, width, hBlanking, upper, lower});
@@ -208,7 +201,7 @@ TEST_P(ModelName, FollowsTheDeviceType) {
 INSTANTIATE_TEST_SUITE_P(Types, ModelName,
                          ::testing::Values(std::pair{0, "VelA"}, std::pair{1, "VelB"}, std::pair{2, "VelC"},
                                            std::pair{3, ""}),
-                         [](const auto& info) { return "Type" + std::to_string(info.param.first); });
+                         [](const auto& test) { return "Type" + std::to_string(test.param.first); });
 
 TEST_F(Creation, FailedTypeQueryGivesTheGenericName) {
     driver.FailDeviceInfo(OCU_INFO_DEVICE_TYPE, OCU_ERR_INTERNAL);

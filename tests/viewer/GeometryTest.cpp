@@ -10,16 +10,12 @@
 
 using namespace ocu;
 using namespace ocu::test;
-using ocusnap::testing::RecordingDriver;
 using Calls = std::vector<std::string>;
 
 namespace {
 
-class Geometry : public ::testing::Test {
+class Geometry : public ViewerTest {
 protected:
-    void SetUp() override { RemoveSettings(); }
-    void TearDown() override { RemoveSettings(); }
-
     std::string Window(int width, int height) const {
         return "OcuSetOutputWindow(0, 0, " + std::to_string(width) + ", " + std::to_string(height) + ")";
     }
@@ -36,8 +32,6 @@ protected:
         EXPECT_EQ(r.Width() % 4, 0);
         EXPECT_EQ(r.Height() % 2, 0);
     }
-
-    RecordingDriver driver;
 };
 
 } // namespace

@@ -11,7 +11,6 @@
 
 using namespace ocu;
 using namespace ocu::test;
-using ocusnap::testing::RecordingDriver;
 using Lines = std::vector<std::string>;
 
 namespace {
@@ -52,20 +51,19 @@ CommandUi Shown(CMainFrame& frame, int id) {
     return CommandUi{action->isEnabled(), action->isChecked()};
 }
 
-class Menus : public ::testing::Test {
+class Menus : public ViewerTest {
 protected:
     void SetUp() override {
-        RemoveSettings();
+        ViewerTest::SetUp();
         ASSERT_TRUE(viewer.Started());
     }
     void TearDown() override {
         if (frame().m_bSnapping)
             frame().ExecuteCommand(kIdContinuousSnap);
-        RemoveSettings();
+        ViewerTest::TearDown();
     }
     CMainFrame& frame() { return viewer.Frame(); }
 
-    RecordingDriver driver;
     RunningViewer viewer;
 };
 

@@ -1,6 +1,7 @@
 // Helpers for the headless window tests.
 #pragma once
 
+#include "OcuSnapTesting.h"
 #include "app/MessageBox.h"
 #include "app/OcuViewerApp.h"
 #include "frame/MainFrame.h"
@@ -8,6 +9,7 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <gtest/gtest.h>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -55,6 +57,15 @@ public:
 private:
     std::unique_ptr<COcuViewerApp> m_app;
     bool m_started = false;
+};
+
+// A test of the viewer against the recording driver, with no settings file before or after it.
+class ViewerTest : public ::testing::Test {
+protected:
+    void SetUp() override { RemoveSettings(); }
+    void TearDown() override { RemoveSettings(); }
+
+    ocusnap::testing::RecordingDriver driver;
 };
 
 // Lets posted events (layout, resize, paint) run.
