@@ -1,18 +1,43 @@
-// The frame's acquisition commands: continuous and single snaps and the snap mode.
+// The frame's acquisition: continuous and single snaps, the snap mode, and the frames the camera delivers.
+#include "camera/FrameHandOver.h"
+#include "camera/FrameRate.h"
 #include "camera/TickCount.h"
 #include "frame/MainFrame.h"
 
 using namespace ocu;
 
-int32_t CMainFrame::SnapCallback(SnapInfo* /*pInfo*/) {
-    // Frames reach the window through the hand-over to the user-interface thread, which the live view
-    // adds; until then delivered frames are dropped here.
+int32_t CMainFrame::SnapCallback(SnapInfo* pInfo) {
+    if (pInfo != nullptr)
+        FrameHandOver::Instance().Deliver(*pInfo);
     return 1;
+}
+
+void CMainFrame::customEvent(QEvent* event) {
+    if (event->type() == FrameReadyEvent::EventType())
+        OnFrameReady(*static_cast<FrameReadyEvent*>(event));
+    else
+        QMainWindow::customEvent(event);
+}
+
+void CMainFrame::OnFrameReady(const FrameReadyEvent& frame) {
+    // Frames still on their way when the capture stopped, or cut for an output window that has changed
+    // since, are passed by: the raw buffer does not hold what the region describes.
+    if (!m_bSnapping || frame.Capture() != m_pCaptureToken || frame.Width() != m_rcOutputWindow.Width() ||
+        frame.Height() != m_rcOutputWindow.Height())
+        return;
+    DrawImage();
+    ++m_nFrameCount;
+    const float rate = FrameRate(m_nFrameCount, m_dwStartTick, TickCount());
+    const BitmapInfoHeader& header = m_pBmpInfo->bmiHeader;
+    setWindowTitle(QString::asprintf("%s Viewer [%d x %d]  %f(fps)", m_strDeviceName.toUtf8().constData(),
+                                     header.biWidth, header.biHeight, static_cast<double>(rate)));
 }
 
 void CMainFrame::OnContinuousSnap() {
     if (m_bSnapping) {
         OcuCloseSnap(m_hDevice);
+        FrameHandOver::Instance().Disconnect(this);
+        m_pCaptureToken = nullptr;
         m_bSnapping = 0;
         // The repaint puts back the title without the frame rate.
         update();
@@ -21,8 +46,10 @@ void CMainFrame::OnContinuousSnap() {
     if (!m_pImageBuffer || !m_pRawBuffer)
         return;
 
-    OCUSTATUS status = OcuOpenSnap(m_hDevice, &CMainFrame::SnapCallback, this);
+    void* const capture = FrameHandOver::Instance().Connect(this);
+    OCUSTATUS status = OcuOpenSnap(m_hDevice, &CMainFrame::SnapCallback, capture);
     if (status != OCU_OK) {
+        FrameHandOver::Instance().Disconnect(this);
         ShowDriverError(status);
         return;
     }
@@ -31,12 +58,23 @@ void CMainFrame::OnContinuousSnap() {
     if (status != OCU_OK) {
         // Never leave a capture open behind a failed start.
         OcuCloseSnap(m_hDevice);
+        FrameHandOver::Instance().Disconnect(this);
         ShowDriverError(status);
         return;
     }
+    m_pCaptureToken = capture;
     m_bSnapping = 1;
     m_dwStartTick = TickCount();
     m_nFrameCount = 0;
+}
+
+void CMainFrame::CloseCaptureForDestruction() {
+    FrameHandOver::Instance().Disconnect(this);
+    // Without a close the driver would go on writing into the buffers the destructor frees. The device
+    // itself stays as it is: only the close sequence ends it.
+    if (m_bSnapping && m_hDevice != nullptr)
+        OcuCloseSnap(m_hDevice);
+    m_bSnapping = 0;
 }
 
 void CMainFrame::OnSingleSnap() {

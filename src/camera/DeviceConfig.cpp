@@ -47,7 +47,8 @@ void CMainFrame::InitDevice() {
 
     OcuSetResolution(m_hDevice, m_nResolution);
     OcuSetSnapMode(m_hDevice, m_nSnapMode);
-    OcuSetOutputWindow(m_hDevice, 0, 0, m_nWidth, m_nHeight);
+    if (OcuSetOutputWindow(m_hDevice, 0, 0, m_nWidth, m_nHeight) == OCU_OK)
+        m_rcOutputWindow = Rect{0, 0, m_nWidth, m_nHeight};
     if (m_bSnapSpeedSupported)
         OcuSetSnapSpeed(m_hDevice, m_nSnapSpeed);
     OcuSetBlanking(m_hDevice, m_nHBlanking, m_nVBlanking);
@@ -103,7 +104,8 @@ void CMainFrame::ApplyOutputWindow(int left, int top, int width, int height) {
     // The driver takes a new window only while delivery is paused.
     if (m_bSnapping)
         OcuStopSnap(m_hDevice);
-    OcuSetOutputWindow(m_hDevice, left, top, width, height);
+    if (OcuSetOutputWindow(m_hDevice, left, top, width, height) == OCU_OK)
+        m_rcOutputWindow = Rect{left, top, left + width, top + height};
     if (m_bSnapping) {
         uint8_t* const buffers[1] = {m_pRawBuffer.get()};
         OcuStartSnap(m_hDevice, buffers, 1);

@@ -1,5 +1,5 @@
-// The frame's display state: screen size, gray palette and the display bitmap's header, and the per-frame
-// draw.
+// The frame's display: screen size, gray palette and the display bitmap's header, and the per-frame draw.
+#include "display/OcuViewerView.h"
 #include "frame/MainFrame.h"
 
 #include <QScreen>
@@ -16,5 +16,11 @@ void CMainFrame::InitDisplay() {
 }
 
 void CMainFrame::DrawImage() {
-    // Painting frames into the view arrives with the live view.
+    if (m_pView == nullptr)
+        return;
+    BitmapInfoHeader& header = m_pBmpInfo->bmiHeader;
+    header.biWidth = m_rcRegion.Width();
+    header.biHeight = m_rcRegion.Height();
+    ProcessFrame();
+    m_pView->PaintFrame();
 }

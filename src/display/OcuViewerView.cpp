@@ -1,11 +1,24 @@
 #include "display/OcuViewerView.h"
 
+#include "app/OcuViewerApp.h"
+#include "display/DibPainter.h"
 #include "frame/MainFrame.h"
 
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QResizeEvent>
+
+using namespace ocu;
 
 COcuViewerView::COcuViewerView(QWidget* parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // The view paints every pixel itself (image and background), so nothing needs painting beneath it: a
+    // frame costs one pass over the view, and the frame window's own paint (which resets the title) does
+    // not run for it.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 CMainFrame* COcuViewerView::GetMainFrame() const {
@@ -18,9 +31,37 @@ QSize COcuViewerView::sizeHint() const {
     return QSize(640, 480);
 }
 
+void COcuViewerView::PaintFrame() {
+    m_bPaintingFrame = true;
+    repaint();
+    m_bPaintingFrame = false;
+}
+
+QRect COcuViewerView::OnDraw(QPainter& painter, bool printing) {
+    const CMainFrame* frame = GetMainFrame();
+    if (frame == nullptr || !frame->m_pImageBuffer || (frame->m_bSnapping && !m_bPaintingFrame))
+        return {};
+    const BitmapInfo& info = *frame->m_pBmpInfo;
+    const uint8_t* bits = frame->m_pImageBuffer.get();
+    const int width = info.bmiHeader.biWidth;
+    const int height = std::abs(info.bmiHeader.biHeight);
+    if (width <= 0 || height <= 0)
+        return {};
+    if (!printing) {
+        PaintDib(painter, info, bits);
+        return QRect(0, 0, width, height);
+    }
+    const QPaintDevice* device = painter.device();
+    const QRect target(0, 0, width * device->logicalDpiX() / 96, height * device->logicalDpiY() / 96);
+    PaintDibScaled(painter, info, bits, target);
+    return target;
+}
+
 void COcuViewerView::paintEvent(QPaintEvent* event) {
-    // The image is painted here once frames are drawn; until then the view shows its background.
-    QWidget::paintEvent(event);
+    QPainter painter(this);
+    const QRect image = OnDraw(painter, false);
+    for (const QRect& rect : event->region() - image)
+        painter.fillRect(rect, palette().window());
 }
 
 void COcuViewerView::resizeEvent(QResizeEvent* event) {
@@ -29,8 +70,41 @@ void COcuViewerView::resizeEvent(QResizeEvent* event) {
         frame->OnSize();
 }
 
-void COcuViewerView::OnFilePrint() {
-    // Printing renders the current image through the printer dialog; it comes with image printing.
+QPrinter& COcuViewerView::Printer() {
+    if (COcuViewerApp* app = COcuViewerApp::Current())
+        return app->Printer();
+    // A view without the application object (a frame on its own) prints with a printer of its own.
+    static QPrinter printer;
+    return printer;
 }
 
-void COcuViewerView::OnFilePrintPreview() {}
+void COcuViewerView::PrintImage(QPrinter& printer) {
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return;
+    OnDraw(painter, true);
+}
+
+bool COcuViewerView::OnPreparePrinting(QPrinter& printer) {
+    QPrintDialog dialog(&printer, this);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void COcuViewerView::OnFilePrint() {
+    QPrinter& printer = Printer();
+    if (OnPreparePrinting(printer))
+        PrintImage(printer);
+}
+
+void COcuViewerView::OnFilePrintPreview() {
+    QPrintPreviewDialog preview(&Printer(), this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter* printer) { PrintImage(*printer); });
+    preview.exec();
+    OnEndPrintPreview();
+}
+
+void COcuViewerView::OnEndPrintPreview() {
+    if (CMainFrame* frame = GetMainFrame())
+        frame->OnSize();
+}

@@ -26,6 +26,7 @@ CMainFrame::CMainFrame() : m_pBmpInfo(new (m_BmpInfoBuf) BitmapInfo{}), m_Lut(Id
 }
 
 CMainFrame::~CMainFrame() {
+    CloseCaptureForDestruction();
     // Released in the order the viewer has always released them; the device is closed by the close
     // sequence, never here.
     m_pImageBuffer.reset();

@@ -25,6 +25,10 @@ class COcuViewerView;
 class QMenu;
 class QAction;
 
+namespace ocu {
+class FrameReadyEvent;
+}
+
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 
@@ -58,12 +62,17 @@ public:
     void ApplyBlanking(int h, int v);
     void ApplyOutputWindow(int left, int top, int width, int height);
     int RegionWidth() const { return m_rcRegion.right - m_rcRegion.left; }
-    // Runs on the driver's delivery thread for each frame.
+    // Runs on the driver's delivery thread for each frame: hands it over to the user-interface thread and
+    // waits until it has been drawn.
     static int32_t SnapCallback(SnapInfo* pInfo);
+    // A frame of the running capture has arrived: draw it and put the frame rate in the title.
+    void OnFrameReady(const ocu::FrameReadyEvent& frame);
 
     // --- Image processing --------------------------------------------------------------------------
     int BuildChannelLuts(double ratioR, double ratioG, double ratioB);
     void ProcessFrame();
+    // Gray levels of a blue-green-red image through the mapped table; dst may be src. 1 when written.
+    int ConvertRgb2Gray(uint8_t* dst, const uint8_t* src, int width, int height) const;
     // Maps the gray lookup file at path, creating it when needed; keeps the file in m_hYUVLutFile and
     // returns the view, which is empty when the file could not be mapped.
     ocu::MappedView MapYUVLut(const std::string& path);
@@ -157,6 +166,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void customEvent(QEvent* event) override;
 
 private:
     bool CreateContents();
@@ -173,9 +183,13 @@ private:
     void UpdateSizeLimits();
     ocu::SizeRuleInput SizeRuleState() const;
     void ShowDriverError(OCUSTATUS status) const;
+    // Before the buffers go: no frame is handed over any more and the driver writes into them no more.
+    void CloseCaptureForDestruction();
 
     COcuViewerView* m_pView = nullptr;
     QHash<int, QAction*> m_actions;
     bool m_bSizeRulePosted = false;
-    QSize m_requestedSize; // the last size the size rule asked for, while it has not been granted
+    QSize m_requestedSize;           // the last size the size rule asked for, while it has not been granted
+    void* m_pCaptureToken = nullptr; // the running capture's context, as the hand-over knows it
+    ocu::Rect m_rcOutputWindow;      // the output window the camera last accepted: the size of its frames
 };

@@ -1,0 +1,26 @@
+// Painting the display bitmap straight from its buffer. The bitmap keeps the device-independent layout of
+// the pipeline and of BMP files: rows padded to 4 bytes and, for a positive height, stored bottom-up.
+#pragma once
+
+#include "display/Bitmap.h"
+
+#include <QImage>
+#include <QRectF>
+#include <cstdint>
+
+class QPainter;
+
+namespace ocu {
+
+// A QImage over the bitmap's pixels, sharing them (nothing is copied): Format_BGR888 for 24 bits; for 8
+// bits Format_Grayscale8 when the colour table is the gray ramp, else Format_Indexed8 with the table. Its
+// rows are in the order stored, so for a bottom-up bitmap row 0 is the bottom of the picture. A null image
+// for an empty size or a bit count other than 8 and 24.
+QImage WrapDib(const BitmapInfo& info, const uint8_t* bits);
+
+// Paints the bitmap upright, 1:1, with its top-left corner at the painter's origin.
+void PaintDib(QPainter& painter, const BitmapInfo& info, const uint8_t* bits);
+// Paints it upright, stretched over target (printing).
+void PaintDibScaled(QPainter& painter, const BitmapInfo& info, const uint8_t* bits, const QRectF& target);
+
+} // namespace ocu

@@ -1,0 +1,64 @@
+#include "LiveTestSupport.h"
+
+#include "imaging/YuvLut.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cstdlib>
+
+namespace ocu::test {
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+Bgr DisplayPixel(const CMainFrame& frame, int x, int y) {
+    const BitmapInfoHeader& h = frame.m_pBmpInfo->bmiHeader;
+    const size_t row = static_cast<size_t>(h.biHeight - 1 - y);
+    const uint8_t* p =
+        frame.m_pImageBuffer.get() + (row * static_cast<size_t>(h.biWidth) + static_cast<size_t>(x)) * 3;
+    return Bgr{p[0], p[1], p[2]};
+}
+
+int DisplayGray(const CMainFrame& frame, int x, int y) {
+    const BitmapInfoHeader& h = frame.m_pBmpInfo->bmiHeader;
+    const size_t row = static_cast<size_t>(h.biHeight - 1 - y);
+    return frame.m_pImageBuffer[row * static_cast<size_t>(h.biWidth) + static_cast<size_t>(x)];
+}
+
+void GiveBuffers(CMainFrame& frame, int width, int height) {
+    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+    frame.m_nWidth = width;
+    frame.m_nHeight = height;
+    frame.m_rcRegion = Rect{0, 0, width, height};
+    frame.m_pImageBuffer = std::make_unique<uint8_t[]>(pixels * 3);
+    frame.m_pRawBuffer = std::make_unique<uint8_t[]>(pixels);
+    frame.m_pPatternNoise = std::make_unique<int32_t[]>(pixels);
+    frame.m_pBadPixels = std::make_unique<uint8_t[]>(pixels);
+    std::fill_n(frame.m_pBadPixels.get(), pixels, 0xFF);
+    frame.InitDisplay();
+    frame.m_pBmpInfo->bmiHeader.biWidth = width;
+    frame.m_pBmpInfo->bmiHeader.biHeight = height;
+}
+
+ExactSimCamera::ExactSimCamera(const char* bayer) : m_bayer("OCUSNAP_BAYER", std::string(bayer)) {}
+
+void SimViewerTest::SetUp() {
+    RemoveSettings();
+    SetYuvLutFolderForTesting(lutFolder.Path().string());
+}
+
+void SimViewerTest::TearDown() {
+    SetYuvLutFolderForTesting("");
+    RemoveSettings();
+}
+
+} // namespace ocu::test
