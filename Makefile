@@ -2,6 +2,7 @@
 #   make run    install what is missing, build, start the viewer
 #   make test   install what is missing, build, run the whole test suite headless
 #   make bench  install what is missing, build, run the benchmarks and the quality tool
+#   make screenshot  remake the README's screenshot of the live viewer (headless, under Xvfb)
 
 BUILD      ?= build
 BUILD_TSAN ?= build-tsan
@@ -12,11 +13,13 @@ PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev 
             libgtest-dev libgmock-dev libbenchmark-dev libturbojpeg0-dev fonts-noto-cjk
 # Only the measurements use these: OpenCV is the yardstick the benchmarks compare against.
 BENCH_PACKAGES := libopencv-imgproc-dev libopencv-imgcodecs-dev
+# Only the README's screenshot uses these: a virtual X display, a window manager, keys and a capture.
+SCREENSHOT_PACKAGES := xvfb openbox xdotool x11-utils imagemagick
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 CMAKE_FLAGS := -G Ninja -DOCU_WERROR=ON
 
-.PHONY: all deps bench-deps configure build run test test-tsan bench clean
+.PHONY: all deps bench-deps screenshot-deps configure build run test test-tsan bench screenshot clean
 
 all: build
 
@@ -36,6 +39,9 @@ deps:
 
 bench-deps: deps
 	$(call install_missing,$(BENCH_PACKAGES))
+
+screenshot-deps: deps
+	$(call install_missing,$(SCREENSHOT_PACKAGES))
 
 $(BUILD)/build.ninja:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
@@ -66,6 +72,10 @@ bench: bench-deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 	@[ ! -x tools/bench.sh ] || tools/bench.sh $(BUILD)
+
+# Remakes docs/live-view.png, the live viewer as the README shows it.
+screenshot: screenshot-deps build
+	tools/screenshot.sh $(BUILD) docs/live-view.png
 
 clean:
 	rm -rf $(BUILD) $(BUILD_TSAN)

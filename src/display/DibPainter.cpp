@@ -1,7 +1,11 @@
 #include "display/DibPainter.h"
 
+#include <QPaintEngine>
 #include <QPainter>
+#include <array>
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace ocu {
 namespace {
@@ -17,6 +21,113 @@ bool IsGrayRamp(const BitmapInfo& info) {
 
 bool IsBottomUp(const BitmapInfo& info) {
     return info.bmiHeader.biHeight > 0;
+}
+
+using Bytes16 = uint8_t __attribute__((vector_size(16)));
+// The fourth byte of each 32-bit pixel: opaque.
+constexpr Bytes16 kOpaque = {0, 0, 0, 0xFF, 0, 0, 0, 0xFF, 0, 0, 0, 0xFF, 0, 0, 0, 0xFF};
+
+// Blue-green-red pixels as 0xFFRRGGBB words, which is also their byte order in memory, so each pixel only
+// gains its fourth byte.
+#if defined(__x86_64__)
+__attribute__((target_clones("default", "ssse3")))
+#endif
+void BgrToXrgb(uint32_t* dst, const uint8_t* src, int count) {
+    int x = 0;
+    // Four pixels from each 16-byte load; its last four bytes belong to the next step, so the loop stops
+    // while a whole load still lies inside the span.
+    constexpr Bytes16 spread = {0, 1, 2, 15, 3, 4, 5, 15, 6, 7, 8, 15, 9, 10, 11, 15};
+    for (; x + 6 <= count; x += 4) {
+        Bytes16 bytes;
+        std::memcpy(&bytes, src + 3 * x, sizeof bytes);
+        const Bytes16 words = __builtin_shuffle(bytes, spread) | kOpaque;
+        std::memcpy(dst + x, &words, sizeof words);
+    }
+    for (; x < count; ++x) {
+        const uint8_t* p = src + 3 * x;
+        dst[x] = 0xFF000000u | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+    }
+}
+
+// Gray levels as 0xFFLLLLLL words.
+#if defined(__x86_64__)
+__attribute__((target_clones("default", "ssse3")))
+#endif
+void GrayToXrgb(uint32_t* dst, const uint8_t* src, int count) {
+    int x = 0;
+    constexpr Bytes16 first = {0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3};
+    constexpr Bytes16 next = {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4};
+    for (; x + 16 <= count; x += 16) {
+        Bytes16 levels;
+        std::memcpy(&levels, src + x, sizeof levels);
+        Bytes16 spread = first;
+        for (int k = 0; k < 4; ++k, spread += next) {
+            const Bytes16 words = __builtin_shuffle(levels, spread) | kOpaque;
+            std::memcpy(dst + x + 4 * k, &words, sizeof words);
+        }
+    }
+    for (; x < count; ++x) {
+        const uint32_t level = src[x];
+        dst[x] = 0xFF000000u | level << 16 | level << 8 | level;
+    }
+}
+
+void IndexedToXrgb(uint32_t* dst, const uint8_t* src, int count, const std::array<uint32_t, 256>& table) {
+    for (int x = 0; x < count; ++x)
+        dst[x] = table[src[x]];
+}
+
+bool BlitImage(QPainter& painter, const BitmapInfo& info, const QImage& image) {
+    QPaintEngine* engine = painter.paintEngine();
+    if (engine == nullptr || engine->type() != QPaintEngine::Raster || engine->paintDevice() == nullptr ||
+        engine->paintDevice()->devType() != QInternal::Image)
+        return false;
+    auto& target = *static_cast<QImage*>(engine->paintDevice());
+    const QImage::Format format = target.format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+        format != QImage::Format_ARGB32_Premultiplied)
+        return false;
+    // The engine writes into these very bytes; a shared image would be copied away from it by a write.
+    if (!target.isDetached() || target.devicePixelRatio() != 1.0)
+        return false;
+    const QTransform transform = painter.deviceTransform();
+    const QPainter::CompositionMode mode = painter.compositionMode();
+    if (transform.type() > QTransform::TxTranslate || transform.dx() != std::floor(transform.dx()) ||
+        transform.dy() != std::floor(transform.dy()) || painter.opacity() != 1.0 || painter.hasClipping() ||
+        (mode != QPainter::CompositionMode_SourceOver && mode != QPainter::CompositionMode_Source))
+        return false;
+
+    const int left = static_cast<int>(transform.dx());
+    const int top = static_cast<int>(transform.dy());
+    const int height = image.height();
+    QRegion region = engine->systemClip();
+    if (region.isEmpty())
+        region = target.rect();
+    region &= QRect(left, top, image.width(), height) & target.rect();
+
+    std::array<uint32_t, 256> table{};
+    if (image.format() == QImage::Format_Indexed8) {
+        for (int i = 0; i < 256; ++i) {
+            const RgbQuad& c = info.bmiColors[i];
+            table[static_cast<size_t>(i)] =
+                0xFF000000u | (uint32_t{c.rgbRed} << 16) | (uint32_t{c.rgbGreen} << 8) | c.rgbBlue;
+        }
+    }
+    const bool bottomUp = IsBottomUp(info);
+    for (const QRect& rect : region) {
+        for (int y = rect.top(); y <= rect.bottom(); ++y) {
+            const int row = bottomUp ? height - 1 - (y - top) : y - top;
+            auto* dst = reinterpret_cast<uint32_t*>(target.scanLine(y)) + rect.left();
+            const uint8_t* src = image.constScanLine(row);
+            if (image.format() == QImage::Format_Grayscale8)
+                GrayToXrgb(dst, src + (rect.left() - left), rect.width());
+            else if (image.depth() == 8)
+                IndexedToXrgb(dst, src + (rect.left() - left), rect.width(), table);
+            else
+                BgrToXrgb(dst, src + 3 * (rect.left() - left), rect.width());
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -41,9 +152,14 @@ QImage WrapDib(const BitmapInfo& info, const uint8_t* bits) {
     return image;
 }
 
+bool BlitDib(QPainter& painter, const BitmapInfo& info, const uint8_t* bits) {
+    const QImage image = WrapDib(info, bits);
+    return !image.isNull() && BlitImage(painter, info, image);
+}
+
 void PaintDib(QPainter& painter, const BitmapInfo& info, const uint8_t* bits) {
     const QImage image = WrapDib(info, bits);
-    if (image.isNull())
+    if (image.isNull() || BlitImage(painter, info, image))
         return;
     if (!IsBottomUp(info)) {
         painter.drawImage(0, 0, image);

@@ -1,0 +1,143 @@
+// How many frames the live view handles per second when the camera is never the limit: the simulated
+// camera delivers as fast as it renders (OCUSNAP_SIM_FPS=max) into the real CMainFrame, whose
+// hand-over, pipeline and painting into the view run as in the program, headless, at 1280 x 1024.
+// Then each stage is timed on its own on the frame that ran, to show where a frame's time goes.
+// Targets: at least 100 frames per second for Fast colour, and painting cheaper than the pipeline.
+#include "app/OcuViewerApp.h"
+#include "display/OcuViewerView.h"
+#include "frame/CommandIds.h"
+#include "frame/MainFrame.h"
+#include "frame/Settings.h"
+#include "imaging/FramePipeline.h"
+#include "imaging/YuvLut.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+using namespace ocu;
+
+namespace {
+
+constexpr int kWidth = 1280;
+constexpr int kHeight = 1024;
+
+// The user's settings and caches stay out of the measurement.
+class TempFolder {
+public:
+    TempFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "viewer-bench-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr)
+            std::abort();
+        m_path = pattern;
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    std::string Sub(const char* name) const {
+        const std::filesystem::path sub = m_path / name;
+        std::filesystem::create_directories(sub);
+        return sub.string();
+    }
+
+private:
+    std::filesystem::path m_path;
+};
+
+void RunEventsFor(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+template <typename F>
+double MillisecondsPerCall(int calls, F&& f) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < calls; ++i)
+        f();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() / calls;
+}
+
+struct Case {
+    const char* name;
+    int imageMode;
+    int conversion;
+};
+
+void Measure(CMainFrame& frame, const Case& c) {
+    frame.m_nImageMode = c.imageMode;
+    frame.m_nConversion = c.conversion;
+    frame.ExecuteCommand(kIdContinuousSnap);
+    RunEventsFor(500);
+    const int before = frame.m_nFrameCount;
+    QElapsedTimer timer;
+    timer.start();
+    RunEventsFor(3000);
+    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    const double fps = (frame.m_nFrameCount - before) / seconds;
+    frame.ExecuteCommand(kIdContinuousSnap);
+    QApplication::processEvents();
+
+    // The stages alone, on the last frame in the raw buffer. The pipeline's time is per handled frame, so
+    // for the slower types it averages a converted and a dropped one, as the live view sees them.
+    COcuViewerView& view = *frame.GetActiveView();
+    const double pipeline = MillisecondsPerCall(200, [&] { frame.ProcessFrame(); });
+    const double paint = MillisecondsPerCall(200, [&] { view.PaintFrame(); });
+    const double perFrame = 1000.0 / fps;
+    const double rest = perFrame - pipeline - paint;
+    std::printf("%-20s %9.1f %9.3f (%4.1f %%) %9.3f (%4.1f %%) %9.3f (%4.1f %%)\n", c.name, fps, pipeline,
+                100.0 * pipeline / perFrame, paint, 100.0 * paint / perFrame, rest, 100.0 * rest / perFrame);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const TempFolder folder;
+    setenv("XDG_CONFIG_HOME", folder.Sub("config").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", folder.Sub("runtime").c_str(), 1);
+    setenv("XDG_CACHE_HOME", folder.Sub("cache").c_str(), 1);
+    setenv("OCUSNAP_CAMERA", "sim", 1);
+    setenv("OCUSNAP_SIM_FPS", "max", 1);
+    SetYuvLutFolderForTesting(folder.Sub("lut"));
+    std::ofstream(SettingsFilePath()) << "[Video Parameter]\nResolution=0\nBayerLayout=2\n";
+
+    QApplication qtApp(argc, argv);
+    COcuViewerApp app;
+    if (!app.InitInstance({})) {
+        std::fprintf(stderr, "viewer-bench: the viewer did not start\n");
+        return 1;
+    }
+    CMainFrame& frame = *app.MainFrame();
+    const QWidget& view = *frame.GetActiveView();
+    frame.resize(kWidth + frame.width() - view.width(), kHeight + frame.height() - view.height());
+    RunEventsFor(200);
+    if (frame.m_rcRegion.Width() != kWidth || frame.m_rcRegion.Height() != kHeight) {
+        std::fprintf(stderr, "viewer-bench: the region is %d x %d, not %d x %d\n", frame.m_rcRegion.Width(),
+                     frame.m_rcRegion.Height(), kWidth, kHeight);
+        return 1;
+    }
+    // The gray table is built here, before anything is timed.
+    frame.ExecuteCommand(kIdImageBw);
+    frame.ExecuteCommand(kIdImageColor);
+
+    std::printf("viewer-bench: the live view at %d x %d, simulated camera at full speed (%s)\n", kWidth, kHeight,
+                qgetenv("QT_QPA_PLATFORM").constData());
+    std::printf("%-20s %9s %20s %20s %20s\n", "", "frames/s", "pipeline ms/frame", "paint ms/frame",
+                "camera + hand-over");
+    for (const Case& c : {Case{"Fast colour", 0, kConversionFast}, Case{"Best colour", 0, kConversionBest},
+                          Case{"black-and-white", 1, kConversionFast}})
+        Measure(frame, c);
+    frame.close();
+    return app.ExitInstance();
+}
