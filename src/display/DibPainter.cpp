@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace ocu {
 namespace {
@@ -77,7 +78,30 @@ void IndexedToXrgb(uint32_t* dst, const uint8_t* src, int count, const std::arra
         dst[x] = table[src[x]];
 }
 
-bool BlitImage(QPainter& painter, const BitmapInfo& info, const QImage& image) {
+// The layout of a bitmap that can be painted: its size, its rows, and how its pixels turn into colours.
+struct DibLayout {
+    int width = 0;
+    int height = 0;
+    qsizetype stride = 0;
+    int bitCount = 0;
+    bool grayRamp = false;
+};
+
+std::optional<DibLayout> LayoutOf(const BitmapInfo& info, const uint8_t* bits) {
+    const BitmapInfoHeader& h = info.bmiHeader;
+    if (bits == nullptr || h.biWidth <= 0 || h.biHeight == 0 || (h.biBitCount != 8 && h.biBitCount != 24))
+        return std::nullopt;
+    DibLayout layout;
+    layout.width = h.biWidth;
+    layout.height = std::abs(h.biHeight);
+    // Rows of a device-independent bitmap are padded to whole 32-bit words.
+    layout.stride = ((static_cast<qsizetype>(layout.width) * h.biBitCount + 31) / 32) * 4;
+    layout.bitCount = h.biBitCount;
+    layout.grayRamp = h.biBitCount == 8 && IsGrayRamp(info);
+    return layout;
+}
+
+bool BlitLayout(QPainter& painter, const BitmapInfo& info, const uint8_t* bits, const DibLayout& dib) {
     QPaintEngine* engine = painter.paintEngine();
     if (engine == nullptr || engine->type() != QPaintEngine::Raster || engine->paintDevice() == nullptr ||
         engine->paintDevice()->devType() != QInternal::Image)
@@ -99,14 +123,13 @@ bool BlitImage(QPainter& painter, const BitmapInfo& info, const QImage& image) {
 
     const int left = static_cast<int>(transform.dx());
     const int top = static_cast<int>(transform.dy());
-    const int height = image.height();
     QRegion region = engine->systemClip();
     if (region.isEmpty())
         region = target.rect();
-    region &= QRect(left, top, image.width(), height) & target.rect();
+    region &= QRect(left, top, dib.width, dib.height) & target.rect();
 
     std::array<uint32_t, 256> table{};
-    if (image.format() == QImage::Format_Indexed8) {
+    if (dib.bitCount == 8 && !dib.grayRamp) {
         for (int i = 0; i < 256; ++i) {
             const RgbQuad& c = info.bmiColors[i];
             table[static_cast<size_t>(i)] =
@@ -115,16 +138,17 @@ bool BlitImage(QPainter& painter, const BitmapInfo& info, const QImage& image) {
     }
     const bool bottomUp = IsBottomUp(info);
     for (const QRect& rect : region) {
+        const int first = rect.left() - left;
         for (int y = rect.top(); y <= rect.bottom(); ++y) {
-            const int row = bottomUp ? height - 1 - (y - top) : y - top;
+            const int row = bottomUp ? dib.height - 1 - (y - top) : y - top;
             auto* dst = reinterpret_cast<uint32_t*>(target.scanLine(y)) + rect.left();
-            const uint8_t* src = image.constScanLine(row);
-            if (image.format() == QImage::Format_Grayscale8)
-                GrayToXrgb(dst, src + (rect.left() - left), rect.width());
-            else if (image.depth() == 8)
-                IndexedToXrgb(dst, src + (rect.left() - left), rect.width(), table);
+            const uint8_t* src = bits + row * dib.stride;
+            if (dib.bitCount == 24)
+                BgrToXrgb(dst, src + 3 * first, rect.width());
+            else if (dib.grayRamp)
+                GrayToXrgb(dst, src + first, rect.width());
             else
-                BgrToXrgb(dst, src + 3 * (rect.left() - left), rect.width());
+                IndexedToXrgb(dst, src + first, rect.width(), table);
         }
     }
     return true;
@@ -133,18 +157,14 @@ bool BlitImage(QPainter& painter, const BitmapInfo& info, const QImage& image) {
 } // namespace
 
 QImage WrapDib(const BitmapInfo& info, const uint8_t* bits) {
-    const BitmapInfoHeader& h = info.bmiHeader;
-    const int width = h.biWidth;
-    const int height = std::abs(h.biHeight);
-    if (bits == nullptr || width <= 0 || height <= 0 || (h.biBitCount != 8 && h.biBitCount != 24))
+    const std::optional<DibLayout> dib = LayoutOf(info, bits);
+    if (!dib)
         return {};
-    // Rows of a device-independent bitmap are padded to whole 32-bit words.
-    const qsizetype stride = ((static_cast<qsizetype>(width) * h.biBitCount + 31) / 32) * 4;
-    if (h.biBitCount == 24)
-        return QImage(bits, width, height, stride, QImage::Format_BGR888);
-    if (IsGrayRamp(info))
-        return QImage(bits, width, height, stride, QImage::Format_Grayscale8);
-    QImage image(bits, width, height, stride, QImage::Format_Indexed8);
+    if (dib->bitCount == 24)
+        return QImage(bits, dib->width, dib->height, dib->stride, QImage::Format_BGR888);
+    if (dib->grayRamp)
+        return QImage(bits, dib->width, dib->height, dib->stride, QImage::Format_Grayscale8);
+    QImage image(bits, dib->width, dib->height, dib->stride, QImage::Format_Indexed8);
     QList<QRgb> table(256);
     for (int i = 0; i < 256; ++i)
         table[i] = qRgb(info.bmiColors[i].rgbRed, info.bmiColors[i].rgbGreen, info.bmiColors[i].rgbBlue);
@@ -153,23 +173,23 @@ QImage WrapDib(const BitmapInfo& info, const uint8_t* bits) {
 }
 
 bool BlitDib(QPainter& painter, const BitmapInfo& info, const uint8_t* bits) {
-    const QImage image = WrapDib(info, bits);
-    return !image.isNull() && BlitImage(painter, info, image);
+    const std::optional<DibLayout> dib = LayoutOf(info, bits);
+    return dib && BlitLayout(painter, info, bits, *dib);
 }
 
 void PaintDib(QPainter& painter, const BitmapInfo& info, const uint8_t* bits) {
-    const QImage image = WrapDib(info, bits);
-    if (image.isNull() || BlitImage(painter, info, image))
+    const std::optional<DibLayout> dib = LayoutOf(info, bits);
+    if (!dib || BlitLayout(painter, info, bits, *dib))
         return;
+    const QImage image = WrapDib(info, bits);
     if (!IsBottomUp(info)) {
         painter.drawImage(0, 0, image);
         return;
     }
     // Row by row, each stored row to its upright place: Qt takes no negative line stride, and a mirroring
     // transform sends every pixel through the raster engine's general transformed path, which is slower.
-    const int height = image.height();
-    for (int y = 0; y < height; ++y)
-        painter.drawImage(QPoint(0, height - 1 - y), image, QRect(0, y, image.width(), 1));
+    for (int y = 0; y < dib->height; ++y)
+        painter.drawImage(QPoint(0, dib->height - 1 - y), image, QRect(0, y, dib->width, 1));
 }
 
 void PaintDibScaled(QPainter& painter, const BitmapInfo& info, const uint8_t* bits, const QRectF& target) {

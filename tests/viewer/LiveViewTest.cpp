@@ -76,7 +76,8 @@ TEST_F(Live, ContinuousSnapShowsMovingFramesWithTheRateInTheTitleUntilStopped) {
     EXPECT_EQ(title->width, 640);
     EXPECT_EQ(title->height, 480);
     EXPECT_GT(title->rate, 0.0);
-    ASSERT_TRUE(WaitFor([&] { return frame.m_nFrameCount >= 6; }));
+    const int earlierCount = frame.m_nFrameCount;
+    ASSERT_TRUE(WaitFor([&] { return frame.m_nFrameCount >= earlierCount + 3; }));
     EXPECT_NE(ImageBytes(frame), earlier); // the picture moves
 
     ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
@@ -125,9 +126,9 @@ TEST_F(Live, ResizingDuringAcquisitionRestartsTheRateAndShowsTheNewSize) {
     ResizeClient(frame, 640, 480);
     ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
     for (const QSize size : {QSize(320, 240), QSize(636, 478), QSize(100, 60), QSize(640, 480)}) {
-        ASSERT_TRUE(WaitFor([&] { return frame.m_nFrameCount >= 5; }));
+        ASSERT_TRUE(WaitFor([&] { return frame.m_nFrameCount >= 20; }));
         ResizeClient(frame, size.width(), size.height());
-        EXPECT_LT(frame.m_nFrameCount, 5) << "the count restarts with the new window";
+        EXPECT_LT(frame.m_nFrameCount, 20) << "the count restarts with the new window";
         ASSERT_TRUE(WaitFor([&] { return frame.m_nFrameCount >= 2; }));
         const std::optional<RateTitle> title = ParseRateTitle(frame.windowTitle());
         ASSERT_TRUE(title) << frame.windowTitle().toStdString();
