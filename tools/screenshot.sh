@@ -7,9 +7,8 @@
 #
 # Needs the Debian packages xvfb, openbox (a window manager, for the title bar with the frame rate), xdotool,
 # x11-utils and imagemagick. The simulated camera shows its test chart in resolution mode 1 (the whole chart
-# at 640 x 480). The settings carry white-balance ratios that make up for the simulated sensor's channel
-# sensitivities (red 0.78, green 1, blue 0.62), as a white balance would; without them the picture is
-# greenish. The sensor's noise is off, so that the file stays small.
+# at 640 x 480), as a first run shows it (no white-balance ratios stored). The sensor's noise is off, so
+# that the file stays small.
 set -eu
 build=${1:-build}
 output=${2:-docs/live-view.png}
@@ -33,16 +32,9 @@ trap cleanup EXIT INT TERM
 
 mkdir -p "$work/config" "$work/cache" "$work/runtime"
 chmod 700 "$work/runtime"
-# The ratios 1.28, 1.0 and 1.61, each as the low and high 32 bits of the double, as the file keeps them.
 cat >"$work/config/OcuViewer.ini" <<'INI'
 [Video Parameter]
 Resolution=1
-RatioRL=1202590843
-RatioRH=1072986849
-RatioGL=0
-RatioGH=1072693248
-RatioBL=1546188227
-RatioBH=1073332879
 INI
 
 # A display number of Xvfb's own choosing, so that a running X server is never disturbed.

@@ -20,9 +20,10 @@ inline constexpr int kConverterMax = 2047;
 // about 200 of 255 at ADC level 1; at level 2 only the brightest whites clip.
 inline constexpr double kWhiteAtStandardExposure = 820.0;
 inline constexpr double kStandardExposureSeconds = 0.060;
-// Relative sensitivity of the red, green and blue filters: raw frames look greenish, as a real
-// sensor's do before white balance.
-inline constexpr std::array<double, 4> kChannelSensitivity{0.78, 1.0, 1.0, 0.62};
+// Relative sensitivity of the red, green and blue filters. Green leads, as on a real sensor, so that a
+// white balance has something to measure; the lead is kept small, because the first run shows the raw
+// colours (no ratios stored yet) and that picture should already look right.
+inline constexpr std::array<double, 4> kChannelSensitivity{0.94, 1.0, 1.0, 0.88};
 inline constexpr double kReadNoiseSigma = 2.0; // converter units
 
 struct FrameInput {
