@@ -23,6 +23,8 @@ void AppCommand(CMainFrame&) {
         (app->*Handler)();
 }
 
+constexpr bool kNeverChecked = true;
+
 // clang-format off
 constexpr auto kCommands = std::to_array<CommandDef>({
     {kIdFileOpenImage, "&File", "&Open...", "Ctrl+O",
@@ -88,7 +90,7 @@ constexpr auto kCommands = std::to_array<CommandDef>({
         [](CMainFrame& f) { f.OnCameraFeatures(); }, nullptr},
     {kIdWhiteBalance, "&Options", "&White Balance...", "",
         [](CMainFrame& f) { f.OnWhiteBalance(); },
-        [](const CMainFrame& f) { return Checked(false, f.m_nImageMode == 0); }},
+        [](const CMainFrame& f) { return Checked(false, f.m_nImageMode == 0); }, kNeverChecked},
 
     {kIdSnapContinuation, "&View/SnapMode", "Continuation", "",
         [](CMainFrame& f) { f.OnSnapMode(0); },
@@ -99,7 +101,7 @@ constexpr auto kCommands = std::to_array<CommandDef>({
     {0, "&View", nullptr, nullptr, nullptr, nullptr},
     {kIdSingleSnap, "&View", "Single Snap", "Ctrl+1",
         [](CMainFrame& f) { f.OnSingleSnap(); },
-        [](const CMainFrame& f) { return Checked(false, f.m_bSnapping == 0); }},
+        [](const CMainFrame& f) { return Checked(false, f.m_bSnapping == 0); }, kNeverChecked},
     {kIdContinuousSnap, "&View", "Continuous Snap", "Ctrl+2",
         [](CMainFrame& f) { f.OnContinuousSnap(); },
         [](const CMainFrame& f) { return Checked(f.m_bSnapping == 1); }},

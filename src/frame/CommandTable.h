@@ -22,6 +22,8 @@ struct CommandDef {
     // Null: enabled whenever the command has a handler, never checked. A rule that checks gives the item
     // a plain check mark.
     CommandUi (*update)(const CMainFrame&);
+    // The rule only enables and disables: the item is a plain command, shown without a check box.
+    bool neverChecked = false;
 };
 
 struct AcceleratorDef {

@@ -307,7 +307,7 @@ void CMainFrame::BuildMenus() {
         QAction* action = menu->addAction(text);
         action->setData(def.id);
         // The keys are the accelerator table's, so the action itself carries no shortcut.
-        action->setCheckable(def.update != nullptr);
+        action->setCheckable(def.update != nullptr && !def.neverChecked);
         const int id = def.id;
         connect(action, &QAction::triggered, this, [this, id] { ExecuteCommand(id); });
         m_actions.insert(def.id, action);
