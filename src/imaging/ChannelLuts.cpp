@@ -4,8 +4,11 @@ namespace ocu {
 namespace {
 
 uint8_t Scaled(double ratio, int base) {
-    // Truncate first, then cap: a product of 255.9 gives 255, a product above 255 gives 255.
+    // Truncate first, then cap: a product of 255.9 gives 255, a product above 255 gives 255. An endless
+    // ratio (a settings file can hold one) times level 0 is not a number: black stays black.
     const double product = ratio * base;
+    if (!(product > 0.0))
+        return 0;
     if (product >= 255.0)
         return 255;
     return static_cast<uint8_t>(static_cast<int>(product));

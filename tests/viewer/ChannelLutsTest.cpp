@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace ocu;
 
@@ -40,6 +41,23 @@ TEST(ChannelLuts, TruncatesBeforeCapping) {
     EXPECT_EQ(luts[kLutGreen][255], 254);
     EXPECT_EQ(luts[kLutBlue][0], 0);
     EXPECT_EQ(luts[kLutBlue][1], 255);
+}
+
+TEST(ChannelLuts, AnEndlessRatioSaturatesEveryLevelButBlack) {
+    // A settings file can hold an infinite ratio; infinity times level 0 is not a number.
+    const double endless = std::numeric_limits<double>::infinity();
+    for (const bool gammaOn : {false, true}) {
+        LutBlock luts = WithGammaCurve();
+        ASSERT_EQ(luts[kLutGamma][0], 0);
+        ASSERT_EQ(BuildChannelLuts(luts, gammaOn, endless, 1.0, endless), 1);
+        EXPECT_EQ(luts[kLutRed][0], 0) << gammaOn;
+        EXPECT_EQ(luts[kLutBlue][0], 0) << gammaOn;
+        for (size_t i = 1; i < 256; ++i) {
+            EXPECT_EQ(luts[kLutRed][i], 255) << i;
+            EXPECT_EQ(luts[kLutBlue][i], 255) << i;
+        }
+        EXPECT_EQ(luts[kLutGreen][0], 0);
+    }
 }
 
 TEST(ChannelLuts, UnitRatiosCopyTheGammaCurveOrRestoreTheIdentity) {
