@@ -33,6 +33,12 @@ bool QueryResolutionTable(OCUHANDLE device, std::vector<ResolutionEntry>& table)
         return false;
     if (entries[0].nWidth <= 0 || entries[0].nHeight <= 0)
         return false;
+    // The frame buffers hold one image of entry 0. A mode said to be larger is cut to that size, so that
+    // no output window larger than the buffers is ever asked for.
+    for (ResolutionEntry& entry : entries) {
+        entry.nWidth = std::min(entry.nWidth, entries[0].nWidth);
+        entry.nHeight = std::min(entry.nHeight, entries[0].nHeight);
+    }
     table = std::move(entries);
     return true;
 }

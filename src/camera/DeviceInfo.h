@@ -11,7 +11,8 @@ namespace ocu {
 // False when the driver does not tell the type.
 bool QueryDeviceType(OCUHANDLE device, int32_t& type);
 // The resolution table, entry k for mode k. False when the driver gives no table, or one whose first
-// (largest) entry is not a real image, since the frame buffers are sized from that entry.
+// (largest) entry is not a real image, since the frame buffers are sized from that entry; an entry larger
+// than the first is cut to it.
 bool QueryResolutionTable(OCUHANDLE device, std::vector<ResolutionEntry>& table);
 // False when the device does not report its blanking limits.
 bool QueryBlankingLimits(OCUHANDLE device, BlankingLimits& limits);

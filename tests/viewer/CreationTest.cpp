@@ -131,6 +131,28 @@ TEST_F(Creation, StoredModeThatTheCameraLacksFallsBackToModeZero) {
     EXPECT_EQ(FirstCall(calls, "OcuSetOutputWindow"), "OcuSetOutputWindow(0, 0, 1280, 1024)");
 }
 
+TEST_F(Creation, AModeLargerThanModeZeroIsCutToTheBuffers) {
+    // The buffers hold one image of mode 0; a camera that says mode 1 is larger must not get a larger
+    // output window, or its frames would overrun them.
+    driver.SetResolutions({{640, 480}, {1280, 1024}});
+    WriteSettingsFile("[Video Parameter]\nResolution=1\n");
+    RunningViewer viewer;
+    ASSERT_TRUE(viewer.Started());
+    CMainFrame& frame = viewer.Frame();
+    EXPECT_EQ(frame.m_nResolution, 1);
+    EXPECT_EQ(frame.m_nWidth, 640);
+    EXPECT_EQ(frame.m_nHeight, 480);
+    EXPECT_EQ(FirstCall(driver.CallTexts(), "OcuSetOutputWindow"), "OcuSetOutputWindow(0, 0, 640, 480)");
+
+    ASSERT_TRUE(frame.ExecuteCommand(kIdResolution0));
+    ASSERT_TRUE(frame.ExecuteCommand(kIdResolution1));
+    EXPECT_EQ(frame.m_nWidth, 640);
+    EXPECT_EQ(frame.m_nHeight, 480);
+    ResizeClient(frame, 1000, 800);
+    EXPECT_LE(frame.m_rcRegion.Width(), 640);
+    EXPECT_LE(frame.m_rcRegion.Height(), 480);
+}
+
 TEST_F(Creation, NoResolutionTableLeavesTheCameraUnconfigured) {
     driver.FailDeviceInfo(OCU_INFO_RESOLUTIONS, OCU_ERR_INTERNAL);
     RunningViewer viewer;
