@@ -97,9 +97,17 @@ bool WriteFileAtomically(const std::string& path, std::string_view content) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& content) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only a regular file is read: a pipe would block the start for ever and a device such as /dev/zero
+    // would never end. O_NONBLOCK keeps the open itself from waiting for a pipe's writer.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
     content.clear();
     char buffer[65536];
     bool ok = true;

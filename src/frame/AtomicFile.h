@@ -12,7 +12,8 @@ namespace ocu {
 // folder is created when it is missing. Returns false, with path untouched, when any step fails.
 bool WriteFileAtomically(const std::string& path, std::string_view content);
 
-// Reads the whole content of a file; false when it cannot be read, with errno telling why.
+// Reads the whole content of a regular file; false when it cannot be read or is no regular file (a
+// folder, a pipe, a device), with errno telling why.
 bool ReadWholeFile(const std::string& path, std::string& content);
 
 } // namespace ocu

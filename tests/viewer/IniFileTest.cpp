@@ -116,6 +116,24 @@ TEST(IniFile, AFileThatCannotBeReadIsNeverReplaced) {
     EXPECT_TRUE(std::filesystem::is_directory(path));
 }
 
+TEST(IniFile, APipeOrADeviceIsNeitherReadNorReplaced) {
+    TempDir dir;
+    const std::string pipe = dir.File("OcuViewer.ini");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    // Reading it would wait for a writer that never comes.
+    EXPECT_FALSE(IniFile::Load(pipe).has_value());
+    EXPECT_FALSE(WritePrivateProfileString("Video Parameter", "TintUpper", "30", pipe));
+    struct stat st {};
+    ASSERT_EQ(lstat(pipe.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // A link to an endless device: reading it would never end.
+    const std::string device = dir.File("endless.ini");
+    std::filesystem::create_symlink("/dev/zero", device);
+    EXPECT_FALSE(IniFile::Load(device).has_value());
+    EXPECT_EQ(GetPrivateProfileInt("Video Parameter", "TintUpper", 60, device), 60);
+}
+
 TEST(AtomicFile, ReplacesTheWholeFileAndLeavesNoTemporaryFile) {
     TempDir dir;
     const std::string path = dir.File("OcuViewer.ini");
