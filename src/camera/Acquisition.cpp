@@ -2,6 +2,7 @@
 #include "camera/FrameHandOver.h"
 #include "camera/FrameRate.h"
 #include "camera/TickCount.h"
+#include "display/OcuViewerView.h"
 #include "frame/MainFrame.h"
 
 using namespace ocu;
@@ -39,8 +40,11 @@ void CMainFrame::OnContinuousSnap() {
         FrameHandOver::Instance().Disconnect(this);
         m_pCaptureToken = nullptr;
         m_bSnapping = 0;
-        // The repaint puts back the title without the frame rate.
+        // The repaint puts back the title without the frame rate, and the view, whose own repaints drew
+        // nothing while frames arrived, shows the last image again.
         update();
+        if (m_pView != nullptr)
+            m_pView->update();
         return;
     }
     if (!m_pImageBuffer || !m_pRawBuffer)

@@ -3,10 +3,12 @@
 #include "LiveTestSupport.h"
 #include "OcuSnapTesting.h"
 #include "camera/TickCount.h"
+#include "display/OcuViewerView.h"
 #include "frame/CommandIds.h"
 
 #include <QApplication>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <vector>
@@ -242,4 +244,28 @@ TEST_F(LiveCalls, SingleSnapDrawsTheFrameWithoutTouchingTheRate) {
     EXPECT_EQ(DisplayPixel(frame, 0, 0).r, 0x80);
     EXPECT_EQ(frame.m_nFrameCount, 0);
     EXPECT_EQ(frame.windowTitle(), title);
+}
+
+TEST_F(LiveCalls, StoppingShowsTheLastImageAgainWhereTheViewWasRepaintedMeanwhile) {
+    RunningViewer viewer;
+    ASSERT_TRUE(viewer.Started());
+    CMainFrame& frame = viewer.Frame();
+    ResizeClient(frame, 320, 240);
+    COcuViewerView& view = *frame.GetActiveView();
+    ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
+    ASSERT_TRUE(driver.DeliverFrame(0x60));
+    ASSERT_TRUE(WaitFor([&] { return frame.m_nFrameCount == 1; }));
+    // Uncovered while no frame comes (a camera waiting for its trigger): the view shows its background.
+    view.repaint();
+    const QPoint at = view.mapTo(&frame, QPoint(100, 100));
+    const auto shown = [&] { return frame.screen()->grabWindow(frame.winId()).toImage().pixel(at); };
+    const QRgb background = view.palette().window().color().rgb();
+    ASSERT_EQ(shown(), background);
+
+    ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
+    ProcessEvents();
+    const Bgr last = DisplayPixel(frame, 100, 100);
+    ASSERT_NE(qRgb(last.r, last.g, last.b), background);
+    EXPECT_EQ(shown(), qRgb(last.r, last.g, last.b));
+    frame.close();
 }
