@@ -19,8 +19,12 @@
 #endif
 
 // The 32-byte vectors never cross a function boundary that is not inlined, so the ABI note about
-// passing them without AVX concerns nothing here.
+// passing them without AVX concerns nothing here. Every function that takes or returns one is forced
+// inline: an unoptimised build inlines nothing else, and a call from an AVX entry point into a function
+// compiled for the baseline would pass the vectors in other registers than the callee reads them from.
 #pragma GCC diagnostic ignored "-Wpsabi"
+
+#define PIXCONV_INLINE inline __attribute__((always_inline))
 
 namespace pixconv {
 namespace {
@@ -34,10 +38,10 @@ template <typename T>
 struct Taps {
     T c, h1, h2, v1, v2, d;
 
-    T GreenAtColour() const { return 8 * c + 4 * (h1 + v1) - 2 * (h2 + v2); }
-    T DiagonalColour() const { return 12 * c + 4 * d - 3 * (h2 + v2); }
-    T RowColour() const { return 10 * c + 8 * h1 - 2 * (h2 + d) + v2; }
-    T ColumnColour() const { return 10 * c + 8 * v1 - 2 * (v2 + d) + h2; }
+    PIXCONV_INLINE T GreenAtColour() const { return 8 * c + 4 * (h1 + v1) - 2 * (h2 + v2); }
+    PIXCONV_INLINE T DiagonalColour() const { return 12 * c + 4 * d - 3 * (h2 + v2); }
+    PIXCONV_INLINE T RowColour() const { return 10 * c + 8 * h1 - 2 * (h2 + d) + v2; }
+    PIXCONV_INLINE T ColumnColour() const { return 10 * c + 8 * v1 - 2 * (v2 + d) + h2; }
 };
 
 inline int Scale(int sixteenths) {
@@ -70,7 +74,6 @@ void ReferencePixel(const RawImage& raw, std::ptrdiff_t x, std::ptrdiff_t y, uin
         out[c] = static_cast<uint8_t>(Scale(rgb[c]));
 }
 
-#define PIXCONV_INLINE inline __attribute__((always_inline))
 #define PIXCONV_TARGET_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi")))
 
 // Vectors of kBytes bytes: kBytes / 2 lanes of 16 bits, one per even or odd pixel of a chunk.
