@@ -338,6 +338,19 @@ TEST(SimTiming, ExposureValueMapsBackToTheExposureTime) {
     }
 }
 
+// The delivery time of each frame of a capture, written by the delivery thread.
+struct Stamps {
+    std::mutex m;
+    std::vector<uint64_t> t;
+
+    static int32_t Record(SnapInfo* info) {
+        auto* s = static_cast<Stamps*>(info->pContext);
+        std::lock_guard lock(s->m);
+        s->t.push_back(info->nTimestampUs);
+        return 1;
+    }
+};
+
 TEST(SimTiming, DeliveredFramesKeepTheSensorsBeat) {
     ScopedEnv env{{"OCUSNAP_SIM_NOISE", "0"}};
     Camera cam;
@@ -353,22 +366,10 @@ TEST(SimTiming, DeliveredFramesKeepTheSensorsBeat) {
     r.exposure = 10;
     const double period = sim::FramePeriodSeconds(2, r); // about 0.1 s
 
-    struct Stamps {
-        std::mutex m;
-        std::vector<uint64_t> t;
-    } stamps;
+    Stamps stamps;
     Frame f;
     uint8_t* const buffers[] = {f.data()};
-    ASSERT_EQ(OcuOpenSnap(
-                  cam.handle,
-                  [](SnapInfo* info) {
-                      auto* s = static_cast<Stamps*>(info->pContext);
-                      std::lock_guard lock(s->m);
-                      s->t.push_back(info->nTimestampUs);
-                      return int32_t{1};
-                  },
-                  &stamps),
-              OCU_OK);
+    ASSERT_EQ(OcuOpenSnap(cam.handle, Stamps::Record, &stamps), OCU_OK);
     ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
     for (int i = 0; i < 100; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -398,22 +399,10 @@ TEST(SimTiming, TriggerModeDeliversAFramePerTriggerTwiceASecond) {
     ASSERT_EQ(OcuSetOutputWindow(cam.handle, 0, 0, 320, 240), OCU_OK);
     ASSERT_EQ(OcuAECControl(cam.handle, 1, 10), OCU_OK); // a free-running period of about 7 ms
     ASSERT_EQ(OcuSetSnapMode(cam.handle, 1), OCU_OK);
-    struct Stamps {
-        std::mutex m;
-        std::vector<uint64_t> t;
-    } stamps;
+    Stamps stamps;
     Frame f;
     uint8_t* const buffers[] = {f.data()};
-    ASSERT_EQ(OcuOpenSnap(
-                  cam.handle,
-                  [](SnapInfo* info) {
-                      auto* s = static_cast<Stamps*>(info->pContext);
-                      std::lock_guard lock(s->m);
-                      s->t.push_back(info->nTimestampUs);
-                      return int32_t{1};
-                  },
-                  &stamps),
-              OCU_OK);
+    ASSERT_EQ(OcuOpenSnap(cam.handle, Stamps::Record, &stamps), OCU_OK);
     const auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
     std::this_thread::sleep_for(std::chrono::milliseconds(1300));
