@@ -1,9 +1,9 @@
 #include "app/OcuViewerApp.h"
 
 #include "app/AboutDlg.h"
-#include "app/MessageBox.h"
 #include "app/OcuViewerDoc.h"
 #include "app/SingleInstanceGuard.h"
+#include "common/MessageBox.h"
 #include "frame/MainFrame.h"
 
 #include <QFileDialog>
@@ -13,14 +13,6 @@
 namespace {
 
 COcuViewerApp* s_pApp = nullptr;
-
-void ShowAppMessage(const QString& text) {
-    ocu::MessageBoxRequest box;
-    box.caption = ocu::kAppTitle;
-    box.text = text;
-    box.icon = QMessageBox::Warning;
-    ocu::ShowMessageBox(box);
-}
 
 } // namespace
 
@@ -39,7 +31,7 @@ COcuViewerApp* COcuViewerApp::Current() {
 
 bool COcuViewerApp::InitInstance(const QStringList& arguments) {
     if (ocu::AcquireInstanceLock(ocu::InstanceLockPath(), m_hMutex) == ocu::GuardResult::AlreadyRunning) {
-        ShowAppMessage(QStringLiteral("The program is running!"));
+        ocu::ShowWarning(QStringLiteral("The program is running!"));
         return false;
     }
 
@@ -72,7 +64,7 @@ bool COcuViewerApp::ProcessShellCommand(const QStringList& arguments) {
         return m_pDocument->OnNewDocument();
     if (m_pDocument->OnOpenDocument(document))
         return true;
-    ShowAppMessage(QStringLiteral("Failed to open document."));
+    ocu::ShowWarning(QStringLiteral("Failed to open document."));
     return false;
 }
 
@@ -104,7 +96,7 @@ void COcuViewerApp::OnFileOpen() {
     if (path.isEmpty())
         return;
     if (!m_pDocument->OnOpenDocument(path))
-        ShowAppMessage(QStringLiteral("Failed to open document."));
+        ocu::ShowWarning(QStringLiteral("Failed to open document."));
 }
 
 void COcuViewerApp::OnFilePrintSetup() {

@@ -2,7 +2,7 @@
 // empty document and the main frame, and serves the framework's application commands.
 #pragma once
 
-#include "frame/FileHandles.h"
+#include "common/FileHandles.h"
 
 #include <QStringList>
 #include <memory>

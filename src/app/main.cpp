@@ -1,6 +1,7 @@
+#include "OcuVersion.h"
 #include "app/AppIcon.h"
 #include "app/OcuViewerApp.h"
-#include "app/Version.h"
+#include "common/AppTitle.h"
 
 #include <QApplication>
 
@@ -9,8 +10,8 @@ COcuViewerApp theApp;
 
 int main(int argc, char* argv[]) {
     QApplication qtApp(argc, argv);
-    QApplication::setApplicationName(QString::fromLatin1(ocu::kInternalName));
-    QApplication::setApplicationVersion(QString::fromLatin1(ocu::kFileVersion));
+    QApplication::setApplicationName(QString::fromLatin1(ocu::kAppTitle));
+    QApplication::setApplicationVersion(QStringLiteral(OCU_VERSION));
     QApplication::setWindowIcon(ocu::AppIcon());
 
     if (!theApp.InitInstance(QApplication::arguments().mid(1))) {

@@ -1,6 +1,6 @@
 #include "frame/IniFile.h"
 
-#include "frame/AtomicFile.h"
+#include "common/AtomicFile.h"
 
 #include <cerrno>
 #include <charconv>

@@ -7,9 +7,9 @@
 #pragma once
 
 #include "OcuSnap.h"
+#include "common/FileHandles.h"
 #include "display/Bitmap.h"
 #include "frame/CommandTable.h"
-#include "frame/FileHandles.h"
 #include "frame/SizeRule.h"
 #include "imaging/ChannelLuts.h"
 
@@ -182,7 +182,6 @@ private:
     // Size limits and increments that keep interactive resizing inside the size rule.
     void UpdateSizeLimits();
     ocu::SizeRuleInput SizeRuleState() const;
-    void ShowDriverError(OCUSTATUS status) const;
     // Before the buffers go: no frame is handed over any more and the driver writes into them no more.
     void CloseCaptureForDestruction();
 

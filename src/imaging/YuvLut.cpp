@@ -1,6 +1,6 @@
 #include "imaging/YuvLut.h"
 
-#include "frame/AtomicFile.h"
+#include "common/AtomicFile.h"
 
 #include <array>
 #include <climits>

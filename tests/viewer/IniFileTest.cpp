@@ -1,7 +1,7 @@
 #include "frame/IniFile.h"
 
 #include "TestSupport.h"
-#include "frame/AtomicFile.h"
+#include "common/AtomicFile.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "OcuSnapTesting.h"
-#include "app/MessageBox.h"
+#include "common/MessageBox.h"
 #include "app/OcuViewerApp.h"
 #include "frame/MainFrame.h"
 

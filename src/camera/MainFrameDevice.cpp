@@ -1,6 +1,5 @@
 // The frame's camera configuration: device set-up, exposure, blanking, output window, and the
 // Resolution and Snap Speed commands.
-#include "app/MessageBox.h"
 #include "camera/DeviceInfo.h"
 #include "camera/Exposure.h"
 #include "frame/MainFrame.h"
@@ -132,12 +131,4 @@ void CMainFrame::OnSnapSpeed(int speed) {
     if (m_hDevice != nullptr)
         OcuSetSnapSpeed(m_hDevice, m_nSnapSpeed);
     ApplyExposure(RegionWidth(), m_nTintUpper, m_nTintLower);
-}
-
-void CMainFrame::ShowDriverError(OCUSTATUS status) const {
-    MessageBoxRequest box;
-    box.caption = QStringLiteral("Error message");
-    box.text = QString::fromUtf8(OcuGetErrorString(status));
-    box.icon = QMessageBox::Warning;
-    ShowMessageBox(box);
 }

@@ -1,9 +1,8 @@
-#include "frame/CommandTable.h"
-
 #include "app/OcuViewerApp.h"
 #include "app/OcuViewerDoc.h"
 #include "display/OcuViewerView.h"
 #include "frame/CommandIds.h"
+#include "frame/CommandTable.h"
 #include "frame/MainFrame.h"
 
 #include <algorithm>

@@ -2,6 +2,7 @@
 #include "camera/FrameHandOver.h"
 #include "camera/FrameRate.h"
 #include "camera/TickCount.h"
+#include "common/MessageBox.h"
 #include "display/OcuViewerView.h"
 #include "frame/MainFrame.h"
 
@@ -11,13 +12,6 @@ int32_t CMainFrame::SnapCallback(SnapInfo* pInfo) {
     if (pInfo != nullptr)
         FrameHandOver::Instance().Deliver(*pInfo);
     return 1;
-}
-
-void CMainFrame::customEvent(QEvent* event) {
-    if (event->type() == FrameReadyEvent::EventType())
-        OnFrameReady(*static_cast<FrameReadyEvent*>(event));
-    else
-        QMainWindow::customEvent(event);
 }
 
 void CMainFrame::OnFrameReady(const FrameReadyEvent& frame) {

@@ -2,10 +2,11 @@
 // to press a button, can answer the boxes instead.
 #pragma once
 
-#include "app/Version.h"
+#include "common/AppTitle.h"
 
 #include <QMessageBox>
 #include <QString>
+#include <cstdint>
 #include <functional>
 
 namespace ocu {
@@ -22,6 +23,13 @@ using MessageBoxHandler = std::function<QMessageBox::StandardButton(const Messag
 
 // Shows a modal box and returns the button that closed it.
 QMessageBox::StandardButton ShowMessageBox(const MessageBoxRequest& request);
+
+// A warning box without owner: an OK button, the warning icon. The caption defaults to the application's
+// title, as for every box the viewer shows for the program as a whole.
+void ShowWarning(const QString& text, const QString& caption = QString::fromLatin1(kAppTitle));
+
+// The driver's text for a failed status, under "Error message".
+void ShowDriverError(int32_t status);
 
 // Replaces the modal box with handler (an empty handler brings the box back); returns the previous one.
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);

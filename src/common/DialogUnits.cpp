@@ -1,4 +1,4 @@
-#include "dialogs/DialogUnits.h"
+#include "common/DialogUnits.h"
 
 #include <QFontMetrics>
 
