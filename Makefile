@@ -10,11 +10,13 @@ JOBS       ?= 2
 
 # Debian packages the build, the tests and the viewer need.
 PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev \
-            libgtest-dev libgmock-dev libbenchmark-dev libturbojpeg0-dev fonts-noto-cjk
+            libgtest-dev libgmock-dev libbenchmark-dev libturbojpeg0-dev fonts-noto-cjk \
+            xvfb openbox xdotool x11-utils
 # Only the measurements use these: OpenCV is the yardstick the benchmarks compare against.
 BENCH_PACKAGES := libopencv-imgproc-dev libopencv-imgcodecs-dev
-# Only the README's screenshot uses these: a virtual X display, a window manager, keys and a capture.
-SCREENSHOT_PACKAGES := xvfb openbox xdotool x11-utils imagemagick
+# The tests on a real X server need a virtual display, a window manager and tools to look at windows and
+# press keys (in PACKAGES); the README's screenshot also needs a capture.
+SCREENSHOT_PACKAGES := imagemagick
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 CMAKE_FLAGS := -G Ninja -DOCU_WERROR=ON

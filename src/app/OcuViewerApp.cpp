@@ -23,6 +23,15 @@ COcuViewerApp::COcuViewerApp() {
 COcuViewerApp::~COcuViewerApp() {
     if (s_pApp == this)
         s_pApp = nullptr;
+    // Windows still here mean that the process is ending through exit() without leaving main(), as Qt
+    // ends it when the display goes away: the one application object is destroyed among the static
+    // objects then, after Qt's own, and destroying a window would touch what is already gone. The process
+    // ends with them; like a log-off, this writes no settings.
+    if (m_pMainWnd || m_pPrinter) {
+        (void)m_pMainWnd.release();
+        (void)m_pPrinter.release();
+        (void)m_pDocument.release();
+    }
 }
 
 COcuViewerApp* COcuViewerApp::Current() {

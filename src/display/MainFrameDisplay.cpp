@@ -8,8 +8,9 @@ using namespace ocu;
 
 void CMainFrame::InitDisplay() {
     if (const QScreen* s = screen()) {
-        m_nScreenWidth = s->size().width();
-        m_nScreenHeight = s->size().height();
+        // In device pixels, as the size rule counts.
+        m_nScreenWidth = ToDevicePixels(s->size().width(), s->devicePixelRatio());
+        m_nScreenHeight = ToDevicePixels(s->size().height(), s->devicePixelRatio());
         m_hPalette = std::make_unique<GrayPalette>(MakeGrayPalette());
     }
     InitBitmapInfo(*m_pBmpInfo);

@@ -1,6 +1,6 @@
 #include "frame/IniFile.h"
 
-#include "common/AtomicFile.h"
+#include "common/FileContent.h"
 
 #include <cerrno>
 #include <charconv>
@@ -177,7 +177,7 @@ std::string IniFile::Text() const {
 }
 
 bool IniFile::Save(const std::string& path) const {
-    return WriteFileAtomically(path, Text());
+    return ReplaceFileContent(path, Text());
 }
 
 int GetPrivateProfileInt(std::string_view section, std::string_view key, int defaultValue,

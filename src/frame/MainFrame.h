@@ -181,6 +181,11 @@ private:
     void LayOutNow();
     // Size limits and increments that keep interactive resizing inside the size rule.
     void UpdateSizeLimits();
+    // Device pixels per logical pixel: the region, the borders and the size rule count device pixels,
+    // one per image pixel.
+    double DeviceScale() const;
+    // The narrowest the frame may be made, in logical pixels.
+    int MinimumFrameWidth() const;
     ocu::SizeRuleInput SizeRuleState() const;
     // Before the buffers go: no frame is handed over any more and the driver writes into them no more.
     void CloseCaptureForDestruction();
@@ -188,6 +193,7 @@ private:
     COcuViewerView* m_pView = nullptr;
     QHash<int, QAction*> m_actions;
     bool m_bSizeRulePosted = false;
+    bool m_bBordersMeasured = false; // the size rule applies once the borders are known
     QSize m_requestedSize;           // the last size the size rule asked for, while it has not been granted
     void* m_pCaptureToken = nullptr; // the running capture's context, as the hand-over knows it
     ocu::Rect m_rcOutputWindow;      // the output window the camera last accepted: the size of its frames

@@ -33,6 +33,9 @@ constexpr auto kCommands = std::to_array<CommandDef>({
     {0, "&File", nullptr, nullptr, nullptr, nullptr},
     {kIdFilePrint, "&File", "&Print...", "Ctrl+P",
         [](CMainFrame& f) { if (auto* view = f.GetActiveView()) view->OnFilePrint(); }, nullptr},
+    // Printing on the printer as set up, without the dialog: a command without a menu item.
+    {kIdFilePrintDirect, "", "", "",
+        [](CMainFrame& f) { if (auto* view = f.GetActiveView()) view->OnFilePrintDirect(); }, nullptr},
     {kIdFilePrintPreview, "&File", "Print Pre&view", "",
         [](CMainFrame& f) { if (auto* view = f.GetActiveView()) view->OnFilePrintPreview(); }, nullptr},
     {kIdFilePrintSetup, "&File", "P&rint Setup...", "", AppCommand<&COcuViewerApp::OnFilePrintSetup>, nullptr},

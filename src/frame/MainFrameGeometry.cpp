@@ -5,7 +5,9 @@
 
 #include <QEvent>
 #include <QLayout>
+#include <QMenuBar>
 #include <algorithm>
+#include <cmath>
 
 using namespace ocu;
 
@@ -14,7 +16,9 @@ void CMainFrame::OnSize() {
         return;
     // Whatever size the window manager grants, the region stays within the sensor image and so within
     // the frame buffers.
-    m_rcRegion = RegionForClient(m_pView->width(), m_pView->height(), m_nWidth, m_nHeight);
+    const double scale = DeviceScale();
+    m_rcRegion = RegionForClient(ToDevicePixels(m_pView->width(), scale),
+                                 ToDevicePixels(m_pView->height(), scale), m_nWidth, m_nHeight);
     ApplyOutputWindow(m_rcRegion.left, m_rcRegion.top, m_rcRegion.Width(), m_rcRegion.Height());
     m_nFrameCount = 0;
     m_dwStartTick = TickCount();
@@ -41,8 +45,14 @@ SizeRuleInput CMainFrame::SizeRuleState() const {
 }
 
 void CMainFrame::EnforceSizeRule() {
+    // Until the borders are known the rule would take the whole frame for the image and cut the view by
+    // the menu bar; the start-up applies it once they are measured.
+    if (!m_bBordersMeasured)
+        return;
+    const double scale = DeviceScale();
     const QRect g = geometry();
-    const WindowPos proposed{g.x(), g.y(), g.width(), g.height()};
+    const WindowPos proposed{ToDevicePixels(g.x(), scale), ToDevicePixels(g.y(), scale),
+                             ToDevicePixels(g.width(), scale), ToDevicePixels(g.height(), scale)};
     const SizeRuleInput in = SizeRuleState();
     const WindowPos pos = ApplySizeRule(in, proposed, m_bWasIconic);
     // A maximised window is sized by the window manager within the frame's limits; the region keeps
@@ -51,13 +61,26 @@ void CMainFrame::EnforceSizeRule() {
         m_requestedSize = QSize();
         return;
     }
+    const QSize wanted(std::max(ToLogicalPixels(pos.cx, scale), MinimumFrameWidth()),
+                       std::max(ToLogicalPixels(pos.cy, scale), 0));
     // A window manager that will not give the size asked for is not asked again and again.
-    const QSize wanted(std::max(pos.cx, 0), std::max(pos.cy, 0));
-    if (wanted == m_requestedSize)
+    if (wanted == m_requestedSize || wanted == g.size())
         return;
     m_requestedSize = wanted;
-    setGeometry(pos.x, pos.y, wanted.width(), wanted.height());
+    // Only the size: the position belongs to the window manager and the user, and a frame not yet placed
+    // reports a position that moving it to would put its title bar off the screen.
+    resize(wanted);
     LayOutNow();
+}
+
+double CMainFrame::DeviceScale() const {
+    return devicePixelRatioF();
+}
+
+int CMainFrame::MinimumFrameWidth() const {
+    // Without an image (no camera, or no resolution table) the frame keeps the width its menu bar needs,
+    // so that it stays a visible window whose menus can be used; a window of no width is never shown.
+    return m_nWidth > 0 ? 0 : menuBar()->sizeHint().width();
 }
 
 void CMainFrame::LayOutNow() {
@@ -85,16 +108,23 @@ void CMainFrame::PostSizeRule() {
 }
 
 void CMainFrame::UpdateSizeLimits() {
-    const int width = std::max(m_nWidth, 0);
-    const int height = std::max(m_nHeight, 0);
+    const double scale = DeviceScale();
+    const int width = ToLogicalPixels(std::max(m_nWidth, 0), scale);
+    const int height = ToLogicalPixels(std::max(m_nHeight, 0), scale);
     if (m_pView != nullptr)
         m_pView->setMaximumSize(width, height);
-    const int extraWidth = m_nBorderLeft + m_nBorderRight;
-    const int extraHeight = m_nBorderTop + m_nBorderBottom;
-    setMaximumSize(std::max(width + extraWidth, 0), std::max(height + extraHeight, 0));
-    // Window managers that honour increments let the user drag only to allowed client sizes.
-    setBaseSize(std::max(extraWidth, 0), std::max(extraHeight, 0));
-    setSizeIncrement(4, 2);
+    const int extraWidth = std::max(ToLogicalPixels(m_nBorderLeft + m_nBorderRight, scale), 0);
+    const int extraHeight = std::max(ToLogicalPixels(m_nBorderTop + m_nBorderBottom, scale), 0);
+    setMaximumSize(std::max(width + extraWidth, MinimumFrameWidth()), height + extraHeight);
+    // Window managers that honour increments let the user drag only to allowed client sizes: 4 x 2
+    // device pixels, where a whole number of logical pixels makes them.
+    // Without an image there is nothing to keep in step with, and steps would cut the menu bar's width.
+    const auto increment = [this, scale](int device) {
+        const double logical = device / scale;
+        return m_nWidth > 0 && logical >= 1 && logical == std::floor(logical) ? static_cast<int>(logical) : 1;
+    };
+    setBaseSize(extraWidth, extraHeight);
+    setSizeIncrement(increment(4), increment(2));
     LayOutNow();
 }
 
@@ -120,10 +150,13 @@ void CMainFrame::MeasureFrameBorders() {
     LayOutNow();
     const QRect frame = rect();
     const QRect client = layout() != nullptr ? layout()->geometry() : m_pView->geometry();
-    m_nBorderLeft = client.left() - frame.left();
-    m_nBorderTop = client.top() - frame.top();
-    m_nBorderRight = (frame.left() + frame.width()) - (client.left() + client.width());
-    m_nBorderBottom = (frame.top() + frame.height()) - (client.top() + client.height());
+    const double scale = DeviceScale();
+    const auto device = [scale](int logical) { return ToDevicePixels(logical, scale); };
+    m_nBorderLeft = device(client.left()) - device(frame.left());
+    m_nBorderTop = device(client.top()) - device(frame.top());
+    m_nBorderRight = device(frame.left() + frame.width()) - device(client.left() + client.width());
+    m_nBorderBottom = device(frame.top() + frame.height()) - device(client.top() + client.height());
+    m_bBordersMeasured = true;
     UpdateSizeLimits();
 }
 

@@ -1,6 +1,6 @@
 #include "imaging/YuvLut.h"
 
-#include "common/AtomicFile.h"
+#include "common/FileContent.h"
 
 #include <array>
 #include <climits>
@@ -98,7 +98,7 @@ MappedView MapYuvLutFile(const std::string& path, UniqueFd& file) {
         return view;
     std::string table(kYuvLutSize, '\0');
     FillYuvLut(reinterpret_cast<uint8_t*>(table.data()));
-    if (!WriteFileAtomically(path, table))
+    if (!ReplaceFileContent(path, table))
         return {};
     return MapExisting(path, file);
 }

@@ -220,6 +220,10 @@ TEST_F(Threading, StopSetWindowStartFromInsideTheFrameHandler) {
 }
 
 TEST_F(Threading, StopAndStartOnTheDeliveryThreadItself) {
+    // The first 50 callbacks pause and resume delivery from the delivery thread; later ones do nothing,
+    // so that every stop and start happens while the capture is surely open (a callback still running
+    // when the capture closes would rightly be told that no capture is open).
+    constexpr int kFrames = 50;
     struct State {
         OCUHANDLE h;
         uint8_t* const* buffers;
@@ -230,6 +234,8 @@ TEST_F(Threading, StopAndStartOnTheDeliveryThreadItself) {
                   cam.handle,
                   [](SnapInfo* info) {
                       auto* s = static_cast<State*>(info->pContext);
+                      if (s->frames.load() >= kFrames)
+                          return int32_t{1};
                       s->failures += OcuStopSnap(s->h) != OCU_OK;
                       s->failures += OcuStartSnap(s->h, s->buffers, 1) != OCU_OK;
                       ++s->frames;
@@ -238,11 +244,12 @@ TEST_F(Threading, StopAndStartOnTheDeliveryThreadItself) {
                   &state),
               OCU_OK);
     ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
-    while (state.frames < 50) {
+    while (state.frames < kFrames) {
         std::this_thread::sleep_for(1ms);
     }
     ASSERT_EQ(OcuCloseSnap(cam.handle), OCU_OK);
     DrainDeliveryThreads();
+    EXPECT_EQ(state.frames, kFrames);
     EXPECT_EQ(state.failures, 0);
 }
 
