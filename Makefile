@@ -2,16 +2,18 @@
 #   make run    install what is missing, build, start the viewer
 #   make test   install what is missing, build, run the whole test suite headless
 #   make bench  install what is missing, build, run the benchmarks and the quality tool
+#   make install PREFIX=/usr/local   build and install the programs, launcher, icons, metainfo and manual pages
 #   make screenshot  remake the README's screenshot of the live viewer (headless, under Xvfb)
 
 BUILD      ?= build
 BUILD_TSAN ?= build-tsan
 JOBS       ?= 2
+PREFIX     ?= /usr/local
 
 # Debian packages the build, the tests and the viewer need.
 PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev libturbojpeg0-dev fonts-noto-cjk \
-            xvfb openbox xdotool x11-utils
+            qt6-svg-dev desktop-file-utils appstream xvfb openbox xdotool x11-utils
 # Only the measurements use these: OpenCV is the yardstick the benchmarks compare against.
 BENCH_PACKAGES := libopencv-imgproc-dev libopencv-imgcodecs-dev
 # The tests on a real X server need a virtual display, a window manager and tools to look at windows and
@@ -21,7 +23,7 @@ SCREENSHOT_PACKAGES := imagemagick
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 CMAKE_FLAGS := -G Ninja -DOCU_WERROR=ON
 
-.PHONY: all deps bench-deps screenshot-deps configure build run test test-tsan bench screenshot clean
+.PHONY: all deps bench-deps screenshot-deps configure build run test test-tsan bench screenshot install clean
 
 all: build
 
@@ -55,6 +57,10 @@ build: configure
 
 run: build
 	./$(BUILD)/src/ocuviewer
+
+# DESTDIR, when set, is put before PREFIX (staged installs for packaging).
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 # The driver's threading tests once more under ThreadSanitizer (libraries only, no Qt needed).
 # setarch -R: gcc 12's ThreadSanitizer cannot map its shadow memory with the newer kernels'

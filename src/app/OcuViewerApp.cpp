@@ -38,14 +38,14 @@ COcuViewerApp* COcuViewerApp::Current() {
     return s_pApp;
 }
 
-bool COcuViewerApp::InitInstance(const QStringList& arguments) {
+bool COcuViewerApp::InitInstance(const QStringList& documents) {
     if (ocu::AcquireInstanceLock(ocu::InstanceLockPath(), m_hMutex) == ocu::GuardResult::AlreadyRunning) {
         ocu::ShowWarning(QStringLiteral("The program is running!"));
         return false;
     }
 
     m_pDocument = std::make_unique<COcuViewerDoc>();
-    if (!ProcessShellCommand(arguments))
+    if (!ProcessShellCommand(documents))
         return false;
 
     m_pMainWnd->show();
@@ -56,15 +56,8 @@ bool COcuViewerApp::InitInstance(const QStringList& arguments) {
     return true;
 }
 
-bool COcuViewerApp::ProcessShellCommand(const QStringList& arguments) {
-    // The first argument that is not an option names a document; the document has no options of its own.
-    QString document;
-    for (const QString& argument : arguments) {
-        if (!argument.startsWith(QLatin1Char('-'))) {
-            document = argument;
-            break;
-        }
-    }
+bool COcuViewerApp::ProcessShellCommand(const QStringList& documents) {
+    const QString document = documents.isEmpty() ? QString() : documents.front();
 
     m_pMainWnd = std::make_unique<CMainFrame>();
     if (m_pMainWnd->OnCreate() != 0)

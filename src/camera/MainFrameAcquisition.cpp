@@ -5,6 +5,7 @@
 #include "common/MessageBox.h"
 #include "display/OcuViewerView.h"
 #include "frame/MainFrame.h"
+#include "frame/Title.h"
 
 using namespace ocu;
 
@@ -24,8 +25,7 @@ void CMainFrame::OnFrameReady(const FrameReadyEvent& frame) {
     ++m_nFrameCount;
     const float rate = FrameRate(m_nFrameCount, m_dwStartTick, TickCount());
     const BitmapInfoHeader& header = m_pBmpInfo->bmiHeader;
-    setWindowTitle(QString::asprintf("%s Viewer [%d x %d]  %f(fps)", m_strDeviceName.toUtf8().constData(),
-                                     header.biWidth, header.biHeight, static_cast<double>(rate)));
+    setWindowTitle(ViewerTitle(m_strDeviceName, header.biWidth, header.biHeight, static_cast<double>(rate)));
 }
 
 void CMainFrame::OnContinuousSnap() {
@@ -51,8 +51,7 @@ void CMainFrame::OnContinuousSnap() {
         ShowDriverError(status);
         return;
     }
-    uint8_t* const buffers[1] = {m_pRawBuffer.get()};
-    status = OcuStartSnap(m_hDevice, buffers, 1);
+    status = OcuStartSnap(m_hDevice, RawBufferList().data(), 1);
     if (status != OCU_OK) {
         // Never leave a capture open behind a failed start.
         OcuCloseSnap(m_hDevice);
@@ -79,8 +78,7 @@ void CMainFrame::OnSingleSnap() {
     // Without buffers (the camera never opened) there is nothing to take a frame into.
     if (!m_pRawBuffer || !m_pImageBuffer)
         return;
-    uint8_t* const buffers[1] = {m_pRawBuffer.get()};
-    const OCUSTATUS status = OcuSnapShot(m_hDevice, buffers, 1);
+    const OCUSTATUS status = OcuSnapShot(m_hDevice, RawBufferList().data(), 1);
     if (status != OCU_OK) {
         ShowDriverError(status);
         return;

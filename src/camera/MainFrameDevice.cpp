@@ -105,10 +105,16 @@ void CMainFrame::ApplyOutputWindow(int left, int top, int width, int height) {
         OcuStopSnap(m_hDevice);
     if (OcuSetOutputWindow(m_hDevice, left, top, width, height) == OCU_OK)
         m_rcOutputWindow = Rect{left, top, left + width, top + height};
-    if (m_bSnapping) {
-        uint8_t* const buffers[1] = {m_pRawBuffer.get()};
-        OcuStartSnap(m_hDevice, buffers, 1);
-    }
+    if (m_bSnapping)
+        OcuStartSnap(m_hDevice, RawBufferList().data(), 1);
+}
+
+void CMainFrame::ApplyRegionToCamera() {
+    ApplyOutputWindow(m_rcRegion.left, m_rcRegion.top, m_rcRegion.Width(), m_rcRegion.Height());
+}
+
+std::array<uint8_t*, 1> CMainFrame::RawBufferList() const {
+    return {m_pRawBuffer.get()};
 }
 
 void CMainFrame::OnResolution(int mode) {
@@ -121,7 +127,7 @@ void CMainFrame::OnResolution(int mode) {
         m_nHeight = table[static_cast<size_t>(mode)].nHeight;
     }
     ReapplyWindowRect();
-    ApplyOutputWindow(m_rcRegion.left, m_rcRegion.top, m_rcRegion.Width(), m_rcRegion.Height());
+    ApplyRegionToCamera();
 }
 
 void CMainFrame::OnSnapSpeed(int speed) {

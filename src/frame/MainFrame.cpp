@@ -10,6 +10,7 @@
 #include "common/MessageBox.h"
 #include "display/OcuViewerView.h"
 #include "frame/CommandIds.h"
+#include "frame/Title.h"
 #include "imaging/YuvLut.h"
 
 #include <QCloseEvent>
@@ -97,8 +98,7 @@ void CMainFrame::paintEvent(QPaintEvent* event) {
 }
 
 void CMainFrame::RefreshTitle() {
-    setWindowTitle(QString::asprintf("%s Viewer [%d x %d]", m_strDeviceName.toUtf8().constData(),
-                                     m_rcRegion.right - m_rcRegion.left, m_rcRegion.bottom - m_rcRegion.top));
+    setWindowTitle(ViewerTitle(m_strDeviceName, m_rcRegion.Width(), m_rcRegion.Height()));
 }
 
 void CMainFrame::OnGoToWebsite() {

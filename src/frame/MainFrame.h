@@ -61,6 +61,10 @@ public:
     void ApplyExposure(int width, int upper, int lower);
     void ApplyBlanking(int h, int v);
     void ApplyOutputWindow(int left, int top, int width, int height);
+    // The output window back to the region, after a change of either.
+    void ApplyRegionToCamera();
+    // The one buffer the camera fills, as the driver takes its buffer lists.
+    std::array<uint8_t*, 1> RawBufferList() const;
     int RegionWidth() const { return m_rcRegion.right - m_rcRegion.left; }
     // Runs on the driver's delivery thread for each frame: hands it over to the user-interface thread and
     // waits until it has been drawn.

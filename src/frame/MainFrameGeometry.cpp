@@ -19,7 +19,7 @@ void CMainFrame::OnSize() {
     const double scale = DeviceScale();
     m_rcRegion = RegionForClient(ToDevicePixels(m_pView->width(), scale),
                                  ToDevicePixels(m_pView->height(), scale), m_nWidth, m_nHeight);
-    ApplyOutputWindow(m_rcRegion.left, m_rcRegion.top, m_rcRegion.Width(), m_rcRegion.Height());
+    ApplyRegionToCamera();
     m_nFrameCount = 0;
     m_dwStartTick = TickCount();
     ApplyExposure(RegionWidth(), m_nTintUpper, m_nTintLower);

@@ -1,6 +1,7 @@
 // ocusnap-info: what the camera driver sees. Opens camera 1, prints its type, modes and blanking
 // limits, streams for two seconds and prints the frame rate and the mean level of each Bayer channel.
 #include "OcuSnap.h"
+#include "OcuVersion.h"
 
 #include <atomic>
 #include <chrono>
@@ -62,13 +63,19 @@ struct Camera {
 
 int main(int argc, char** argv) {
     if (argc > 1) {
-        std::printf(
-            "usage: %s\n"
-            "Opens camera 1 of the OcuSnap driver, prints what it reports, streams for two seconds and\n"
-            "prints the achieved frame rate and the mean level of each Bayer channel.\n"
-            "The backend comes from OCUSNAP_CAMERA (sim or none); see README.md.\n",
-            argv[0]);
-        return std::strcmp(argv[1], "--help") == 0 ? 0 : 2;
+        const bool help = std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0;
+        if (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-v") == 0) {
+            std::printf("ocusnap-info %s\n", OCU_VERSION);
+            return 0;
+        }
+        if (!help)
+            std::fprintf(stderr, "ocusnap-info: unknown option '%s'\n", argv[1]);
+        std::fprintf(help ? stdout : stderr,
+                     "Usage: ocusnap-info [--help | --version]\n"
+                     "Opens camera 1 of the OcuSnap driver, prints what it reports, streams for two seconds and\n"
+                     "prints the achieved frame rate and the mean level of each Bayer channel.\n"
+                     "The backend comes from OCUSNAP_CAMERA; see ocusnap-info(1).\n");
+        return help ? 0 : 2;
     }
 
     Camera camera;
