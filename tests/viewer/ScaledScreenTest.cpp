@@ -1,6 +1,6 @@
-// The viewer on a screen scaled by 2 (QT_SCALE_FACTOR=2 for the whole of this executable): the region, the size
-// rule and the picture count device pixels, one per image pixel, so the camera's output window is exactly
-// the picture on the screen.
+// The viewer on a screen scaled by 2 (QT_SCALE_FACTOR=2 for the whole of this executable): the region, the
+// size rule and the picture count device pixels, one per image pixel, so the camera's output window is
+// exactly the picture on the screen.
 #include "LiveTestSupport.h"
 #include "display/OcuViewerView.h"
 #include "frame/CommandIds.h"

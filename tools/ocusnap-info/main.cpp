@@ -70,11 +70,12 @@ int main(int argc, char** argv) {
         }
         if (!help)
             std::fprintf(stderr, "ocusnap-info: unknown option '%s'\n", argv[1]);
-        std::fprintf(help ? stdout : stderr,
-                     "Usage: ocusnap-info [--help | --version]\n"
-                     "Opens camera 1 of the OcuSnap driver, prints what it reports, streams for two seconds and\n"
-                     "prints the achieved frame rate and the mean level of each Bayer channel.\n"
-                     "The backend comes from OCUSNAP_CAMERA; see ocusnap-info(1).\n");
+        std::fprintf(
+            help ? stdout : stderr,
+            "Usage: ocusnap-info [--help | --version]\n"
+            "Opens camera 1 of the OcuSnap driver, prints what it reports, streams for two seconds and\n"
+            "prints the achieved frame rate and the mean level of each Bayer channel.\n"
+            "The backend comes from OCUSNAP_CAMERA; see ocusnap-info(1).\n");
         return help ? 0 : 2;
     }
 
