@@ -116,15 +116,20 @@ bool X11Session::StartViewer(const QStringList& environment) {
 }
 
 std::optional<int> X11Session::WaitForViewerExit(std::chrono::milliseconds timeout) {
-    if (!m_viewer || !m_viewer->waitForFinished(static_cast<int>(timeout.count())))
+    if (!m_viewer)
+        return std::nullopt;
+    // waitForFinished() says false for a process that has ended already.
+    if (m_viewer->state() != QProcess::NotRunning &&
+        !m_viewer->waitForFinished(static_cast<int>(timeout.count())))
         return std::nullopt;
     if (m_viewer->exitStatus() != QProcess::NormalExit)
         return std::nullopt;
     return m_viewer->exitCode();
 }
 
-bool X11Session::ViewerRunning() const {
-    return m_viewer && m_viewer->state() == QProcess::Running;
+bool X11Session::ViewerRunning() {
+    // Without an event loop QProcess learns of the end only while waiting for it.
+    return m_viewer && m_viewer->state() != QProcess::NotRunning && !m_viewer->waitForFinished(0);
 }
 
 QByteArray X11Session::ViewerOutput() {

@@ -40,7 +40,7 @@ public:
     bool StartViewer(const QStringList& environment = {});
     // Waits for the viewer to end; its exit code, or nullopt when it ended by a signal or did not end.
     std::optional<int> WaitForViewerExit(std::chrono::milliseconds timeout);
-    bool ViewerRunning() const;
+    bool ViewerRunning();
     QByteArray ViewerOutput();
 
     // The first top-level window whose title matches the regular expression, waiting up to `timeout`.
