@@ -106,9 +106,9 @@ TEST(X11, StartUpPlacesTheTitleBarOnTheScreenAndGivesTheWholeModeImage) {
             << x.WindowTitle(frame).toStdString();
         EXPECT_TRUE(Eventually([&] { return x.OuterPlacement(frame).y > 0; }));
 
+        EXPECT_TRUE(Eventually([&] { return x.ClientPlacement(frame).viewable; }));
         const Placement client = x.ClientPlacement(frame);
         const Placement outer = x.OuterPlacement(frame);
-        EXPECT_TRUE(client.viewable);
         EXPECT_EQ(client.width, c.width);
         EXPECT_GT(client.height, c.height); // the image and the menu bar
         // The decoration, title bar included, lies on the 1920 x 1200 screen.
