@@ -14,12 +14,20 @@ std::mutex& SystemMutex() {
 OCUSTATUS RefreshCameraList() {
     const char* fake = std::getenv("OCUSNAP_ARAVIS_FAKE");
     const std::string_view value = fake ? fake : "";
+    bool withFake = false;
+    bool withReal = true;
     if (value == "1") {
-        arv_enable_interface("Fake");
-    } else if (value.empty() || value == "0") {
-        arv_disable_interface("Fake");
-    } else {
+        withFake = true;
+    } else if (value == "only") {
+        // No search on the network or the USB bus: tests, and machines without cameras.
+        withFake = true;
+        withReal = false;
+    } else if (!value.empty() && value != "0") {
         return OCU_ERR_BAD_CONFIGURATION;
+    }
+    (withFake ? arv_enable_interface : arv_disable_interface)("Fake");
+    for (const char* real : {"GigEVision", "USB3Vision"}) {
+        (withReal ? arv_enable_interface : arv_disable_interface)(real);
     }
     arv_update_device_list();
     return OCU_OK;

@@ -13,8 +13,8 @@ namespace ocusnap::detail::aravis {
 std::mutex& SystemMutex();
 
 // Under SystemMutex: applies OCUSNAP_ARAVIS_FAKE ("1" adds Aravis's in-process fake camera, "Fake_1",
-// to the cameras found; unset or "0" leaves it out) and searches for cameras again.
-// OCU_ERR_BAD_CONFIGURATION for another value.
+// to the cameras found; "only" makes it the only one, without searching the network and USB; unset or
+// "0" leaves it out) and searches for cameras again. OCU_ERR_BAD_CONFIGURATION for another value.
 OCUSTATUS RefreshCameraList();
 
 OCUSTATUS ListCameras(std::vector<CameraListing>& cameras);
