@@ -9,8 +9,10 @@ BUILD_TSAN ?= build-tsan
 JOBS       ?= 2
 
 # Debian packages the build, the tests and the viewer need.
+# libusb-1.0-0-dev: Debian 12's aravis-0.8.pc requires it, but libaravis-dev does not depend on it.
 PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev \
-            libgtest-dev libgmock-dev libbenchmark-dev libturbojpeg0-dev fonts-noto-cjk
+            libgtest-dev libgmock-dev libbenchmark-dev libturbojpeg0-dev fonts-noto-cjk \
+            libaravis-dev libusb-1.0-0-dev aravis-tools-cli
 # Only the measurements use these: OpenCV is the yardstick the benchmarks compare against.
 BENCH_PACKAGES := libopencv-imgproc-dev libopencv-imgcodecs-dev
 # Only the README's screenshot uses these: a virtual X display, a window manager, keys and a capture.

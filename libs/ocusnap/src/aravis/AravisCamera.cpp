@@ -36,7 +36,10 @@ Capabilities CapabilitiesOf(const Profile& profile) {
         caps.resolutions.push_back({mode.width, mode.height});
     }
     caps.blankingLimits = profile.blankingLimits;
-    caps.hasSnapSpeed = !profile.speedFeature.empty();
+    // The viewer offers snap speed on every camera of this type, and its exposure arithmetic counts in
+    // the speed's pixel clock: the setting is kept for the inverse even where the camera has nothing
+    // to send it to, or the exposure time would double or halve with each switch.
+    caps.hasSnapSpeed = true;
     caps.bayerLayout = profile.bayerLayout;
     return caps;
 }
