@@ -4,21 +4,8 @@
 #include "AravisSupport.h"
 #include "HandOver.h"
 
-#include <dirent.h>
-
 namespace ocusnap::test {
 namespace {
-
-size_t ThreadCount() {
-    size_t n = 0;
-    if (DIR* dir = opendir("/proc/self/task")) {
-        while (const dirent* e = readdir(dir)) {
-            n += e->d_name[0] != '.';
-        }
-        closedir(dir);
-    }
-    return n;
-}
 
 class AravisThreading : public FakeCameraTest {
 protected:

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <dirent.h>
 #include <functional>
 #include <future>
 #include <gtest/gtest.h>
@@ -105,6 +106,18 @@ inline auto ReturnsPromptly(F&& call) {
         std::abort();
     }
     return future.get();
+}
+
+// Threads of this process now (to see that captures leave none behind).
+inline size_t ThreadCount() {
+    size_t n = 0;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (const dirent* e = readdir(dir)) {
+            n += e->d_name[0] != '.';
+        }
+        closedir(dir);
+    }
+    return n;
 }
 
 } // namespace ocusnap::test

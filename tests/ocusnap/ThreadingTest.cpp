@@ -8,7 +8,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <dirent.h>
 #include <functional>
 #include <future>
 #include <mutex>
@@ -19,17 +18,6 @@ namespace ocusnap::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-size_t ThreadCount() {
-    size_t n = 0;
-    if (DIR* dir = opendir("/proc/self/task")) {
-        while (const dirent* e = readdir(dir)) {
-            n += e->d_name[0] != '.';
-        }
-        closedir(dir);
-    }
-    return n;
-}
 
 class Threading : public ::testing::Test {
 protected:

@@ -163,6 +163,9 @@ std::optional<std::pair<AxisLimits, AxisLimits>> RegionLimits(Features& features
     y.sizeMin = static_cast<int64_t>(height->min);
     y.sizeIncrement = static_cast<int64_t>(std::max(height->increment, 1.0));
     y.extent = static_cast<int64_t>(height->max);
+    // Without an offset feature the region always starts at 0: a step longer than the image says so.
+    x.offsetIncrement = x.extent + 1;
+    y.offsetIncrement = y.extent + 1;
     if (const auto ox = features.Range("OffsetX")) {
         x.offsetMin = static_cast<int64_t>(ox->min);
         x.offsetIncrement = static_cast<int64_t>(std::max(ox->increment, 1.0));
