@@ -1,6 +1,7 @@
 // The Aravis backend: the arithmetic between registers and GenICam features, and the driver's calls
 // reaching Aravis's fake camera, read back from the camera's own features.
 #include "AravisSupport.h"
+#include "aravis/Features.h"
 #include "aravis/Mapping.h"
 
 #include <cmath>
@@ -39,6 +40,11 @@ TEST(AravisMapping, TheCameraRegionIsTheSmallestItsStepsAllowAroundTheWindow) {
     }
     EXPECT_EQ(arv::FloorToStep(2050, 16, 8), 2048);
     EXPECT_EQ(arv::FloorToStep(15, 16, 8), 0);
+    // Feature values: clamped, and on the grid min + k * increment when there is one.
+    EXPECT_DOUBLE_EQ(arv::SnapToRange(6.02, {-6, 24, 0}), 6.02);
+    EXPECT_DOUBLE_EQ(arv::SnapToRange(99, {-6, 24, 0}), 24);
+    EXPECT_DOUBLE_EQ(arv::SnapToRange(62499999, {1000000, 125000000, 1000}), 62500000);
+    EXPECT_DOUBLE_EQ(arv::SnapToRange(125000000, {1000000, 124999500, 1000}), 124999000);
 }
 
 TEST(AravisMapping, GainsFrameTimesAndSampleDepths) {

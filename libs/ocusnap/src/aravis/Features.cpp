@@ -63,8 +63,10 @@ std::optional<NumberRange> Features::Range(const char* name) {
     if (!Succeeded(error.Get())) {
         return std::nullopt;
     }
+    // Aravis answers the smallest double for a float without an increment: no grid then.
     const double increment = arv_camera_get_float_increment(m_camera, name, error.Out());
-    range.increment = (error || !(increment > 0)) ? 0.0 : increment;
+    const double steps = (range.max - range.min) / increment;
+    range.increment = (error || !(increment > 0) || !(steps < 1e9)) ? 0.0 : increment;
     return range;
 }
 
