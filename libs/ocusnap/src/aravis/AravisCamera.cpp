@@ -20,10 +20,6 @@ void OnControlLost(ArvDevice*, gpointer data) {
     (*static_cast<std::shared_ptr<Link>*>(data))->MarkLost();
 }
 
-void ReleaseLinkRef(gpointer data, GClosure*) {
-    delete static_cast<std::shared_ptr<Link>*>(data);
-}
-
 bool ExposureInputsDiffer(const Registers& a, const Registers& b) {
     return a.exposure != b.exposure || a.window.width != b.window.width || a.hBlanking != b.hBlanking ||
            a.snapSpeed != b.snapSpeed;
@@ -76,18 +72,18 @@ OCUSTATUS AravisCamera::Open(const std::string& id, unsigned index, std::shared_
     if (!ProbeProfile(features, profile) || profile.modes.empty()) {
         return OCU_ERR_DEVICE_OPEN;
     }
-    camera.reset(new AravisCamera(std::move(opened), std::move(profile)));
+    camera = std::make_shared<AravisCamera>(Key{}, std::move(opened), std::move(profile));
     std::lock_guard lock(camera->m_mutex);
     const OCUSTATUS status = camera->ApplyAll(PowerOnRegisters(camera->m_caps), true);
     return status == OCU_OK ? OCU_OK : OCU_ERR_DEVICE_OPEN;
 }
 
-AravisCamera::AravisCamera(GObjectPtr<ArvCamera> camera, Profile profile)
+AravisCamera::AravisCamera(Key, GObjectPtr<ArvCamera> camera, Profile profile)
     : m_camera(std::move(camera)), m_features(m_camera.get()), m_profile(std::move(profile)),
       m_caps(CapabilitiesOf(m_profile)), m_link(std::make_shared<Link>()) {
-    m_lostSignal = g_signal_connect_data(arv_camera_get_device(m_camera.get()), "control-lost",
-                                         G_CALLBACK(OnControlLost), new std::shared_ptr<Link>(m_link),
-                                         ReleaseLinkRef, GConnectFlags{});
+    m_lostSignal =
+        g_signal_connect_data(arv_camera_get_device(m_camera.get()), "control-lost",
+                              G_CALLBACK(OnControlLost), NewLinkRef(m_link), ReleaseLinkRef, GConnectFlags{});
 }
 
 AravisCamera::~AravisCamera() {

@@ -21,7 +21,13 @@
 namespace ocusnap::detail::aravis {
 
 class AravisCamera final : public Sensor {
+    // Only Open makes a camera (it probes it first); the key lets it do so through make_shared.
+    struct Key {
+        explicit Key() = default;
+    };
+
 public:
+    AravisCamera(Key, GObjectPtr<ArvCamera> camera, Profile profile);
     // Opens the camera Aravis knows by `id`, or when `id` is empty the one at `index` (0 the first) of
     // the cameras found.
     static OCUSTATUS Open(const std::string& id, unsigned index, std::shared_ptr<AravisCamera>& camera,
@@ -45,8 +51,6 @@ public:
     void SignalControlLost();
 
 private:
-    AravisCamera(GObjectPtr<ArvCamera> camera, Profile profile);
-
     bool Lost() const;
     // The status for a failed access: the camera is gone, or it refused.
     OCUSTATUS Failure(OCUSTATUS refusal);

@@ -12,15 +12,25 @@ using namespace std::chrono_literals;
 // How long a wait lasts before the stream is looked at again, should a wake-up go astray.
 constexpr auto kPoll = 100ms;
 
+} // namespace
+
+void ReleaseLinkRef(gpointer data, GClosure*) {
+    delete static_cast<std::shared_ptr<Link>*>(data);
+}
+
+gpointer NewLinkRef(const std::shared_ptr<Link>& link) {
+    // GLib owns the copy and hands it to ReleaseLinkRef when the handler is gone, which may be after
+    // the object that connected it: a signal emitted on another thread keeps its data alive.
+    return new std::shared_ptr<Link>(link);
+}
+
+namespace {
+
 void OnNewBuffer(ArvStream*, gpointer data) {
     Link& link = **static_cast<std::shared_ptr<Link>*>(data);
     std::lock_guard lock(link.mutex);
     ++link.arrivals;
     link.changed.notify_all();
-}
-
-void ReleaseLinkRef(gpointer data, GClosure*) {
-    delete static_cast<std::shared_ptr<Link>*>(data);
 }
 
 // Every buffer taken from the stream goes back to it, on every path.
@@ -56,13 +66,13 @@ std::shared_ptr<Channel> Channel::Open(ArvCamera* camera, std::shared_ptr<Link> 
     if (!stream || error) {
         return nullptr;
     }
-    return std::shared_ptr<Channel>(new Channel(std::move(link), std::move(stream), bytes, count));
+    return std::make_shared<Channel>(Key{}, std::move(link), std::move(stream), bytes, count);
 }
 
-Channel::Channel(std::shared_ptr<Link> link, GObjectPtr<ArvStream> stream, size_t bytes, int count)
+Channel::Channel(Key, std::shared_ptr<Link> link, GObjectPtr<ArvStream> stream, size_t bytes, int count)
     : m_link(std::move(link)), m_stream(std::move(stream)), m_count(count), m_bytes(bytes) {
     m_signal = g_signal_connect_data(m_stream.get(), "new-buffer", G_CALLBACK(OnNewBuffer),
-                                     new std::shared_ptr<Link>(m_link), ReleaseLinkRef, GConnectFlags{});
+                                     NewLinkRef(m_link), ReleaseLinkRef, GConnectFlags{});
     arv_stream_set_emit_signals(m_stream.get(), TRUE);
     for (int i = 0; i < m_count; ++i) {
         arv_stream_push_buffer(m_stream.get(), arv_buffer_new_allocate(bytes));
@@ -140,6 +150,10 @@ Channel::Result Channel::NextFrame(uint8_t* destination, int32_t& width, int32_t
             }
             continue;
         }
+        // Also when buffers keep coming that do not fit: a single frame must not wait for ever.
+        if (deadline && Clock::now() >= *deadline) {
+            return Result::TimedOut;
+        }
         std::unique_lock lock(m_link->mutex);
         Clock::time_point until = Clock::now() + kPoll;
         if (deadline && *deadline < until) {
@@ -148,9 +162,6 @@ Channel::Result Channel::NextFrame(uint8_t* destination, int32_t& width, int32_t
         m_link->changed.wait_until(lock, until, [&] {
             return m_link->lost || (interruptible && m_link->interrupted) || m_link->arrivals != seen;
         });
-        if (deadline && Clock::now() >= *deadline && m_link->arrivals == seen && !m_link->lost) {
-            return Result::TimedOut;
-        }
     }
 }
 

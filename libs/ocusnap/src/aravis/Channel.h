@@ -36,8 +36,18 @@ struct Link {
     void MarkLost();
 };
 
+// A reference to the link for a GLib signal handler's data, and its release (GClosureNotify).
+gpointer NewLinkRef(const std::shared_ptr<Link>& link);
+void ReleaseLinkRef(gpointer data, GClosure* closure);
+
 class Channel {
+    // Only Open makes a channel; the key lets it do so through make_shared.
+    struct Key {
+        explicit Key() = default;
+    };
+
 public:
+    Channel(Key, std::shared_ptr<Link> link, GObjectPtr<ArvStream> stream, size_t bytes, int count);
     // Opens the camera's stream with `count` buffers of `bytes`; null with the reason on failure.
     static std::shared_ptr<Channel> Open(ArvCamera* camera, std::shared_ptr<Link> link, size_t bytes,
                                          int count, GErrorHolder& error);
@@ -63,7 +73,6 @@ public:
     std::mutex& ConsumerMutex() { return m_consumer; }
 
 private:
-    Channel(std::shared_ptr<Link> link, GObjectPtr<ArvStream> stream, size_t bytes, int count);
     // Hands a buffer back to the stream, or replaces it when it is too small.
     void Recycle(ArvBuffer* buffer);
 
