@@ -4,7 +4,9 @@
 #include "AravisSupport.h"
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
+#include <unistd.h>
 
 namespace ocusnap::test {
 namespace {
@@ -60,6 +62,9 @@ protected:
     }
     void TearDown() override {
         arv_set_fake_camera_genicam_filename(nullptr);
+        if (!m_path.empty()) {
+            std::remove(m_path.c_str());
+        }
         DrainDeliveryThreads();
     }
     // Opens the fake camera described with `extra` features added (and 12-bit Bayer samples).
@@ -70,7 +75,8 @@ protected:
         xml.insert(
             xml.find(pixelFormats),
             "<EnumEntry Name=\"BayerGR12\" NameSpace=\"Standard\"><Value>17825804</Value></EnumEntry>");
-        m_path = ::testing::TempDir() + "ocusnap-fake-camera.xml";
+        // One file per process: CTest runs the cases of this executable side by side.
+        m_path = ::testing::TempDir() + "ocusnap-fake-camera-" + std::to_string(getpid()) + ".xml";
         std::ofstream(m_path) << xml;
         arv_set_fake_camera_genicam_filename(m_path.c_str());
         cam = std::make_unique<Camera>();
