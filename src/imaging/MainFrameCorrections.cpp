@@ -9,15 +9,20 @@ using namespace ocu;
 
 namespace {
 
-// The confirmation before a capture; true when the user is ready.
-bool ConfirmCapture(CMainFrame& frame, const char* text) {
+// A capture for the next colour frame, once the user confirms that the camera sees what it needs (text):
+// its flag set, and the whole sensor read out, which the pipeline takes back after the capture. Asked
+// again while pending, it only widens the window again: a template already under way goes on counting.
+void RequestCapture(CMainFrame& frame, const char* text, int CMainFrame::*flag) {
     MessageBoxRequest box;
     box.owner = &frame;
     box.caption = QStringLiteral("Notice");
     box.text = QString::fromUtf8(text);
     box.icon = QMessageBox::NoIcon;
     box.buttons = QMessageBox::Ok | QMessageBox::Cancel;
-    return ShowMessageBox(box) == QMessageBox::Ok;
+    if (ShowMessageBox(box) != QMessageBox::Ok)
+        return;
+    frame.*flag = 1;
+    frame.ApplyOutputWindow(0, 0, frame.m_nWidth, frame.m_nHeight);
 }
 
 } // namespace
@@ -42,11 +47,7 @@ void CMainFrame::OnCancelGamma() {
 }
 
 void CMainFrame::OnGetBadPixels() {
-    if (!ConfirmCapture(*this, "请确认已经将镜头完全遮盖!"))
-        return;
-    // The detection needs the whole sensor; the pipeline brings the region back after it.
-    m_bGetBadPixels = 1;
-    ApplyOutputWindow(0, 0, m_nWidth, m_nHeight);
+    RequestCapture(*this, "请确认已经将镜头完全遮盖!", &CMainFrame::m_bGetBadPixels);
 }
 
 void CMainFrame::OnEraseBadPixels() {
@@ -54,11 +55,7 @@ void CMainFrame::OnEraseBadPixels() {
 }
 
 void CMainFrame::OnGetTemplate() {
-    if (!ConfirmCapture(*this, "请确认已经将镜头面对均匀光线!"))
-        return;
-    // A capture already under way goes on counting.
-    m_bGetTemplate = 1;
-    ApplyOutputWindow(0, 0, m_nWidth, m_nHeight);
+    RequestCapture(*this, "请确认已经将镜头面对均匀光线!", &CMainFrame::m_bGetTemplate);
 }
 
 void CMainFrame::OnTemplateCorrect() {

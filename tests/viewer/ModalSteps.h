@@ -34,22 +34,23 @@ void OnModal(std::function<void(Dlg&)> steps) {
     });
 }
 
-inline QLineEdit& Edit(QWidget& dlg, const char* id) {
-    auto* edit = dlg.findChild<QLineEdit*>(QLatin1String(id));
-    if (edit == nullptr) {
-        ADD_FAILURE() << "no edit " << id;
+// A control of a dialog by its id; a missing one ends the tests.
+template <class Control>
+Control& Child(QWidget& dlg, const char* id) {
+    auto* control = dlg.findChild<Control*>(QLatin1String(id));
+    if (control == nullptr) {
+        ADD_FAILURE() << "no control " << id;
         std::abort();
     }
-    return *edit;
+    return *control;
+}
+
+inline QLineEdit& Edit(QWidget& dlg, const char* id) {
+    return Child<QLineEdit>(dlg, id);
 }
 
 inline QPushButton& Button(QWidget& dlg, const char* id) {
-    auto* button = dlg.findChild<QPushButton*>(QLatin1String(id));
-    if (button == nullptr) {
-        ADD_FAILURE() << "no button " << id;
-        std::abort();
-    }
-    return *button;
+    return Child<QPushButton>(dlg, id);
 }
 
 } // namespace ocu::test
