@@ -42,7 +42,7 @@ void SetRatios(CMainFrame& frame, double r, double g, double b) {
 
 // A frame without a camera whose raw frame is a flat field of red 100, green 120 and blue 80 in its
 // Bayer layout (GBRG): the measurement finds red 1.2 and blue 1.5.
-class WhiteBalance : public ::testing::Test {
+class WhiteBalanceDialog : public ::testing::Test {
 protected:
     void SetUp() override {
         GiveBuffers(frame, kWidth, kHeight);
@@ -72,7 +72,7 @@ protected:
 
 } // namespace
 
-TEST_F(WhiteBalance, TheMeasurementConvertsWithUnitRatiosOnlyInColour) {
+TEST_F(WhiteBalanceDialog, TheMeasurementConvertsWithUnitRatiosOnlyInColour) {
     struct Case {
         const char* name;
         int imageMode;
@@ -117,7 +117,7 @@ TEST_F(WhiteBalance, TheMeasurementConvertsWithUnitRatiosOnlyInColour) {
     }
 }
 
-TEST_F(WhiteBalance, TheDialogShowsTheRatiosAndOnlyTheTypableEditsEnableSet) {
+TEST_F(WhiteBalanceDialog, TheDialogShowsTheRatiosAndOnlyTheTypableEditsEnableSet) {
     struct Case {
         std::array<double, 3> ratios;
         QStringList shown;
@@ -172,7 +172,7 @@ TEST_F(WhiteBalance, TheDialogShowsTheRatiosAndOnlyTheTypableEditsEnableSet) {
     dlg->reject();
 }
 
-TEST_F(WhiteBalance, SetAppliesWhatWasReadUpToTheFirstEditThatHoldsNoNumber) {
+TEST_F(WhiteBalanceDialog, SetAppliesWhatWasReadUpToTheFirstEditThatHoldsNoNumber) {
     struct Case {
         const char* red;
         const char* blue;
@@ -222,7 +222,7 @@ TEST_F(WhiteBalance, SetAppliesWhatWasReadUpToTheFirstEditThatHoldsNoNumber) {
     }
 }
 
-TEST_F(WhiteBalance, OkKeepsTheRatiosLastAppliedAndCancelBringsBackThoseOfTheOpening) {
+TEST_F(WhiteBalanceDialog, OkKeepsTheRatiosLastAppliedAndCancelBringsBackThoseOfTheOpening) {
     const std::array<double, 3> opening{0.9, 1.0, 1.1};
     const LutBlock openingLuts = frame.m_Lut;
 
