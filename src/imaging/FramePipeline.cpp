@@ -19,6 +19,11 @@ bool ConvertsThisFrame(int conversion, int& toggle) {
     return true;
 }
 
+int& FrameToggle() {
+    static int toggle = 1;
+    return toggle;
+}
+
 bool PipelineAcceptsSize(int width, int height) {
     return width > 0 && height > 0 && width % 4 == 0 && height % 2 == 0;
 }

@@ -24,6 +24,10 @@ enum ConversionType : int {
 // the next slow-type frame, 2: drop it); Fast leaves it alone, so a slow type resumes where it stood.
 bool ConvertsThisFrame(int conversion, int& toggle);
 
+// The alternation of the main frame's pipeline: one for the whole process, carried on across acquisitions
+// and changes of type.
+int& FrameToggle();
+
 // Whether the pipeline can convert a frame of this size: the Bayer conversion takes a positive width that
 // is a multiple of 4 and a positive height that is a multiple of 2. A raw file of any other size is not
 // opened, so that the display header and the image always agree.

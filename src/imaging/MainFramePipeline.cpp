@@ -6,13 +6,6 @@
 
 using namespace ocu;
 
-namespace {
-
-// One alternation for the whole process: it carries on across acquisitions and changes of type.
-int s_nFrameToggle = 1;
-
-} // namespace
-
 void CMainFrame::ProcessFrame() {
     FramePipeline pipeline{
         .raw = m_pRawBuffer.get(),
@@ -23,7 +16,7 @@ void CMainFrame::ProcessFrame() {
         .bayerLayout = m_nBayerLayout,
         .imageMode = m_nImageMode,
         .grayTable = m_pYUVLut.get(),
-        .frameToggle = s_nFrameToggle,
+        .frameToggle = FrameToggle(),
         .sensorWidth = m_nWidth,
         .sensorHeight = m_nHeight,
         .regionLeft = m_rcRegion.left,
