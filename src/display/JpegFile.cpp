@@ -10,15 +10,6 @@ namespace {
 
 using namespace fileio;
 
-bool IsGrayRamp(const BitmapInfo& info) {
-    for (int i = 0; i < 256; ++i) {
-        const RgbQuad& c = info.bmiColors[i];
-        if (c.rgbBlue != i || c.rgbGreen != i || c.rgbRed != i)
-            return false;
-    }
-    return true;
-}
-
 // The 8-bit image in the colours of its table, as 24-bit rows of the same layout.
 std::vector<uint8_t> ThroughColourTable(const BitmapInfo& info, const uint8_t* pixels) {
     const int width = info.bmiHeader.biWidth;
@@ -64,7 +55,7 @@ int WriteJpegFile(const std::string& path, const BitmapInfo& info, const uint8_t
         return Refuse(note, "no image to save");
     if (size == 0 || size > pixelBytes || pixels == nullptr)
         return Refuse(note, "the image does not fit its buffer");
-    if (h.biBitCount == 8 && !IsGrayRamp(info)) {
+    if (h.biBitCount == 8 && !HasGrayTable(info)) {
         const std::vector<uint8_t> colour = ThroughColourTable(info, pixels);
         if (OcuSaveJPEG(path.c_str(), colour.data(), h.biWidth, h.biHeight, 24, OCU_JPEG_BOTTOM_UP, 100) != 1)
             return Refuse(note, LibraryReason());

@@ -15,7 +15,7 @@ using namespace ocu;
 namespace {
 
 // Asks for the file; its path in the file system's encoding, or empty when the dialog was cancelled.
-std::string AskForImageFile(CMainFrame& frame, bool save) {
+std::string AskForPath(CMainFrame& frame, bool save) {
     FileDialogRequest request;
     request.parent = &frame;
     request.save = save;
@@ -34,6 +34,22 @@ std::optional<ImageLimits> BufferLimits(const CMainFrame& frame) {
         !QueryResolutionTable(frame.m_hDevice, table))
         return std::nullopt;
     return LimitsForSensor(table[0].nWidth, table[0].nHeight);
+}
+
+// The file the user chose and what the buffers hold; nothing when the dialog was cancelled or the frame
+// has no buffers.
+struct ChosenFile {
+    std::string path;
+    ImageLimits limits;
+};
+std::optional<ChosenFile> ChooseImageFile(CMainFrame& frame, bool save) {
+    std::string path = AskForPath(frame, save);
+    if (path.empty())
+        return std::nullopt;
+    const std::optional<ImageLimits> limits = BufferLimits(frame);
+    if (!limits)
+        return std::nullopt;
+    return ChosenFile{std::move(path), *limits};
 }
 
 // Keeps the driver from writing the raw buffer while a file is read into it or written from it: the driver
@@ -61,19 +77,18 @@ private:
 } // namespace
 
 void CMainFrame::OnFileOpenImage() {
-    const std::string path = AskForImageFile(*this, false);
-    if (path.empty())
+    const std::optional<ChosenFile> chosen = ChooseImageFile(*this, false);
+    if (!chosen)
         return;
-    const std::optional<ImageLimits> limits = BufferLimits(*this);
-    if (!limits)
-        return;
+    const std::string& path = chosen->path;
+    const ImageLimits& limits = chosen->limits;
     switch (GetFileKind(path)) {
     case kFileJpeg:
-        ReadJpegFile(path, *m_pBmpInfo, m_pImageBuffer.get(), *limits);
+        ReadJpegFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits);
         break;
     case kFileRaw: {
         const RawBufferHold hold(*this);
-        if (ReadRawFile(path, *m_pBmpInfo, m_pRawBuffer.get(), *limits)) {
+        if (ReadRawFile(path, *m_pBmpInfo, m_pRawBuffer.get(), limits)) {
             // An opened frame is always converted, never dropped by the alternation of the slower types,
             // so that the image matches the header that now has its size.
             FrameToggle() = 1;
@@ -82,7 +97,7 @@ void CMainFrame::OnFileOpenImage() {
         break;
     }
     default:
-        ReadBmpFile(path, *m_pBmpInfo, m_pImageBuffer.get(), *limits);
+        ReadBmpFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits);
         break;
     }
     // Whether or not the file was read: the view repaints what the buffer holds, the frame its title.
@@ -92,23 +107,22 @@ void CMainFrame::OnFileOpenImage() {
 }
 
 void CMainFrame::OnFileSaveAs() {
-    const std::string path = AskForImageFile(*this, true);
-    if (path.empty())
+    const std::optional<ChosenFile> chosen = ChooseImageFile(*this, true);
+    if (!chosen)
         return;
-    const std::optional<ImageLimits> limits = BufferLimits(*this);
-    if (!limits)
-        return;
+    const std::string& path = chosen->path;
+    const ImageLimits& limits = chosen->limits;
     switch (GetFileKind(path)) {
     case kFileJpeg:
-        WriteJpegFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits->imageBytes);
+        WriteJpegFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits.imageBytes);
         break;
     case kFileRaw: {
         const RawBufferHold hold(*this);
-        WriteRawFile(path, *m_pBmpInfo, m_pRawBuffer.get(), limits->rawBytes);
+        WriteRawFile(path, *m_pBmpInfo, m_pRawBuffer.get(), limits.rawBytes);
         break;
     }
     default:
-        WriteBmpFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits->imageBytes);
+        WriteBmpFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits.imageBytes);
         break;
     }
 }

@@ -10,19 +10,27 @@ using namespace fileio;
 
 constexpr size_t kRawHeaderBytes = 8;
 
-// The size in the header of file, checked against everything but the buffers.
-bool ReadRawHeader(const InputFile& file, int& width, int& height, std::string* note) {
+// A raw file open for reading and the size its header gives, checked against everything but the buffers.
+struct RawFile {
+    explicit RawFile(const std::string& path) : file(path) {}
+    fileio::InputFile file;
+    int width = 0;
+    int height = 0;
+};
+
+bool OpenRawFile(RawFile& raw, std::string* note) {
+    if (!raw.file.IsOpen())
+        return Refuse(note, "cannot open the file, or it is no regular file");
     uint8_t head[kRawHeaderBytes];
-    if (file.ReadAt(0, head, sizeof head) < sizeof head)
+    if (raw.file.ReadAt(0, head, sizeof head) < sizeof head)
         return Refuse(note, "shorter than the 8-byte header of a raw file");
-    width = LeS32(head);
-    height = LeS32(head + 4);
-    if (width <= 0 || height <= 0)
-        return Refuse(note,
-                      "raw frame of " + std::to_string(width) + " x " + std::to_string(height) + " pixels");
-    if (!PipelineAcceptsSize(width, height))
-        return Refuse(note, "raw frame of " + std::to_string(width) + " x " + std::to_string(height) +
-                                " pixels, a size the Bayer conversion does not take");
+    raw.width = LeS32(head);
+    raw.height = LeS32(head + 4);
+    const std::string size = std::to_string(raw.width) + " x " + std::to_string(raw.height) + " pixels";
+    if (raw.width <= 0 || raw.height <= 0)
+        return Refuse(note, "raw frame of " + size);
+    if (!PipelineAcceptsSize(raw.width, raw.height))
+        return Refuse(note, "raw frame of " + size + ", a size the Bayer conversion does not take");
     return true;
 }
 
@@ -32,18 +40,16 @@ int ReadRawFile(const std::string& path, BitmapInfo& info, uint8_t* raw, const I
                 std::string* note) {
     if (raw == nullptr)
         return Refuse(note, "no raw buffer");
-    const InputFile file(path);
-    if (!file.IsOpen())
-        return Refuse(note, "cannot open the file, or it is no regular file");
-    int width = 0;
-    int height = 0;
-    if (!ReadRawHeader(file, width, height, note))
+    RawFile file(path);
+    if (!OpenRawFile(file, note))
         return 0;
+    const int width = file.width;
+    const int height = file.height;
     const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
     if (pixels > limits.rawBytes || pixels * 3 > limits.imageBytes)
         return Refuse(note, "raw frame of " + std::to_string(width) + " x " + std::to_string(height) +
                                 " pixels, more than the buffers hold");
-    NoteShortRead(note, file.ReadAt(kRawHeaderBytes, raw, static_cast<size_t>(pixels)),
+    NoteShortRead(note, file.file.ReadAt(kRawHeaderBytes, raw, static_cast<size_t>(pixels)),
                   static_cast<size_t>(pixels));
     info.bmiHeader.biWidth = width;
     info.bmiHeader.biHeight = height;
@@ -70,13 +76,11 @@ int WriteRawFile(const std::string& path, const BitmapInfo& info, const uint8_t*
 
 int fileio::ReadRawSize(const std::string& path, int maxWidth, int maxHeight, ImageSize& size,
                         std::string* note) {
-    const InputFile file(path);
-    if (!file.IsOpen())
-        return Refuse(note, "cannot open the file, or it is no regular file");
-    int width = 0;
-    int height = 0;
-    if (!ReadRawHeader(file, width, height, note))
+    RawFile file(path);
+    if (!OpenRawFile(file, note))
         return 0;
+    const int width = file.width;
+    const int height = file.height;
     if (width > maxWidth || height > maxHeight)
         return Refuse(note, "raw frame of " + std::to_string(width) + " x " + std::to_string(height) +
                                 " pixels, larger than " + std::to_string(maxWidth) + " x " +

@@ -313,3 +313,28 @@ TEST(ImageFiles, TheCorpusIsRefusedUnchangedOrReadConsistently) {
         }
     }
 }
+
+TEST(ImageFiles, AJpegKeepsTheColoursOfAnImageWithAColourTableAndGrayStaysGray) {
+    const TempDir dir;
+    for (const bool coloured : {true, false}) {
+        Viewer viewer;
+        viewer.Picture(32, 16, 8);
+        if (coloured)
+            for (int i = 0; i < 256; ++i)
+                viewer.info.bmiColors[i] =
+                    RgbQuad{static_cast<uint8_t>(i), 0, static_cast<uint8_t>(255 - i), 0};
+        std::fill_n(viewer.image.begin(), 32 * 16, 200);
+        ASSERT_EQ(WriteJpegFile(dir.File("a.jpg"), viewer.info, viewer.image.data(), viewer.image.size()), 1);
+        Viewer loaded;
+        ASSERT_EQ(ReadJpegFile(dir.File("a.jpg"), loaded.info, loaded.image.data(), loaded.limits), 1);
+        EXPECT_EQ(loaded.info.bmiHeader.biBitCount, coloured ? 24 : 8);
+        const uint8_t* p = loaded.image.data() + 16 * 5;
+        if (coloured) {
+            EXPECT_NEAR(p[0], 200, 4); // blue
+            EXPECT_NEAR(p[1], 0, 4);
+            EXPECT_NEAR(p[2], 55, 4); // red
+        } else {
+            EXPECT_NEAR(p[0], 200, 2);
+        }
+    }
+}

@@ -220,7 +220,9 @@ int Convert(const Options& options) {
                                        " pixels, more than ocuimage takes");
     // Buffers of the file's size, initialised, so that a file shorter than it says shows black in the rest.
     // The reader checks the file again against them: it may have changed since its header was read.
-    const ImageLimits limits{size.width, size.height, static_cast<size_t>(pixels) * 3,
+    // Room for the image at 24 bits with its rows padded, which also holds the pipeline's packed rows.
+    const ImageLimits limits{size.width, size.height,
+                             static_cast<size_t>(DibPixelBytes(size.width, size.height, 24)),
                              static_cast<size_t>(pixels)};
     std::vector<uint8_t> image(limits.imageBytes);
     std::vector<uint8_t> raw(limits.rawBytes);

@@ -67,8 +67,12 @@ int ErrorOf(OutlineResult result) {
     return OCU_UTIL_ERR_NOT_JPEG;
 }
 
-// Reads the file and its header, refusing what will not be shown. OCU_UTIL_OK or the reason.
-int ReadJpeg(tjhandle tj, const char* path, size_t maxFileBytes, JpegImage& image) {
+// Reads the file and its header with a new decompressor, refusing what will not be shown. OCU_UTIL_OK or
+// the reason.
+int ReadJpeg(const char* path, size_t maxFileBytes, TjHandle& tj, JpegImage& image) {
+    tj.reset(tjInitDecompress());
+    if (!tj)
+        return OCU_UTIL_ERR_RESOURCES;
     if (const ReadResult read = ReadFileBytes(path, maxFileBytes, image.bytes); read != ReadResult::Ok)
         return ErrorOf(read);
     JpegOutline outline;
@@ -77,7 +81,7 @@ int ReadJpeg(tjhandle tj, const char* path, size_t maxFileBytes, JpegImage& imag
         return error;
     int subsampling = 0;
     int colourspace = 0;
-    if (tjDecompressHeader3(tj, image.bytes.data(), static_cast<unsigned long>(image.bytes.size()),
+    if (tjDecompressHeader3(tj.get(), image.bytes.data(), static_cast<unsigned long>(image.bytes.size()),
                             &image.width, &image.height, &subsampling, &colourspace) != 0 ||
         image.width <= 0 || image.height <= 0)
         return OCU_UTIL_ERR_NOT_JPEG;
@@ -111,11 +115,9 @@ extern "C" int OcuReadJPEGHeader(const char* pszPath, int32_t* pnWidth, int32_t*
     if (pszPath == nullptr || pnWidth == nullptr || pnHeight == nullptr || pnBitCount == nullptr)
         return Fail(OCU_UTIL_ERR_ARGUMENT);
     try {
-        const TjHandle tj(tjInitDecompress());
-        if (!tj)
-            return Fail(OCU_UTIL_ERR_RESOURCES);
+        TjHandle tj;
         JpegImage image;
-        if (const int error = ReadJpeg(tj.get(), pszPath, kMaxHeaderFileBytes, image))
+        if (const int error = ReadJpeg(pszPath, kMaxHeaderFileBytes, tj, image))
             return Fail(error);
         *pnWidth = image.width;
         *pnHeight = image.height;
@@ -132,11 +134,9 @@ extern "C" int OcuLoadJPEG(const char* pszPath, uint8_t* pPixels, size_t nCapaci
         pnBitCount == nullptr || (nFlags != OCU_JPEG_TOP_DOWN && nFlags != OCU_JPEG_BOTTOM_UP))
         return Fail(OCU_UTIL_ERR_ARGUMENT);
     try {
-        const TjHandle tj(tjInitDecompress());
-        if (!tj)
-            return Fail(OCU_UTIL_ERR_RESOURCES);
+        TjHandle tj;
         JpegImage image;
-        if (const int error = ReadJpeg(tj.get(), pszPath, MaxFileBytes(nCapacity), image))
+        if (const int error = ReadJpeg(pszPath, MaxFileBytes(nCapacity), tj, image))
             return Fail(error);
         const size_t bytes = OcuDibBytes(image.width, image.height, image.bitCount);
         const int pitch = Pitch(image.width, image.bitCount);
