@@ -89,7 +89,7 @@ test-asan: deps
 	@[ -f $(BUILD_ASAN)/build.ninja ] || cmake -S . -B $(BUILD_ASAN) $(CMAKE_FLAGS) \
 	    -DOCU_SANITIZE=address -DOCU_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD_ASAN) -j $(JOBS) --target $(ASAN_TARGETS)
-	cd $(BUILD_ASAN) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
+	cd $(BUILD_ASAN) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=abort_on_error=1 \
 	    UBSAN_OPTIONS=print_stacktrace=1 ctest -R '$(ASAN_TESTS)' --output-on-failure -j $(JOBS)
 
 # The full suite comes last, so that the output ends in its summary.
