@@ -25,15 +25,15 @@ enum { OCU_JPEG_TOP_DOWN = 0, OCU_JPEG_BOTTOM_UP = 1 };
 /* Why the last call on this thread did nothing. */
 enum {
     OCU_UTIL_OK = 0,
-    OCU_UTIL_ERR_ARGUMENT,      /* a null pointer, a size or flag out of range */
-    OCU_UTIL_ERR_OPEN,          /* the file cannot be opened or read, or is no regular file */
-    OCU_UTIL_ERR_CREATE,        /* the file cannot be created or written */
-    OCU_UTIL_ERR_NOT_JPEG,      /* no JPEG image, or one damaged beyond decoding */
-    OCU_UTIL_ERR_UNSUPPORTED,   /* 12-bit or 16-bit samples, lossless or hierarchical coding, CMYK */
+    OCU_UTIL_ERR_ARGUMENT,       /* a null pointer, a size or flag out of range */
+    OCU_UTIL_ERR_OPEN,           /* the file cannot be opened or read, or is no regular file */
+    OCU_UTIL_ERR_CREATE,         /* the file cannot be created or written */
+    OCU_UTIL_ERR_NOT_JPEG,       /* no JPEG image, or one damaged beyond decoding */
+    OCU_UTIL_ERR_UNSUPPORTED,    /* 12-bit or 16-bit samples, lossless or hierarchical coding, CMYK */
     OCU_UTIL_ERR_TOO_MANY_SCANS, /* a progressive image of more scans than OCU_JPEG_MAX_SCANS */
-    OCU_UTIL_ERR_TOO_LARGE,     /* the image does not fit the caller's buffer, or the file is too long */
-    OCU_UTIL_ERR_RESOURCES,     /* out of memory */
-    OCU_UTIL_ERR_ENCODE         /* the encoder failed */
+    OCU_UTIL_ERR_TOO_LARGE,      /* the image does not fit the caller's buffer, or the file is too long */
+    OCU_UTIL_ERR_RESOURCES,      /* out of memory */
+    OCU_UTIL_ERR_ENCODE          /* the encoder failed */
 };
 
 /* Progressive images carry ten scans or so; hundreds only serve to make a decoder work for minutes. */
@@ -53,8 +53,8 @@ int OcuReadJPEGHeader(const char* pszPath, int32_t* pnWidth, int32_t* pnHeight, 
  * OcuDibBytes exceed it is refused before anything is decoded. The file is read once, so the size that
  * was checked is the size that is decoded. A damaged image whose decoder gets to its end (a file cut
  * short, for instance) loads with the decoder's filling for what is missing. */
-int OcuLoadJPEG(const char* pszPath, uint8_t* pPixels, size_t nCapacity, int32_t* pnWidth,
-                int32_t* pnHeight, uint16_t* pnBitCount, int nFlags);
+int OcuLoadJPEG(const char* pszPath, uint8_t* pPixels, size_t nCapacity, int32_t* pnWidth, int32_t* pnHeight,
+                uint16_t* pnBitCount, int nFlags);
 
 /* Writes the nWidth x nHeight image at pPixels (nBitCount 8 or 24, in the layout nFlags selects) as a
  * baseline JPEG file of the given quality (1..100), replacing any file at pszPath. Colour is stored
