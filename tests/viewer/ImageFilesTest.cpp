@@ -118,7 +118,7 @@ TEST(ImageFiles, SavedFilesAreByteExactAndReadBackTheSame) {
         EXPECT_EQ(Le32At(rawFile, 4), static_cast<uint32_t>(c.height));
         EXPECT_EQ(std::memcmp(rawFile.data() + 8, viewer.raw.data(), rawFile.size() - 8), 0);
     }
-    // 640 x 480 as the specification of the raw format counts it.
+    // A 640 x 480 raw frame: its 8-byte header and one byte a pixel.
     Viewer viewer;
     viewer.Picture(640, 480, 24);
     ASSERT_EQ(WriteRawFile(dir.File("a.raw"), viewer.info, viewer.raw.data(), viewer.raw.size()), 1);
