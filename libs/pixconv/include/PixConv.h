@@ -38,8 +38,8 @@ enum { PIX_TEMPLATE_ZERO = 0x40000000 };
 
 /* Converts the nWidth x nHeight raw image to nWidth x nHeight x 3 bytes of blue, green, red, written
  * bottom-up (the first raw row becomes the last output row), each channel passed through its 256-byte
- * table. nWidth must be a positive multiple of 4 and nHeight a positive multiple of 2. Border pixels
- * see their neighbours mirrored about the edge. Unknown types fall back to PIX_CONVERT_FAST and unknown
+ * table. nWidth and nHeight must be even and at least 2 (odd sizes are refused). Border pixels see
+ * their neighbours mirrored about the edge. Unknown types fall back to PIX_CONVERT_FAST and unknown
  * layouts to PIX_BAYER_GBRG. nFlags is reserved: pass 1; its value is ignored.
  * PIX_CONVERT_FAST allocates nothing. The other types allocate their working planes per call, a few
  * megabytes whatever the image size (the image is processed in tiles); should that fail, the image is

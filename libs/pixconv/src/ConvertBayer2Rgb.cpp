@@ -11,7 +11,8 @@ int ConvertBayer2Rgb(uint8_t* pDst, const uint8_t* pSrc, int nWidth, int nHeight
                      int nLayout) {
     if (!pDst || !pSrc || !pLutR || !pLutG || !pLutB)
         return 0;
-    if (nWidth <= 0 || nHeight <= 0 || nWidth % 4 != 0 || nHeight % 2 != 0)
+    // Every kernel works on whole 2 x 2 Bayer cells; an odd size has a half cell it cannot place.
+    if (nWidth < 2 || nHeight < 2 || nWidth % 2 != 0 || nHeight % 2 != 0)
         return 0;
     const RawImage raw{pSrc, nWidth, nHeight, BayerPattern::FromLayout(nLayout)};
     const PackedLut lut(pLutR, pLutG, pLutB);

@@ -1,5 +1,5 @@
 // The demosaicing kernels behind ConvertBayer2Rgb. Each writes the whole W x H x 3 destination,
-// bottom-up, through the tables; the raw image is at least 4 x 2 with W and H even.
+// bottom-up, through the tables; the raw image is at least 2 x 2 with W and H even.
 #pragma once
 
 #include "BayerPattern.h"
