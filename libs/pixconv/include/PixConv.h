@@ -48,16 +48,18 @@ int ConvertBayer2Rgb(uint8_t* pDst, const uint8_t* pSrc, int nWidth, int nHeight
                      const uint8_t* pLutR, const uint8_t* pLutG, const uint8_t* pLutB, int nFlags,
                      int nLayout);
 
-/* Marks the bad pixels of a full-sensor frame taken with the lens covered, overwriting the whole map;
- * allocates nothing. Hot: far above the frame's dark level (its median) and above all but the brightest
- * of its eight same-colour neighbours and of its eight immediate neighbours. Dead: as far below them
- * (all but the darkest), which a dark frame shows only when its dark level lies clearly above zero; a
- * frame of a uniformly lit surface shows both kinds. "Far" is eight times the frame's noise, at least
- * 16 levels. */
+/* Marks the bad pixels of a full-sensor frame taken with the lens covered (or of a uniformly lit
+ * surface), overwriting the whole map; allocates nothing. Hot: more than T above the frame's dark level
+ * (its median) and above the median of its eight same-colour neighbours two pixels away, which clusters
+ * of up to 4 x 4 pixels, runs and bad lines do not fill. Dead: as far below both, which a dark frame
+ * shows only when its dark level lies above T. T is eight times the frame's noise, at least 16 levels.
+ * Whole columns and rows whose median offset from the same-colour lines on both sides exceeds T / 2
+ * (and the spread of all lines' offsets) are marked too. */
 int DetectDeadPixel(const uint8_t* pSrc, uint8_t* pMap, int nFullWidth, int nFullHeight);
-/* Replaces each marked pixel of an nWidth x nHeight region at (nLeft, nTop) of the sensor from its good
- * same-colour neighbours inside the region. Pixel (x, y) uses map entry (nLeft + x, nTop + y); a region
- * that does not lie inside the sensor is refused. */
+/* Replaces each marked pixel of an nWidth x nHeight region at (nLeft, nTop) of the sensor from the
+ * nearest good same-colour pixels inside the region, also where its neighbours are marked too (clusters,
+ * bad lines). Pixel (x, y) uses map entry (nLeft + x, nTop + y); a region that does not lie inside the
+ * sensor is refused. */
 int EraseDeadPixel(uint8_t* pRaw, const uint8_t* pMap, int nLeft, int nTop, int nWidth, int nHeight,
                    int nFullWidth, int nFullHeight);
 
