@@ -23,8 +23,8 @@ std::vector<uint8_t> Vectorised(pixconv::FastPath path, const std::vector<uint8_
     std::vector<uint8_t> out(static_cast<size_t>(w) * h * 3);
     const pixconv::RawImage image{raw.data(), w, h, pixconv::BayerPattern::FromLayout(nLayout)};
     const uint8_t* const tables[3] = {lut.r.data(), lut.g.data(), lut.b.data()};
-    pixconv::ConvertFast(path, image, out.data(), pixconv::PackedLut(tables[0], tables[1], tables[2]),
-                         tables);
+    pixconv::ConvertFast(path, image, out.data(), pixconv::PackedLut(tables[0], tables[1], tables[2]), tables,
+                         nullptr);
     return out;
 }
 
@@ -113,7 +113,8 @@ namespace {
 // The slower types work tile by tile; the seams between tiles must not show.
 // Sizes whose width is not a multiple of 4 and tiles that do not divide the image are included.
 TEST(TiledKernels, ResultDoesNotDependOnTheTileSize) {
-    using Kernel = void (*)(const pixconv::RawImage&, uint8_t*, const pixconv::PackedLut&, std::ptrdiff_t);
+    using Kernel = void (*)(const pixconv::RawImage&, uint8_t*, const pixconv::PackedLut&,
+                            pixconv::WorkerPool*, std::ptrdiff_t);
     const Kernel kernels[] = {pixconv::ConvertHamiltonAdams, pixconv::ConvertRcd, pixconv::ConvertLmmse};
     const Lut lut = Identity();
     const pixconv::PackedLut packed(lut.r.data(), lut.g.data(), lut.b.data());
@@ -123,9 +124,9 @@ TEST(TiledKernels, ResultDoesNotDependOnTheTileSize) {
             const pixconv::RawImage image{raw.data(), w, h, pixconv::BayerPattern::FromLayout(nLayout)};
             for (Kernel kernel : kernels) {
                 std::vector<uint8_t> whole(static_cast<size_t>(w) * h * 3), tiled(whole.size());
-                kernel(image, whole.data(), packed, 1024);
+                kernel(image, whole.data(), packed, nullptr, 1024);
                 for (std::ptrdiff_t tile : {2, 14, 32, 48}) {
-                    kernel(image, tiled.data(), packed, tile);
+                    kernel(image, tiled.data(), packed, nullptr, tile);
                     ASSERT_EQ(tiled, whole) << w << "x" << h << " layout " << nLayout << " tile " << tile;
                 }
             }

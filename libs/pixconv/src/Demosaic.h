@@ -4,6 +4,7 @@
 
 #include "BayerPattern.h"
 #include "RgbWriter.h"
+#include "WorkerPool.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -23,23 +24,28 @@ struct RawImage {
 
 // Malvar-He-Cutler, vectorised: allocates nothing. The instruction sets it can use, in order; a path
 // the processor lacks falls back to the best it has. tables are the caller's red, green and blue
-// tables, which lut was built from.
+// tables, which lut was built from. A frame of at least kFastSplitPixels is split into bands of rows
+// over the pool's threads (pool may be null: the calling thread converts it all).
 enum class FastPath { kBaseline, kAvx2, kAvx512Vbmi };
 FastPath BestFastPath();
+constexpr std::ptrdiff_t kFastSplitPixels = std::ptrdiff_t{1} << 18;
 void ConvertFast(FastPath path, const RawImage& raw, uint8_t* pDst, const PackedLut& lut,
-                 const uint8_t* const tables[3]);
+                 const uint8_t* const tables[3], WorkerPool* pool);
 // The same arithmetic one pixel at a time: the reference the vector code must match exactly.
 void ConvertFastReference(const RawImage& raw, uint8_t* pDst, const PackedLut& lut);
 
-// The slower types work tile by tile on floating-point planes, allocated per call: four to nine
-// planes of a padded tile (at most about 2 MB). They throw std::bad_alloc when memory runs out.
-// tileSize (even) is there for the tests; the result does not depend on it.
+// The slower types work tile by tile on floating-point planes, four to nine planes of a padded tile
+// (at most about 2 MB) for each of the pool's threads, kept by the pool between frames. The tiles are
+// shared out over the pool's threads (pool may be null: the calling thread converts them all, with
+// planes allocated for the call). They throw std::bad_alloc, before writing anything, when the planes
+// cannot be had. tileSize (even) is there for the tests; the result does not depend on it, nor on the
+// number of threads.
 constexpr std::ptrdiff_t kTileSize = 192;
-void ConvertHamiltonAdams(const RawImage& raw, uint8_t* pDst, const PackedLut& lut,
+void ConvertHamiltonAdams(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, WorkerPool* pool,
                           std::ptrdiff_t tileSize = kTileSize);
-void ConvertRcd(const RawImage& raw, uint8_t* pDst, const PackedLut& lut,
+void ConvertRcd(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, WorkerPool* pool,
                 std::ptrdiff_t tileSize = kTileSize);
-void ConvertLmmse(const RawImage& raw, uint8_t* pDst, const PackedLut& lut,
+void ConvertLmmse(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, WorkerPool* pool,
                   std::ptrdiff_t tileSize = kTileSize);
 
 } // namespace pixconv

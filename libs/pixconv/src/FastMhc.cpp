@@ -183,11 +183,12 @@ PIXCONV_INLINE void Row(const RawImage& raw, const uint8_t* const rows[5], uint8
     edgeChunk(w - kChunk); // w is even, so this chunk starts on an even pixel too
 }
 
-// The whole image, for images at least kChunk wide.
+// Rows y0 to y1 (exclusive) of an image at least kChunk wide.
 template <int kChunk, typename Writer>
-PIXCONV_INLINE void ConvertRows(const RawImage& raw, uint8_t* pDst, const Writer& writer) {
+PIXCONV_INLINE void ConvertRows(const RawImage& raw, uint8_t* pDst, const Writer& writer, std::ptrdiff_t y0,
+                                std::ptrdiff_t y1) {
     const std::ptrdiff_t w = raw.width, h = raw.height;
-    for (std::ptrdiff_t y = 0; y < h; ++y) {
+    for (std::ptrdiff_t y = y0; y < y1; ++y) {
         const uint8_t* rows[5];
         for (int k = 0; k < 5; ++k)
             rows[k] = raw.data + Mirror(y - 2 + k, h) * w;
@@ -201,8 +202,9 @@ PIXCONV_INLINE void ConvertRows(const RawImage& raw, uint8_t* pDst, const Writer
     }
 }
 
-void ConvertBaseline(const RawImage& raw, uint8_t* pDst, const PackedLut& lut) {
-    ConvertRows<32>(raw, pDst, ScalarWriter{lut});
+void ConvertBaseline(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, std::ptrdiff_t y0,
+                     std::ptrdiff_t y1) {
+    ConvertRows<32>(raw, pDst, ScalarWriter{lut}, y0, y1);
 }
 
 #ifdef PIXCONV_X86
@@ -258,18 +260,20 @@ struct VbmiWriter {
     }
 };
 
-__attribute__((target("avx2"))) void ConvertAvx2(const RawImage& raw, uint8_t* pDst, const PackedLut& lut) {
-    ConvertRows<32>(raw, pDst, ScalarWriter{lut});
+__attribute__((target("avx2"))) void ConvertAvx2(const RawImage& raw, uint8_t* pDst, const PackedLut& lut,
+                                                 std::ptrdiff_t y0, std::ptrdiff_t y1) {
+    ConvertRows<32>(raw, pDst, ScalarWriter{lut}, y0, y1);
 }
 
 PIXCONV_TARGET_AVX512 void ConvertAvx512(const RawImage& raw, uint8_t* pDst, const PackedLut& lut,
-                                         const uint8_t* const tables[3]) {
+                                         const uint8_t* const tables[3], std::ptrdiff_t y0,
+                                         std::ptrdiff_t y1) {
     if (raw.width < 64) {
-        ConvertRows<32>(raw, pDst, ScalarWriter{lut});
+        ConvertRows<32>(raw, pDst, ScalarWriter{lut}, y0, y1);
         return;
     }
     const VbmiWriter writer(tables[0], tables[1], tables[2]);
-    ConvertRows<64>(raw, pDst, writer);
+    ConvertRows<64>(raw, pDst, writer, y0, y1);
 }
 
 FastPath Detect() {
@@ -306,26 +310,40 @@ FastPath BestFastPath() {
 }
 
 void ConvertFast(FastPath path, const RawImage& raw, uint8_t* pDst, const PackedLut& lut,
-                 [[maybe_unused]] const uint8_t* const tables[3]) {
+                 [[maybe_unused]] const uint8_t* const tables[3], WorkerPool* pool) {
     if (path > BestFastPath())
         path = BestFastPath();
     if (raw.width < 32) {
         ConvertFastReference(raw, pDst, lut);
         return;
     }
-    switch (path) {
+    auto convert = [&](std::ptrdiff_t y0, std::ptrdiff_t y1) {
+        switch (path) {
 #ifdef PIXCONV_X86
-    case FastPath::kAvx512Vbmi:
-        ConvertAvx512(raw, pDst, lut, tables);
-        break;
-    case FastPath::kAvx2:
-        ConvertAvx2(raw, pDst, lut);
-        break;
+        case FastPath::kAvx512Vbmi:
+            ConvertAvx512(raw, pDst, lut, tables, y0, y1);
+            break;
+        case FastPath::kAvx2:
+            ConvertAvx2(raw, pDst, lut, y0, y1);
+            break;
 #endif
-    default:
-        ConvertBaseline(raw, pDst, lut);
-        break;
+        default:
+            ConvertBaseline(raw, pDst, lut, y0, y1);
+            break;
+        }
+    };
+    const std::ptrdiff_t threads = pool ? pool->Threads() : 1;
+    if (threads == 1 || raw.width * raw.height < kFastSplitPixels) {
+        convert(0, raw.height);
+        return;
     }
+    // Rows are independent: each reads its mirrored neighbours from the raw image. Four bands per
+    // thread let the others take over the work of one that the system holds up.
+    const std::ptrdiff_t band = std::max<std::ptrdiff_t>(16, (raw.height + 4 * threads - 1) / (4 * threads));
+    const std::ptrdiff_t bands = (raw.height + band - 1) / band;
+    pool->Run(bands, 0, 0, [&](std::ptrdiff_t k, WorkerPool::Memory) {
+        convert(k * band, std::min(raw.height, (k + 1) * band));
+    });
 }
 
 } // namespace pixconv

@@ -150,8 +150,9 @@ TileResult LmmseTile(const Tile& t, float* const* planes) {
 
 } // namespace
 
-void ConvertLmmse(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, std::ptrdiff_t tileSize) {
-    ConvertTiled(raw, pDst, lut, tileSize, 16, 8, LmmseTile);
+void ConvertLmmse(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, WorkerPool* pool,
+                  std::ptrdiff_t tileSize) {
+    ConvertTiled(raw, pDst, lut, pool, tileSize, 16, 8, LmmseTile);
 }
 
 } // namespace pixconv

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Demosaic.h"
+#include "WorkerPool.h"
 
 #include <algorithm>
 #include <cmath>
@@ -85,41 +86,52 @@ inline void ToLevels(const float* __restrict in, uint8_t* __restrict out, std::p
 // Cuts the image into tiles of tileSize (an even number, so every tile starts on the same Bayer
 // phase), gives each one padded by `pad` (even) mirrored samples to `algo` together with `planes`
 // scratch planes of the padded tile's size, and writes the interior of the planes that algo returns.
+// The tiles are independent of each other and of the order they run in, so the pool's threads share
+// them out and the result is the same for any number of threads. Without a pool (while the process
+// shuts down) the calling thread converts them all with memory of its own.
 template <typename Algo>
-void ConvertTiled(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, std::ptrdiff_t tileSize,
-                  std::ptrdiff_t pad, int planes, Algo algo) {
+void ConvertTiled(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, WorkerPool* pool,
+                  std::ptrdiff_t tileSize, std::ptrdiff_t pad, int planes, Algo algo) {
     const std::ptrdiff_t step = std::max<std::ptrdiff_t>(2, tileSize & ~std::ptrdiff_t{1});
     const std::ptrdiff_t tileW = std::min(step, raw.width) + 2 * pad;
     const std::ptrdiff_t tileH = std::min(step, raw.height) + 2 * pad;
     const std::ptrdiff_t planeSize = tileW * tileH;
-    auto memory = std::make_unique_for_overwrite<float[]>(planeSize * (planes + 1));
-    auto row8 = std::make_unique_for_overwrite<uint8_t[]>(3 * step);
-    float* cfa = memory.get();
-    float* scratch[16];
-    for (int k = 0; k < planes && k < 16; ++k)
-        scratch[k] = cfa + planeSize * (k + 1);
+    const std::ptrdiff_t columns = (raw.width + step - 1) / step, rows = (raw.height + step - 1) / step;
+    const auto floats = static_cast<std::size_t>(planeSize * (planes + 1));
+    const auto bytes = static_cast<std::size_t>(3 * step);
 
-    for (std::ptrdiff_t ty = 0; ty < raw.height; ty += step) {
-        for (std::ptrdiff_t tx = 0; tx < raw.width; tx += step) {
-            const std::ptrdiff_t w = std::min(step, raw.width - tx);
-            const std::ptrdiff_t h = std::min(step, raw.height - ty);
-            Tile tile{w + 2 * pad, h + 2 * pad, raw.pattern, cfa};
-            for (std::ptrdiff_t y = 0; y < tile.height; ++y)
-                LoadRow(raw, Mirror(ty - pad + y, raw.height), tx - pad, cfa + y * tile.width, tile.width);
-            const TileResult rgb = algo(tile, scratch);
-            uint8_t* r8 = row8.get();
-            uint8_t* g8 = r8 + step;
-            uint8_t* b8 = g8 + step;
-            for (std::ptrdiff_t y = 0; y < h; ++y) {
-                const std::ptrdiff_t i = (y + pad) * tile.width + pad;
-                ToLevels(rgb.r + i, r8, w);
-                ToLevels(rgb.g + i, g8, w);
-                ToLevels(rgb.b + i, b8, w);
-                uint8_t* pOut = pDst + ((raw.height - 1 - ty - y) * raw.width + tx) * 3;
-                WritePixels(pOut, r8, g8, b8, static_cast<std::size_t>(w), lut);
-            }
+    auto convertTile = [&](std::ptrdiff_t index, WorkerPool::Memory memory) {
+        const std::ptrdiff_t tx = index % columns * step, ty = index / columns * step;
+        const std::ptrdiff_t w = std::min(step, raw.width - tx);
+        const std::ptrdiff_t h = std::min(step, raw.height - ty);
+        float* cfa = memory.floats;
+        float* scratch[16];
+        for (int k = 0; k < planes && k < 16; ++k)
+            scratch[k] = cfa + planeSize * (k + 1);
+        Tile tile{w + 2 * pad, h + 2 * pad, raw.pattern, cfa};
+        for (std::ptrdiff_t y = 0; y < tile.height; ++y)
+            LoadRow(raw, Mirror(ty - pad + y, raw.height), tx - pad, cfa + y * tile.width, tile.width);
+        const TileResult rgb = algo(tile, scratch);
+        uint8_t* r8 = memory.bytes;
+        uint8_t* g8 = r8 + step;
+        uint8_t* b8 = g8 + step;
+        for (std::ptrdiff_t y = 0; y < h; ++y) {
+            const std::ptrdiff_t i = (y + pad) * tile.width + pad;
+            ToLevels(rgb.r + i, r8, w);
+            ToLevels(rgb.g + i, g8, w);
+            ToLevels(rgb.b + i, b8, w);
+            uint8_t* pOut = pDst + ((raw.height - 1 - ty - y) * raw.width + tx) * 3;
+            WritePixels(pOut, r8, g8, b8, static_cast<std::size_t>(w), lut);
         }
+    };
+    if (pool) {
+        pool->Run(columns * rows, floats, bytes, convertTile);
+        return;
     }
+    auto memory = std::make_unique_for_overwrite<float[]>(floats);
+    auto row8 = std::make_unique_for_overwrite<uint8_t[]>(bytes);
+    for (std::ptrdiff_t index = 0; index < columns * rows; ++index)
+        convertTile(index, {memory.get(), row8.get()});
 }
 
 } // namespace pixconv

@@ -1,0 +1,169 @@
+#include "WorkerPool.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <pthread.h>
+#include <sched.h>
+#include <system_error>
+
+namespace pixconv {
+
+void WorkerPool::Scratch::Reserve(std::size_t nFloats, std::size_t nBytes) {
+    if (nFloats > floatCount) {
+        floats = std::make_unique_for_overwrite<float[]>(nFloats);
+        floatCount = nFloats;
+    }
+    if (nBytes > byteCount) {
+        bytes = std::make_unique_for_overwrite<uint8_t[]>(nBytes);
+        byteCount = nBytes;
+    }
+}
+
+WorkerPool::WorkerPool(int nThreads) {
+    Start(nThreads);
+}
+
+WorkerPool::~WorkerPool() {
+    const std::lock_guard job(m_jobMutex);
+    Stop();
+}
+
+int WorkerPool::Threads() const {
+    return m_threads.load(std::memory_order_relaxed);
+}
+
+void WorkerPool::Resize(int nThreads) {
+    const std::lock_guard job(m_jobMutex);
+    Stop();
+    Start(nThreads);
+}
+
+void WorkerPool::Start(int nThreads) {
+    nThreads = std::clamp(nThreads, 1, kMaxThreads);
+    m_bStop = false;
+    m_workers.reserve(static_cast<std::size_t>(nThreads - 1));
+    m_scratch.resize(static_cast<std::size_t>(nThreads));
+    for (std::size_t slot = 1; slot < static_cast<std::size_t>(nThreads); ++slot) {
+        try {
+            // The worker is told which job it has seen: one handed out before it first looks must still
+            // reach it.
+            m_workers.emplace_back(&WorkerPool::WorkerLoop, this, slot, m_generation);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    m_scratch.resize(m_workers.size() + 1);
+    m_threads.store(static_cast<int>(m_workers.size()) + 1, std::memory_order_relaxed);
+}
+
+void WorkerPool::Stop() {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_bStop = true;
+    }
+    m_wake.notify_all();
+    for (std::thread& worker : m_workers)
+        worker.join();
+    m_workers.clear();
+}
+
+void WorkerPool::WorkerLoop(std::size_t slot, uint64_t seen) {
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [&] { return m_bStop || m_generation != seen; });
+            if (m_bStop)
+                return;
+            seen = m_generation;
+            job = m_job;
+        }
+        Work(job, slot);
+        const std::lock_guard lock(m_mutex);
+        if (--m_busy == 0)
+            m_done.notify_one();
+    }
+}
+
+void WorkerPool::Work(const Job& job, std::size_t slot) {
+    const Memory memory{m_scratch[slot].floats.get(), m_scratch[slot].bytes.get()};
+    for (std::ptrdiff_t i; (i = m_next.fetch_add(1, std::memory_order_relaxed)) < job.count;)
+        job.function(job.context, i, memory);
+}
+
+void WorkerPool::RunErased(std::ptrdiff_t count, std::size_t floats, std::size_t bytes, TaskFunction function,
+                           const void* context) {
+    const std::lock_guard jobLock(m_jobMutex);
+    for (Scratch& scratch : m_scratch)
+        scratch.Reserve(floats, bytes);
+    const Job job{count, function, context};
+    if (m_workers.empty() || count <= 1) {
+        m_next.store(0, std::memory_order_relaxed);
+        Work(job, 0);
+        return;
+    }
+    {
+        const std::lock_guard lock(m_mutex);
+        m_job = job;
+        m_next.store(0, std::memory_order_relaxed);
+        m_busy = static_cast<int>(m_workers.size());
+        ++m_generation;
+    }
+    m_wake.notify_all();
+    Work(job, 0);
+    std::unique_lock lock(m_mutex);
+    m_done.wait(lock, [&] { return m_busy == 0; });
+}
+
+int ThreadCount(const char* pEnvironment, int nCores) {
+    if (pEnvironment && *pEnvironment) {
+        char* end = nullptr;
+        const long n = std::strtol(pEnvironment, &end, 10);
+        if (end != pEnvironment && *end == '\0' && n >= 1 && n <= kMaxThreads)
+            return static_cast<int>(n);
+    }
+    return std::clamp(nCores, 1, kMaxThreads);
+}
+
+int DefaultThreadCount() {
+    // The cores this process may run on, which a container or taskset may limit below the machine's.
+    int cores = static_cast<int>(std::thread::hardware_concurrency());
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0)
+        cores = CPU_COUNT(&set);
+    return ThreadCount(std::getenv("PIXCONV_THREADS"), cores);
+}
+
+namespace {
+
+// Trivially destructible, so that they can still be read after every other static object is gone.
+constinit std::atomic<bool> g_bShutDown{false};
+// Set in the child of a fork: the pool's workers live on in the parent only.
+constinit std::atomic<bool> g_bForked{false};
+
+struct SharedHolder {
+    std::unique_ptr<WorkerPool> pool = std::make_unique<WorkerPool>(DefaultThreadCount());
+
+    SharedHolder() {
+        pthread_atfork(nullptr, nullptr, [] { g_bForked.store(true, std::memory_order_relaxed); });
+    }
+    // The flag is set before the pool is destroyed: from then on no caller reaches it. A forked child
+    // leaves the pool alone: its workers are not there to be joined, and a lock may have been held
+    // when the process was copied.
+    ~SharedHolder() {
+        g_bShutDown.store(true, std::memory_order_release);
+        if (g_bForked.load(std::memory_order_relaxed))
+            static_cast<void>(pool.release());
+    }
+};
+
+} // namespace
+
+WorkerPool* SharedPool() {
+    if (g_bShutDown.load(std::memory_order_acquire) || g_bForked.load(std::memory_order_relaxed))
+        return nullptr;
+    static SharedHolder holder;
+    return holder.pool.get();
+}
+
+} // namespace pixconv
