@@ -23,7 +23,7 @@ std::vector<uint8_t> Vectorised(pixconv::FastPath path, const std::vector<uint8_
     std::vector<uint8_t> out(static_cast<size_t>(w) * h * 3);
     const pixconv::RawImage image{raw.data(), w, h, pixconv::BayerPattern::FromLayout(nLayout)};
     const uint8_t* const tables[3] = {lut.r.data(), lut.g.data(), lut.b.data()};
-    pixconv::ConvertFast(path, image, out.data(), pixconv::PackedLut(tables[0], tables[1], tables[2]), tables,
+    pixconv::ConvertFast(path, image, out.data(), pixconv::PackedLut(tables[0], tables[1], tables[2]),
                          nullptr);
     return out;
 }

@@ -121,11 +121,8 @@ TEST(Conversion, SlowTypesAreBitIdenticalAtEveryThreadCount) {
         int w, h;
         std::ptrdiff_t tile;
     };
-    const Case cases[] = {{130, 98, 48},
-                          {144, 96, 48},
-                          {18, 10, pixconv::kTileSize},
-                          {500, 400, pixconv::kTileSize},
-                          {66, 34, 14}};
+    // 9, 6, 1 and 15 tiles.
+    const Case cases[] = {{130, 98, 48}, {144, 96, 48}, {18, 10, pixconv::kTileSize}, {66, 34, 14}};
     for (const Case& c : cases) {
         const auto raw = RandomBytes(static_cast<size_t>(c.w) * c.h, c.w + c.h);
         for (const SlowType& type : kSlowTypes) {

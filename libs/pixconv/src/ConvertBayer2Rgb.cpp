@@ -35,7 +35,6 @@ int ConvertBayer2Rgb(uint8_t* pDst, const uint8_t* pSrc, int nWidth, int nHeight
         // The slower types need a few megabytes of planes per thread; without them the picture still
         // comes, fast.
     }
-    const uint8_t* const tables[3] = {pLutR, pLutG, pLutB};
-    ConvertFast(BestFastPath(), raw, pDst, lut, tables, pool);
+    ConvertFast(BestFastPath(), raw, pDst, lut, pool);
     return 1;
 }
