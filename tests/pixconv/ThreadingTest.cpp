@@ -139,6 +139,23 @@ TEST(Conversion, SlowTypesAreBitIdenticalAtEveryThreadCount) {
     }
 }
 
+// Fast split into bands of rows however small the frame, against its one-pixel-at-a-time reference.
+TEST(Conversion, FastBandsAreBitIdenticalAtEveryThreadCount) {
+    const Lut lut = Identity();
+    const pixconv::PackedLut packed(lut.r.data(), lut.g.data(), lut.b.data());
+    for (auto [w, h] : {std::pair{34, 18}, {66, 34}, {130, 98}, {642, 10}, {32, 2}}) {
+        const auto raw = RandomBytes(static_cast<size_t>(w) * h, w * h);
+        const pixconv::RawImage image{raw.data(), w, h, pixconv::BayerPattern::FromLayout(PIX_BAYER_BGGR)};
+        std::vector<uint8_t> reference(raw.size() * 3), out(reference.size());
+        pixconv::ConvertFastReference(image, reference.data(), packed);
+        for (int threads : {2, 3, 8}) {
+            WorkerPool pool(threads);
+            pixconv::ConvertFast(pixconv::BestFastPath(), image, out.data(), packed, &pool, 0);
+            ASSERT_EQ(out, reference) << w << "x" << h << ", " << threads << " threads";
+        }
+    }
+}
+
 // Through the library's entry point and its own pool, Fast included on a frame large enough to be split.
 TEST(Conversion, EveryTypeThroughTheLibraryIsBitIdenticalAtEveryThreadCount) {
     const int w = 642, h = 410; // above the size from which Fast splits its rows

@@ -3,7 +3,8 @@
  *
  * Images are packed rows with nothing between them. A raw image holds one 8-bit Bayer sample per pixel,
  * top row first, as the camera delivers it. An RGB image holds blue, green, red per pixel.
- * The functions write only into the buffers they are given and keep no state between calls.
+ * The functions write only into the buffers they are given. Between calls the library keeps only the
+ * worker threads of its conversions and their working memory.
  * Every function returns 1 when it did its work and 0 when it refused its arguments.
  */
 #ifndef PIXCONV_H
@@ -41,8 +42,11 @@ enum { PIX_TEMPLATE_ZERO = 0x40000000 };
  * table. nWidth and nHeight must be even and at least 2 (odd sizes are refused). Border pixels see
  * their neighbours mirrored about the edge. Unknown types fall back to PIX_CONVERT_FAST and unknown
  * layouts to PIX_BAYER_GBRG. nFlags is reserved: pass 1; its value is ignored.
- * PIX_CONVERT_FAST allocates nothing. The other types allocate their working planes per call, a few
- * megabytes whatever the image size (the image is processed in tiles); should that fail, the image is
+ * The slower types share their tiles out over the library's worker threads, started on the first
+ * call and kept (as many as the process has cores, or PIXCONV_THREADS from 1 to 64); Fast does so
+ * for large frames. The call returns when the image is written, and the result does not depend on the
+ * number of threads. A second thread calling meanwhile waits. Nothing is allocated per frame once the
+ * threads' working memory (a few megabytes each) is there; should it not be had, the image is
  * converted with PIX_CONVERT_FAST instead. Nothing outside the nWidth x nHeight x 3 bytes is written. */
 int ConvertBayer2Rgb(uint8_t* pDst, const uint8_t* pSrc, int nWidth, int nHeight, int nType,
                      const uint8_t* pLutR, const uint8_t* pLutG, const uint8_t* pLutB, int nFlags,

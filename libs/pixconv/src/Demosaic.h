@@ -23,12 +23,13 @@ struct RawImage {
 };
 
 // Malvar-He-Cutler, vectorised: allocates nothing. The instruction sets it can use, in order; a path
-// the processor lacks falls back to the best it has. A frame of at least kFastSplitPixels is split into
+// the processor lacks falls back to the best it has. A frame of at least splitPixels is split into
 // bands of rows over the pool's threads (pool may be null: the calling thread converts it all).
 enum class FastPath { kBaseline, kAvx2, kAvx512Vbmi };
 FastPath BestFastPath();
 constexpr std::ptrdiff_t kFastSplitPixels = std::ptrdiff_t{1} << 18;
-void ConvertFast(FastPath path, const RawImage& raw, uint8_t* pDst, const PackedLut& lut, WorkerPool* pool);
+void ConvertFast(FastPath path, const RawImage& raw, uint8_t* pDst, const PackedLut& lut, WorkerPool* pool,
+                 std::ptrdiff_t splitPixels = kFastSplitPixels);
 // The same arithmetic one pixel at a time: the reference the vector code must match exactly.
 void ConvertFastReference(const RawImage& raw, uint8_t* pDst, const PackedLut& lut);
 

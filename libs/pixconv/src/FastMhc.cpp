@@ -233,7 +233,8 @@ FastPath BestFastPath() {
     return best;
 }
 
-void ConvertFast(FastPath path, const RawImage& raw, uint8_t* pDst, const PackedLut& lut, WorkerPool* pool) {
+void ConvertFast(FastPath path, const RawImage& raw, uint8_t* pDst, const PackedLut& lut, WorkerPool* pool,
+                 std::ptrdiff_t splitPixels) {
     if (path > BestFastPath())
         path = BestFastPath();
     if (raw.width < 32) {
@@ -256,7 +257,7 @@ void ConvertFast(FastPath path, const RawImage& raw, uint8_t* pDst, const Packed
         }
     };
     const std::ptrdiff_t threads = pool ? pool->Threads() : 1;
-    if (threads == 1 || raw.width * raw.height < kFastSplitPixels) {
+    if (threads == 1 || raw.width * raw.height < splitPixels) {
         convert(0, raw.height);
         return;
     }
