@@ -12,6 +12,9 @@ namespace {
 std::atomic<long> g_allocations{0};
 } // namespace
 
+// The replacements below allocate with malloc and free with free; GCC sees only the free in a delete.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 void* operator new(std::size_t n) {
     g_allocations.fetch_add(1, std::memory_order_relaxed);
     if (void* p = std::malloc(n ? n : 1))
