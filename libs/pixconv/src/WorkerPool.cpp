@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <new>
 #include <pthread.h>
 #include <sched.h>
 #include <system_error>
@@ -162,8 +163,12 @@ struct SharedHolder {
 WorkerPool* SharedPool() {
     if (g_bShutDown.load(std::memory_order_acquire) || g_bForked.load(std::memory_order_relaxed))
         return nullptr;
-    static SharedHolder holder;
-    return holder.pool.get();
+    try {
+        static SharedHolder holder;
+        return holder.pool.get();
+    } catch (const std::bad_alloc&) {
+        return nullptr; // no exception leaves the C interface; the next call tries again
+    }
 }
 
 } // namespace pixconv

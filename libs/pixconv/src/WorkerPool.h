@@ -92,8 +92,9 @@ int ThreadCount(const char* pEnvironment, int nCores);
 int DefaultThreadCount();
 
 // The library's own pool, created on first use with DefaultThreadCount() threads and shut down when the
-// process exits. Null while the process's static objects are being destroyed, after the pool was, and
-// in the child of a fork: a conversion then works on the calling thread alone.
+// process exits. Null while the process's static objects are being destroyed, after the pool was, in
+// the child of a fork, and when memory for the pool cannot be had: a conversion then works on the
+// calling thread alone.
 WorkerPool* SharedPool();
 
 } // namespace pixconv
