@@ -1,6 +1,7 @@
 #include "WorkerPool.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <new>
 #include <pthread.h>
@@ -41,14 +42,15 @@ void WorkerPool::Resize(int nThreads) {
 
 void WorkerPool::Start(int nThreads) {
     nThreads = std::clamp(nThreads, 1, kMaxThreads);
-    m_bStop = false;
+    m_bStop.store(false, std::memory_order_relaxed);
     m_workers.reserve(static_cast<std::size_t>(nThreads - 1));
     m_scratch.resize(static_cast<std::size_t>(nThreads));
     for (std::size_t slot = 1; slot < static_cast<std::size_t>(nThreads); ++slot) {
         try {
             // The worker is told which job it has seen: one handed out before it first looks must still
             // reach it.
-            m_workers.emplace_back(&WorkerPool::WorkerLoop, this, slot, m_generation);
+            m_workers.emplace_back(&WorkerPool::WorkerLoop, this, slot,
+                                   m_generation.load(std::memory_order_relaxed));
         } catch (const std::system_error&) {
             break;
         }
@@ -60,7 +62,7 @@ void WorkerPool::Start(int nThreads) {
 void WorkerPool::Stop() {
     {
         const std::lock_guard lock(m_mutex);
-        m_bStop = true;
+        m_bStop.store(true, std::memory_order_relaxed);
     }
     m_wake.notify_all();
     for (std::thread& worker : m_workers)
@@ -68,28 +70,77 @@ void WorkerPool::Stop() {
     m_workers.clear();
 }
 
+namespace {
+
+inline void Pause() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
+// Whether done() came true within the time limit, checking it all the while.
+template <typename Done>
+bool SpinUntil(const Done& done, std::chrono::microseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    do {
+        for (int k = 0; k < 64; ++k) {
+            if (done())
+                return true;
+            Pause();
+        }
+    } while (std::chrono::steady_clock::now() < end);
+    return done();
+}
+
+// How long a worker stays awake after a job, so that a job handed out right after (frames converted
+// one after the other) starts on every thread at once; and how long the caller waits awake for the
+// last tasks, which is about one tile. Waking a thread that sleeps takes tens of microseconds on a
+// quiet machine and milliseconds on a busy one.
+constexpr std::chrono::microseconds kWorkerSpin{100};
+constexpr std::chrono::microseconds kCallerSpin{1000};
+
+} // namespace
+
 void WorkerPool::WorkerLoop(std::size_t slot, uint64_t seen) {
     for (;;) {
+        SpinUntil(
+            [&] {
+                return m_generation.load(std::memory_order_acquire) != seen ||
+                       m_bStop.load(std::memory_order_relaxed);
+            },
+            kWorkerSpin);
         Job job;
         {
             std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [&] { return m_bStop || m_generation != seen; });
-            if (m_bStop)
+            m_wake.wait(lock, [&] {
+                return m_bStop.load(std::memory_order_relaxed) ||
+                       m_generation.load(std::memory_order_relaxed) != seen;
+            });
+            if (m_bStop.load(std::memory_order_relaxed))
                 return;
-            seen = m_generation;
+            seen = m_generation.load(std::memory_order_relaxed);
             job = m_job;
+            ++m_active;
         }
         Work(job, slot);
         const std::lock_guard lock(m_mutex);
-        if (--m_busy == 0)
-            m_done.notify_one();
+        if (--m_active == 0)
+            m_idle.notify_all();
     }
 }
 
+// A worker that takes up a job only after the caller has returned from it finds every task taken and
+// never touches the job's context: the task counter is reset for the next job only once no worker is
+// inside this one.
 void WorkerPool::Work(const Job& job, std::size_t slot) {
     const Memory memory{m_scratch[slot].floats.get(), m_scratch[slot].bytes.get()};
-    for (std::ptrdiff_t i; (i = m_next.fetch_add(1, std::memory_order_relaxed)) < job.count;)
+    for (std::ptrdiff_t i; (i = m_next.fetch_add(1, std::memory_order_relaxed)) < job.count;) {
         job.function(job.context, i, memory);
+        if (m_completed.fetch_add(1, std::memory_order_acq_rel) + 1 == job.count) {
+            const std::lock_guard lock(m_mutex);
+            m_done.notify_all();
+        }
+    }
 }
 
 void WorkerPool::RunErased(std::ptrdiff_t count, std::size_t floats, std::size_t bytes, TaskFunction function,
@@ -97,23 +148,28 @@ void WorkerPool::RunErased(std::ptrdiff_t count, std::size_t floats, std::size_t
     const std::lock_guard jobLock(m_jobMutex);
     for (Scratch& scratch : m_scratch)
         scratch.Reserve(floats, bytes);
-    const Job job{count, function, context};
     if (m_workers.empty() || count <= 1) {
-        m_next.store(0, std::memory_order_relaxed);
-        Work(job, 0);
+        const Memory memory{m_scratch[0].floats.get(), m_scratch[0].bytes.get()};
+        for (std::ptrdiff_t i = 0; i < count; ++i)
+            function(context, i, memory);
         return;
     }
     {
-        const std::lock_guard lock(m_mutex);
-        m_job = job;
+        std::unique_lock lock(m_mutex);
+        m_idle.wait(lock, [&] { return m_active == 0; });
+        m_job = {count, function, context};
         m_next.store(0, std::memory_order_relaxed);
-        m_busy = static_cast<int>(m_workers.size());
-        ++m_generation;
+        m_completed.store(0, std::memory_order_relaxed);
+        m_generation.fetch_add(1, std::memory_order_release);
     }
     m_wake.notify_all();
-    Work(job, 0);
+    Work(m_job, 0);
+    // Returning once every task is done, whether or not every worker has woken for this job.
+    auto done = [&] { return m_completed.load(std::memory_order_acquire) == count; };
+    if (SpinUntil(done, kCallerSpin))
+        return;
     std::unique_lock lock(m_mutex);
-    m_done.wait(lock, [&] { return m_busy == 0; });
+    m_done.wait(lock, done);
 }
 
 int ThreadCount(const char* pEnvironment, int nCores) {

@@ -2,7 +2,8 @@
 //
 // A pool is the calling thread plus Threads() - 1 workers, started once and kept waiting between jobs.
 // A job is a count of independent tasks; the threads take the next task index from a shared counter
-// until none is left, and Run returns when all have finished, so the call stays synchronous. Each
+// until none is left, and Run returns when all have finished, so the call stays synchronous. Threads
+// wait awake for a short while before they sleep (see WorkerPool.cpp). Each
 // thread owns working memory that is kept from job to job and grown only when a job asks for more, so
 // a steady stream of frames starts no thread and allocates nothing. One job runs at a time: a second
 // caller waits for the first to finish.
@@ -73,15 +74,16 @@ private:
     void Stop();
 
     std::mutex m_jobMutex; // held by the caller for a whole job, and by Resize
-    std::mutex m_mutex;    // guards what follows, down to m_workers
-    std::condition_variable m_wake, m_done;
-    uint64_t m_generation = 0; // counts the jobs handed to the workers
-    bool m_bStop = false;
+    std::mutex m_mutex;    // guards m_job and m_active, and the waits
+    std::condition_variable m_wake, m_done, m_idle;
+    std::atomic<uint64_t> m_generation{0}; // counts the jobs handed out; raised after m_job is set
+    std::atomic<bool> m_bStop{false};
     Job m_job{};
-    int m_busy = 0; // workers that have not finished the current job
+    int m_active = 0; // workers inside a job
     std::vector<std::thread> m_workers;
-    std::atomic<std::ptrdiff_t> m_next{0};
-    std::vector<Scratch> m_scratch; // slot 0 for the calling thread, slot k for worker k - 1
+    std::atomic<std::ptrdiff_t> m_next{0};      // the next task to take
+    std::atomic<std::ptrdiff_t> m_completed{0}; // tasks finished
+    std::vector<Scratch> m_scratch;             // slot 0 for the calling thread, slot k for worker k - 1
     std::atomic<int> m_threads{1};
 };
 
