@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -77,6 +78,25 @@ TEST(WorkerPool, RunsEveryTaskOnceWithItsOwnMemory) {
                 ASSERT_EQ(r.load(), 1) << threads << " threads, " << count << " tasks";
             EXPECT_LE(seen.size(), static_cast<size_t>(threads));
         }
+    }
+}
+
+// Jobs of a few tasks, one right after the other, on more threads than there are cores: workers often
+// wake for a job that others have finished already, and must not run a task of it then, nor of the
+// next job twice. Each job's record lives on the stack of its call, as a conversion's context does.
+TEST(WorkerPool, ManySmallJobsInARowEachRunExactlyTheirTasks) {
+    WorkerPool pool(8);
+    for (int job = 0; job < 5000; ++job) {
+        const std::ptrdiff_t count = 1 + job % 4;
+        std::atomic<int> runs[4] = {0, 0, 0, 0};
+        pool.Run(count, 0, 0, [&](std::ptrdiff_t i, WorkerPool::Memory) {
+            const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(job % 7);
+            while (std::chrono::steady_clock::now() < until) {
+            }
+            runs[i].fetch_add(1);
+        });
+        for (std::ptrdiff_t i = 0; i < 4; ++i)
+            ASSERT_EQ(runs[i].load(), i < count ? 1 : 0) << "job " << job << ", task " << i;
     }
 }
 

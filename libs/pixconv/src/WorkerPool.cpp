@@ -120,22 +120,24 @@ void WorkerPool::WorkerLoop(std::size_t slot, uint64_t seen) {
                 return;
             seen = m_generation.load(std::memory_order_relaxed);
             job = m_job;
-            ++m_active;
         }
         Work(job, slot);
-        const std::lock_guard lock(m_mutex);
-        if (--m_active == 0)
-            m_idle.notify_all();
     }
 }
 
-// A worker that takes up a job only after the caller has returned from it finds every task taken and
-// never touches the job's context: the task counter is reset for the next job only once no worker is
-// inside this one.
+// A task is claimed by raising the counter that pairs the job's number with the next task index, and
+// only while that counter still names the job: a worker that wakes for a job after the caller has
+// returned from it, or holds a job that has since been replaced, claims nothing and never touches the
+// job's context. So the caller need not wait for the workers, only for the tasks.
 void WorkerPool::Work(const Job& job, std::size_t slot) {
     const Memory memory{m_scratch[slot].floats.get(), m_scratch[slot].bytes.get()};
-    for (std::ptrdiff_t i; (i = m_next.fetch_add(1, std::memory_order_relaxed)) < job.count;) {
-        job.function(job.context, i, memory);
+    for (;;) {
+        uint64_t next = m_next.load(std::memory_order_relaxed);
+        do {
+            if (next >> 32 != job.number || static_cast<std::ptrdiff_t>(next & 0xFFFFFFFF) >= job.count)
+                return;
+        } while (!m_next.compare_exchange_weak(next, next + 1, std::memory_order_relaxed));
+        job.function(job.context, static_cast<std::ptrdiff_t>(next & 0xFFFFFFFF), memory);
         if (m_completed.fetch_add(1, std::memory_order_acq_rel) + 1 == job.count) {
             const std::lock_guard lock(m_mutex);
             m_done.notify_all();
@@ -155,16 +157,15 @@ void WorkerPool::RunErased(std::ptrdiff_t count, std::size_t floats, std::size_t
         return;
     }
     {
-        std::unique_lock lock(m_mutex);
-        m_idle.wait(lock, [&] { return m_active == 0; });
-        m_job = {count, function, context};
-        m_next.store(0, std::memory_order_relaxed);
+        const std::lock_guard lock(m_mutex);
+        const uint64_t generation = m_generation.load(std::memory_order_relaxed) + 1;
+        m_job = {count, static_cast<uint32_t>(generation), function, context};
+        m_next.store(uint64_t{m_job.number} << 32, std::memory_order_relaxed);
         m_completed.store(0, std::memory_order_relaxed);
-        m_generation.fetch_add(1, std::memory_order_release);
+        m_generation.store(generation, std::memory_order_release);
     }
     m_wake.notify_all();
     Work(m_job, 0);
-    // Returning once every task is done, whether or not every worker has woken for this job.
     auto done = [&] { return m_completed.load(std::memory_order_acquire) == count; };
     if (SpinUntil(done, kCallerSpin))
         return;

@@ -39,9 +39,9 @@ public:
     // Waits for a running job, then stops the workers and starts nThreads - 1 new ones.
     void Resize(int nThreads);
 
-    // Runs task(index, memory) for every index in [0, count) and returns when all have run. Every
-    // thread's memory holds at least `floats` floats and `bytes` bytes; growing it may throw
-    // std::bad_alloc, which happens before any task runs. The tasks must not throw.
+    // Runs task(index, memory) for every index in [0, count) (count below 2^32) and returns when all
+    // have run. Every thread's memory holds at least `floats` floats and `bytes` bytes; growing it may
+    // throw std::bad_alloc, which happens before any task runs. The tasks must not throw.
     template <typename Task>
     void Run(std::ptrdiff_t count, std::size_t floats, std::size_t bytes, const Task& task) {
         RunErased(
@@ -55,7 +55,8 @@ public:
 private:
     using TaskFunction = void (*)(const void* context, std::ptrdiff_t index, Memory memory);
     struct Job {
-        std::ptrdiff_t count;
+        std::ptrdiff_t count; // below 2^32
+        uint32_t number;      // the low bits of its generation
         TaskFunction function;
         const void* context;
     };
@@ -74,14 +75,13 @@ private:
     void Stop();
 
     std::mutex m_jobMutex; // held by the caller for a whole job, and by Resize
-    std::mutex m_mutex;    // guards m_job and m_active, and the waits
-    std::condition_variable m_wake, m_done, m_idle;
+    std::mutex m_mutex;    // guards m_job, and the waits
+    std::condition_variable m_wake, m_done;
     std::atomic<uint64_t> m_generation{0}; // counts the jobs handed out; raised after m_job is set
     std::atomic<bool> m_bStop{false};
     Job m_job{};
-    int m_active = 0; // workers inside a job
     std::vector<std::thread> m_workers;
-    std::atomic<std::ptrdiff_t> m_next{0};      // the next task to take
+    std::atomic<uint64_t> m_next{0};            // the job's number above the next task to take
     std::atomic<std::ptrdiff_t> m_completed{0}; // tasks finished
     std::vector<Scratch> m_scratch;             // slot 0 for the calling thread, slot k for worker k - 1
     std::atomic<int> m_threads{1};
