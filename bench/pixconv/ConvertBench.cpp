@@ -23,7 +23,7 @@ namespace {
 
 constexpr int kSizes[][2] = {{1280, 1024}, {2592, 1944}};
 // Fast alone also at the sizes around the one from which it splits its rows over the threads.
-constexpr int kFastSizes[][2] = {{512, 384}, {640, 480}};
+constexpr int kFastSizes[][2] = {{640, 480}, {1024, 768}};
 // Targets on the 2-core development machine.
 constexpr double kSpeedUpTarget = 1.7;
 constexpr double kBestFramesTarget = 80;

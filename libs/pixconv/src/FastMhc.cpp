@@ -261,9 +261,10 @@ void ConvertFast(FastPath path, const RawImage& raw, uint8_t* pDst, const Packed
         convert(0, raw.height);
         return;
     }
-    // Rows are independent: each reads its mirrored neighbours from the raw image. Four bands per
-    // thread let the others take over the work of one that the system holds up.
-    const std::ptrdiff_t band = std::max<std::ptrdiff_t>(16, (raw.height + 4 * threads - 1) / (4 * threads));
+    // Rows are independent: each reads its mirrored neighbours from the raw image. Bands of some
+    // 32 000 pixels (a few tens of microseconds each) keep the caller from waiting long for a band that
+    // a worker woken late took up last.
+    const std::ptrdiff_t band = std::max<std::ptrdiff_t>(2, kFastBandPixels / raw.width);
     const std::ptrdiff_t bands = (raw.height + band - 1) / band;
     pool->Run(bands, 0, 0, [&](std::ptrdiff_t k, WorkerPool::Memory) {
         convert(k * band, std::min(raw.height, (k + 1) * band));
