@@ -54,7 +54,10 @@ struct Tables {
 };
 
 void Convert(benchmark::State& state, int nType, int w, int h, int nThreads) {
-    pixconv::SharedPool()->Resize(nThreads);
+    // Only when the count changes: new threads start on the caller's core, and the system takes a while
+    // to spread them out.
+    if (pixconv::SharedPool()->Threads() != nThreads)
+        pixconv::SharedPool()->Resize(nThreads);
     const auto raw = Frame(w, h);
     const Tables lut;
     std::vector<uint8_t> out(static_cast<size_t>(w) * h * 3);
