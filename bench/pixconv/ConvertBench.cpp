@@ -1,17 +1,20 @@
 // ConvertBayer2Rgb throughput per conversion type, in pixels per second, on one thread and on all the
 // threads of the library's pool (Convert/TYPE/WxH/1-thread and /N-threads); with OpenCV, single-threaded,
 // the same frames through cvtColor's Bayer conversions, once followed by the table lookup and the
-// vertical flip that our output includes (like for like) and once bare. A summary at the end gives
-// each type's speed-up from one thread to all and Best's frame rate, against their targets.
+// vertical flip that our output includes (like for like) and once bare. Fast also paced, with a pause
+// between frames as in a live picture. A summary at the end gives each type's speed-up from one thread
+// to all and Best's frame rate, against their targets.
 #include "PixConv.h"
 #include "WorkerPool.h"
 
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #ifdef PIXCONV_BENCH_OPENCV
@@ -24,6 +27,7 @@ namespace {
 constexpr int kSizes[][2] = {{1280, 1024}, {2592, 1944}};
 // Fast alone also at the sizes around the one from which it splits its rows over the threads.
 constexpr int kFastSizes[][2] = {{640, 480}, {1024, 768}};
+constexpr int kFastPacedSizes[][2] = {{640, 480}, {1024, 768}, {1280, 1024}, {2592, 1944}};
 // Targets on the 2-core development machine.
 constexpr double kSpeedUpTarget = 1.7;
 constexpr double kBestFramesTarget = 80;
@@ -53,7 +57,11 @@ struct Tables {
     }
 };
 
-void Convert(benchmark::State& state, int nType, int w, int h, int nThreads) {
+// Paced: a pause of kPace between frames, as in a live picture, so that the workers have gone to sleep
+// when a frame comes and must be woken for it.
+constexpr auto kPace = std::chrono::milliseconds(3);
+
+void Convert(benchmark::State& state, int nType, int w, int h, int nThreads, bool bPaced) {
     // Only when the count changes: new threads start on the caller's core, and the system takes a while
     // to spread them out.
     if (pixconv::SharedPool()->Threads() != nThreads)
@@ -64,6 +72,11 @@ void Convert(benchmark::State& state, int nType, int w, int h, int nThreads) {
     // The first frame grows the pool's working memory; every later one finds it there.
     ConvertBayer2Rgb(out.data(), raw.data(), w, h, nType, lut.r, lut.g, lut.b, 1, PIX_BAYER_GBRG);
     for (auto _ : state) {
+        if (bPaced) {
+            state.PauseTiming();
+            std::this_thread::sleep_for(kPace);
+            state.ResumeTiming();
+        }
         ConvertBayer2Rgb(out.data(), raw.data(), w, h, nType, lut.r, lut.g, lut.b, 1, PIX_BAYER_GBRG);
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
@@ -112,11 +125,17 @@ int TypeCode(const std::string& name) {
                                    : PIX_CONVERT_FAST;
 }
 
-void RegisterOurs(const std::string& type, int w, int h, int nThreads) {
-    const std::string name = "Convert/" + type + "/" + SizeName(w, h) + "/" + ThreadsName(nThreads);
-    benchmark::RegisterBenchmark(name.c_str(), Convert, TypeCode(type), w, h, nThreads)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
+std::string OursName(const std::string& type, int w, int h, int nThreads, bool bPaced) {
+    return "Convert/" + type + "/" + SizeName(w, h) + "/" + ThreadsName(nThreads) + (bPaced ? "-paced" : "");
+}
+
+void RegisterOurs(const std::string& type, int w, int h, int nThreads, bool bPaced = false) {
+    auto* b = benchmark::RegisterBenchmark(OursName(type, w, h, nThreads, bPaced).c_str(), Convert,
+                                           TypeCode(type), w, h, nThreads, bPaced)
+                  ->Unit(benchmark::kMillisecond)
+                  ->UseRealTime();
+    if (bPaced)
+        b->Iterations(200);
 }
 
 std::vector<int> ThreadCounts(int nAll) {
@@ -124,9 +143,13 @@ std::vector<int> ThreadCounts(int nAll) {
 }
 
 void Register(int nAll) {
+    // Fast alone around the size from which it splits, and paced up to the largest.
     for (const auto& size : kFastSizes)
         for (int n : ThreadCounts(nAll))
             RegisterOurs("fast", size[0], size[1], n);
+    for (const auto& size : kFastPacedSizes)
+        for (int n : ThreadCounts(nAll))
+            RegisterOurs("fast", size[0], size[1], n, true);
     for (const auto& size : kSizes) {
         const int w = size[0], h = size[1];
         const std::string suffix = "/" + SizeName(w, h);
@@ -174,8 +197,8 @@ private:
 void Summarise(const Reporter& reporter, int nAll) {
     std::printf("\nSpeed-up from 1 to %d threads (target %.1f for the slow types with 2 threads):\n", nAll,
                 kSpeedUpTarget);
-    auto ms = [&](const std::string& type, int w, int h, int n) {
-        return reporter.Ms("Convert/" + type + "/" + SizeName(w, h) + "/" + ThreadsName(n));
+    auto ms = [&](const std::string& type, int w, int h, int n, bool bPaced = false) {
+        return reporter.Ms(OursName(type, w, h, n, bPaced));
     };
     for (const auto& size : kSizes) {
         for (const char* type : {"fast", "normal", "edgesensing", "best"}) {
@@ -189,6 +212,13 @@ void Summarise(const Reporter& reporter, int nAll) {
                         : one / all >= kSpeedUpTarget ? "  (met)"
                                                       : "  (NOT met)");
         }
+    }
+    for (const auto& size : kFastPacedSizes) {
+        const double one = ms("fast", size[0], size[1], 1, true),
+                     all = ms("fast", size[0], size[1], nAll, true);
+        if (one > 0 && all > 0)
+            std::printf("  %-12s %-10s %8.2f ms -> %8.2f ms  x%.2f\n", "fast paced",
+                        SizeName(size[0], size[1]).c_str(), one, all, one / all);
     }
     const double best = ms("best", 1280, 1024, nAll);
     if (best > 0)
