@@ -25,9 +25,8 @@
 namespace {
 
 constexpr int kSizes[][2] = {{1280, 1024}, {2592, 1944}};
-// Fast alone also at the sizes around the one from which it splits its rows over the threads.
-constexpr int kFastSizes[][2] = {{640, 480}, {1024, 768}};
-constexpr int kFastPacedSizes[][2] = {{640, 480}, {1024, 768}, {1280, 1024}, {2592, 1944}};
+// Fast also paced, at the sizes where it splits its rows over the threads.
+constexpr int kFastPacedSizes[][2] = {{1280, 1024}, {2592, 1944}};
 // Targets on the 2-core development machine.
 constexpr double kSpeedUpTarget = 1.7;
 constexpr double kBestFramesTarget = 80;
@@ -143,10 +142,6 @@ std::vector<int> ThreadCounts(int nAll) {
 }
 
 void Register(int nAll) {
-    // Fast alone around the size from which it splits, and paced up to the largest.
-    for (const auto& size : kFastSizes)
-        for (int n : ThreadCounts(nAll))
-            RegisterOurs("fast", size[0], size[1], n);
     for (const auto& size : kFastPacedSizes)
         for (int n : ThreadCounts(nAll))
             RegisterOurs("fast", size[0], size[1], n, true);

@@ -27,7 +27,7 @@ struct RawImage {
 // bands of rows over the pool's threads (pool may be null: the calling thread converts it all).
 enum class FastPath { kBaseline, kAvx2, kAvx512Vbmi };
 FastPath BestFastPath();
-constexpr std::ptrdiff_t kFastSplitPixels = std::ptrdiff_t{1} << 19;
+constexpr std::ptrdiff_t kFastSplitPixels = std::ptrdiff_t{1} << 20;
 constexpr std::ptrdiff_t kFastBandPixels = std::ptrdiff_t{1} << 15;
 void ConvertFast(FastPath path, const RawImage& raw, uint8_t* pDst, const PackedLut& lut, WorkerPool* pool,
                  std::ptrdiff_t splitPixels = kFastSplitPixels);
