@@ -41,6 +41,13 @@ static_assert(offsetof(BitmapInfo, bmiColors) == 40);
 
 inline constexpr uint32_t kBiRgb = 0;
 
+// Bytes of one row of a bitmap: its pixels padded to whole 32-bit words.
+inline constexpr size_t DibRowBytes(int width, int bitCount) {
+    return width <= 0 || bitCount <= 0
+               ? 0
+               : ((static_cast<size_t>(width) * static_cast<size_t>(bitCount) + 31) / 32) * 4;
+}
+
 // The header of an empty image and the gray colour table (entry i is level i).
 void InitBitmapInfo(BitmapInfo& info);
 // Whether the colour table is that gray ramp, so that an 8-bit image's pixels are its gray levels.

@@ -46,7 +46,8 @@ int ReadRawFile(const std::string& path, BitmapInfo& info, uint8_t* raw, const I
     const int width = file.width;
     const int height = file.height;
     const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-    if (pixels > limits.rawBytes || pixels * 3 > limits.imageBytes)
+    if (pixels > limits.rawBytes ||
+        DibRowBytes(width, 24) * static_cast<uint64_t>(height) > limits.imageBytes)
         return Refuse(note, "raw frame of " + std::to_string(width) + " x " + std::to_string(height) +
                                 " pixels, more than the buffers hold");
     NoteShortRead(note, file.file.ReadAt(kRawHeaderBytes, raw, static_cast<size_t>(pixels)),

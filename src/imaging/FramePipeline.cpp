@@ -26,7 +26,7 @@ int& FrameToggle() {
 }
 
 bool PipelineAcceptsSize(int width, int height) {
-    return width > 0 && height > 0 && width % 4 == 0 && height % 2 == 0;
+    return width > 0 && height > 0 && width % 2 == 0 && height % 2 == 0;
 }
 
 namespace {
@@ -42,6 +42,19 @@ void CutToRegion(uint8_t* raw, int frameWidth, int left, int top, int width, int
 }
 
 } // namespace
+
+// Each row lands at or after where it was written, so the rows are spread out from the last one down.
+void PadRowsToDib(uint8_t* image, int width, int height, int bitCount) {
+    const size_t packed = static_cast<size_t>(width) * static_cast<size_t>(bitCount / 8);
+    const size_t padded = DibRowBytes(width, bitCount);
+    if (packed == padded)
+        return;
+    for (int y = height - 1; y >= 0; --y) {
+        uint8_t* row = image + static_cast<size_t>(y) * padded;
+        std::memmove(row, image + static_cast<size_t>(y) * packed, packed);
+        std::fill(row + packed, row + padded, uint8_t{0});
+    }
+}
 
 void RunFramePipeline(FramePipeline& p) {
     const int width = p.header.biWidth;
@@ -73,9 +86,11 @@ void RunFramePipeline(FramePipeline& p) {
         p.header.biBitCount = 8;
         cutToRegion();
         convert();
-        if (width > 0 && height > 0)
+        if (width > 0 && height > 0) {
             BgrToGray(p.image, p.image, static_cast<size_t>(width) * static_cast<size_t>(height),
                       p.grayTable);
+            PadRowsToDib(p.image, width, height, 8);
+        }
         return;
     }
 
@@ -109,6 +124,7 @@ void RunFramePipeline(FramePipeline& p) {
         FixPatternNoise(p.raw, p.patternNoise, p.regionLeft, p.regionTop, width, height, p.sensorWidth,
                         p.sensorHeight);
     convert();
+    PadRowsToDib(p.image, width, height, 24);
 }
 
 } // namespace ocu

@@ -28,13 +28,19 @@ bool ConvertsThisFrame(int conversion, int& toggle);
 // and changes of type.
 int& FrameToggle();
 
-// Whether the pipeline can convert a frame of this size: the Bayer conversion takes a positive width that
-// is a multiple of 4 and a positive height that is a multiple of 2. A raw file of any other size is not
-// opened, so that the display header and the image always agree.
+// Whether the pipeline can convert a frame of this size: the Bayer conversion takes any positive even width
+// and height. A raw file of any other size is not opened, so that the display header and the image always
+// agree.
 bool PipelineAcceptsSize(int width, int height);
 
+// The Bayer conversion and the gray levels write rows packed; a bitmap's rows end on whole 32-bit words.
+// Where the two differ (a width that is no multiple of 4, from a raw file), this spreads the height rows
+// of width pixels out in place to the bitmap's layout, zero-padded.
+void PadRowsToDib(uint8_t* image, int width, int height, int bitCount);
+
 // What the pipeline reads and changes for one frame, by reference into its owner's state. The image size
-// W x H is the header's width and height; raw holds the frame, image room for W x H x 3.
+// W x H is the header's width and height; raw holds the frame, image room for the bitmap's rows (W x 3
+// bytes, or W in gray, each padded to whole 32-bit words, as the header describes them).
 struct FramePipeline {
     uint8_t* raw;
     uint8_t* image;

@@ -2,6 +2,7 @@
 #include "PixConv.h"
 #include "dialogs/WhiteBalanceDlg.h"
 #include "frame/MainFrame.h"
+#include "imaging/FramePipeline.h"
 
 using namespace ocu;
 
@@ -28,6 +29,8 @@ int CMainFrame::OnWbMeasure() {
     ConvertBayer2Rgb(image, raw, header.biWidth, header.biHeight, m_nConversion, m_Lut[kLutRed].data(),
                      m_Lut[kLutGreen].data(), m_Lut[kLutBlue].data(), 1, m_nBayerLayout);
     GetWhiteBalanceRatio(image, header.biWidth, header.biHeight, &m_dRatioR, &m_dRatioG, &m_dRatioB);
+    // The image stays in the buffer as the header describes it, for a repaint before the next frame.
+    PadRowsToDib(image, header.biWidth, header.biHeight, 24);
     if (paused)
         OcuStartSnap(m_hDevice, RawBufferList().data(), 1);
     return 1;
