@@ -80,7 +80,8 @@ run: build
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
-# The driver's threading tests once more under ThreadSanitizer (libraries only, no Qt needed).
+# The threading tests (the driver's delivery, the raw-image library's pool) once more under
+# ThreadSanitizer (libraries only, no Qt needed).
 # setarch -R: gcc 12's ThreadSanitizer cannot map its shadow memory with the newer kernels'
 # address-space randomisation.
 test-tsan: deps
