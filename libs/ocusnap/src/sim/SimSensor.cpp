@@ -116,12 +116,13 @@ void RenderFrame(const ModeScene& scene, Bayer bayer, const FrameInput& in, Fram
     const Window& w = in.registers.window;
     const uint8_t* output = tables.output.data() + FrameTables::kOutputBias;
     const Disc disc = MovingDisc(scene.width, scene.height, in.motionIndex);
+    const RadianceMap radianceMap = scene.Radiance(in.scene);
 
     for (int32_t y = 0; y < w.height; ++y) {
         const int32_t sy = w.top + y;
         const size_t rowStart =
             static_cast<size_t>(sy) * static_cast<size_t>(scene.width) + static_cast<size_t>(w.left);
-        const uint16_t* radiance = scene.radiance.data() + rowStart;
+        const uint16_t* radiance = radianceMap.Row(sy) + w.left;
         uint8_t* out = destination + static_cast<size_t>(y) * static_cast<size_t>(w.width);
         const auto chEven = static_cast<size_t>(SiteChannel(bayer, w.left, sy));
         const auto chOdd = static_cast<size_t>(SiteChannel(bayer, w.left + 1, sy));
@@ -172,7 +173,7 @@ void RenderFrame(const ModeScene& scene, Bayer bayer, const FrameInput& in, Fram
         if (d.hot) {
             const auto ch = static_cast<size_t>(SiteChannel(bayer, d.x, d.y));
             // Dark current grows with the exposure; a part of it comes with every readout.
-            v += tables.signal[ch][scene.radiance[site]] + d.darkRate * (0.25 + exposure);
+            v += tables.signal[ch][radianceMap.At(d.x, d.y)] + d.darkRate * (0.25 + exposure);
         }
         const auto value = static_cast<int32_t>(std::min<double>(v, kConverterMax));
         destination[static_cast<size_t>(d.y - w.top) * static_cast<size_t>(w.width) +

@@ -30,8 +30,9 @@ struct FrameInput {
     Registers registers;
     int32_t deviceType = 2;
     double exposureSeconds = 0.0;
-    uint64_t frameIndex = 0;  // seeds the temporal noise
-    uint64_t motionIndex = 0; // places the moving object
+    uint64_t frameIndex = 0;            // seeds the temporal noise
+    uint64_t motionIndex = 0;           // places the moving object
+    SceneKind scene = SceneKind::Chart; // what the lens sees in this frame
     bool noise = true;
     bool movingObject = true;
 };
