@@ -145,6 +145,23 @@ bool WriteControlFile(const std::string& path, const ControlState& state, std::s
     }
     if (!written) {
         error = "cannot write " + temporary + ": " + std::strerror(errno);
+    } else {
+        // File times advance by the clock tick only, a few milliseconds: two changes within one tick
+        // would look alike to a camera that watches the time. Each version gets a later one.
+        struct stat old {};
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        if (stat(path.c_str(), &old) == 0 &&
+            (now.tv_sec < old.st_mtim.tv_sec ||
+             (now.tv_sec == old.st_mtim.tv_sec && now.tv_nsec <= old.st_mtim.tv_nsec))) {
+            now = old.st_mtim;
+            if (++now.tv_nsec == 1000000000) {
+                now.tv_nsec = 0;
+                ++now.tv_sec;
+            }
+        }
+        const timespec times[2] = {{0, UTIME_OMIT}, now};
+        futimens(fd, times);
     }
     if (close(fd) != 0 && written) {
         error = "cannot write " + temporary + ": " + std::strerror(errno);
@@ -166,14 +183,16 @@ bool ControlWatcher::Version::operator==(const Version& o) const {
            changed.tv_nsec == o.changed.tv_nsec;
 }
 
+ControlWatcher::Version ControlWatcher::VersionOf(const struct stat& info) {
+    return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
+            static_cast<int64_t>(info.st_size), info.st_mtim, info.st_ctim};
+}
+
 const ControlState& ControlWatcher::Poll() {
-    // The file is replaced as a whole, so a new inode or a new time stamp tells a change.
+    // The file is replaced as a whole, and every version has a later time: a new inode or a new time
+    // stamp tells a change.
     struct stat info {};
-    Version now;
-    if (stat(m_path.c_str(), &info) == 0) {
-        now = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
-               static_cast<int64_t>(info.st_size), info.st_mtim, info.st_ctim};
-    }
+    const Version now = stat(m_path.c_str(), &info) == 0 ? VersionOf(info) : Version{};
     if (now == m_version) {
         return m_state;
     }
@@ -182,6 +201,7 @@ const ControlState& ControlWatcher::Poll() {
     if (now.size >= 0) {
         const int fd = OpenOwnFile(m_path.c_str(), info);
         if (fd >= 0) {
+            m_version = VersionOf(info); // what is read, should the file have been replaced meanwhile
             m_state = ReadOpenFile(fd);
             close(fd);
         }

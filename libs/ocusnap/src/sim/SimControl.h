@@ -13,6 +13,7 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 
 namespace ocusnap::detail::sim {
 
@@ -55,6 +56,7 @@ private:
         timespec changed{};
         bool operator==(const Version& o) const;
     };
+    static Version VersionOf(const struct stat& info);
 
     const std::string m_path;
     Version m_version; // of the file last read; size -1: no file
