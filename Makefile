@@ -11,8 +11,10 @@ JOBS       ?= 2
 # Debian packages the build, the tests and the viewer need.
 PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev libturbojpeg0-dev fonts-noto-cjk
-# Only the measurements use these: OpenCV is the yardstick the benchmarks compare against.
-BENCH_PACKAGES := libopencv-imgproc-dev libopencv-imgcodecs-dev
+# Only the measurements use these: OpenCV is the yardstick the raw-image benchmarks compare against;
+# GStreamer's bayer2rgb pipeline the one the live viewer is measured against, on a virtual X display.
+BENCH_PACKAGES := libopencv-imgproc-dev libopencv-imgcodecs-dev xvfb xdotool gstreamer1.0-tools \
+                  gstreamer1.0-plugins-base gstreamer1.0-plugins-bad gstreamer1.0-x
 # Only the README's screenshot uses these: a virtual X display, a window manager, keys and a capture.
 SCREENSHOT_PACKAGES := xvfb openbox xdotool x11-utils imagemagick
 
