@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <mutex>
 #include <numbers>
 #include <set>
@@ -406,6 +407,90 @@ TEST(SimCamera, TemporalNoiseVariesAroundAStableMean) {
     EXPECT_GT(differ, 256 * 256 / 4);
     EXPECT_LT(std::sqrt(diff2 / (256 * 256)), 6.0); // noise, not a different picture
     EXPECT_NEAR(Mean(a), Mean(b), 0.2);
+}
+
+// A running capture keeps what it can from frame to frame (tables, the still parts of a noise-free frame);
+// after every change of the settings its frames are still exactly what a single snap gives.
+TEST_F(CleanCamera, ACaptureFollowsEveryChangeOfTheSettingsExactly) {
+    Camera cam;
+    ASSERT_EQ(cam.status, OCU_OK);
+    const OCUHANDLE h = cam.handle;
+    ASSERT_EQ(OcuSetResolution(h, 1), OCU_OK);
+    ASSERT_EQ(OcuSetOutputWindow(h, 0, 0, 640, 480), OCU_OK);
+
+    struct Latest {
+        std::mutex m;
+        const uint8_t* buffer = nullptr;
+        std::vector<uint8_t> frame;
+        int count = 0;
+    } latest;
+    Frame live;
+    latest.buffer = live.data();
+    uint8_t* const buffers[] = {live.data()};
+    ASSERT_EQ(OcuOpenSnap(
+                  h,
+                  [](SnapInfo* info) {
+                      auto* l = static_cast<Latest*>(info->pContext);
+                      std::lock_guard lock(l->m);
+                      l->frame.assign(l->buffer,
+                                      l->buffer + static_cast<size_t>(info->nWidth) * info->nHeight);
+                      ++l->count;
+                      return int32_t{1};
+                  },
+                  &latest),
+              OCU_OK);
+    // The frame three frames after now: by then nothing rendered before is delivered any more.
+    auto frameAfterChange = [&] {
+        int start = 0;
+        {
+            std::lock_guard lock(latest.m);
+            start = latest.count;
+        }
+        for (;;) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            std::lock_guard lock(latest.m);
+            if (latest.count >= start + 4) {
+                return latest.frame;
+            }
+        }
+    };
+    auto snapNow = [&](int32_t width, int32_t height) {
+        EXPECT_EQ(OcuStopSnap(h), OCU_OK);
+        Frame f;
+        EXPECT_EQ(Snap(h, f, width, height), OCU_OK);
+        EXPECT_EQ(OcuStartSnap(h, buffers, 1), OCU_OK);
+        return f.Bytes();
+    };
+    ASSERT_EQ(OcuStartSnap(h, buffers, 1), OCU_OK);
+    struct Change {
+        const char* what;
+        std::function<void()> apply;
+        int32_t width;
+        int32_t height;
+    };
+    const std::vector<Change> changes{
+        {"as opened", [] {}, 640, 480},
+        {"red gain", [&] { OcuAGCControl(h, OCU_GAIN_RED, 13); }, 640, 480},
+        {"exposure", [&] { OcuAECControl(h, 1, 700); }, 640, 480},
+        {"ADC level", [&] { OcuADCControl(h, 0, 2); }, 640, 480},
+        {"window",
+         [&] {
+             OcuStopSnap(h);
+             OcuSetOutputWindow(h, 64, 32, 320, 200);
+             OcuStartSnap(h, buffers, 1);
+         },
+         320, 200},
+        // The window is cut to the 320 x 240 image: 256 x 200 from (64, 32).
+        {"mode", [&] { OcuSetResolution(h, 2); }, 256, 200},
+        {"blue gain", [&] { OcuAGCControl(h, OCU_GAIN_BLUE, 3); }, 256, 200},
+    };
+    for (const Change& change : changes) {
+        change.apply();
+        const std::vector<uint8_t> streamed = frameAfterChange();
+        EXPECT_EQ(streamed, snapNow(change.width, change.height)) << change.what;
+    }
+    ASSERT_EQ(OcuCloseSnap(h), OCU_OK);
+    DrainDeliveryThreads();
 }
 
 TEST_F(CleanCamera, ModeChangeCutsTheWindowToTheNewImage) {
