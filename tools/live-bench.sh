@@ -13,6 +13,9 @@
 # short and a long run of frames timed as whole processes; the marginal rate between them is free of the
 # pipeline's start-up in the same way.
 # Each round measures both, one after the other; the medians of the rounds and their ratio are printed.
+# Beside each rate: the processor time a frame costs over the same interval, in the program (all its
+# threads) and in the X server. On a machine shared with other work the rates depend on what else runs;
+# these costs much less so.
 #
 # Needs the Debian packages xvfb, xdotool, gstreamer1.0-tools, gstreamer1.0-plugins-base,
 # gstreamer1.0-plugins-bad (bayer2rgb) and gstreamer1.0-x (ximagesink); `make bench` installs them.
@@ -44,6 +47,11 @@ trap cleanup EXIT INT TERM
 now() { date +%s.%N; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 title_rate() { xdotool getwindowname "$1" | sed -n 's/.*  \([0-9.]*\)(fps)$/\1/p'; }
+# Processor time of a running process in seconds.
+cpu_of() { awk -v tick="$(getconf CLK_TCK)" '{ print ($14 + $15) / tick }' "/proc/$1/stat"; }
+# Processor time of this shell's finished children in seconds, from the output of `times` in FILE (run
+# in this shell itself: a command substitution's subshell has children of its own).
+children_cpu() { awk 'NR == 2 { split($1, u, "m"); split($2, s, "m"); print u[1] * 60 + u[2] + s[1] * 60 + s[2] }' "$1"; }
 
 # A display number of Xvfb's own choosing, so that a running X server is never disturbed. No window manager:
 # nothing else draws on the screen.
@@ -77,46 +85,57 @@ viewer_round() {
     start=$(now)
     xdotool key ctrl+2
     sleep "$short"
-    t1=$(now); r1=$(title_rate "$window")
+    t1=$(now); r1=$(title_rate "$window"); c1=$(cpu_of "$app"); x1=$(cpu_of "$xvfb")
     sleep $((long - short))
-    t2=$(now); r2=$(title_rate "$window")
+    t2=$(now); r2=$(title_rate "$window"); c2=$(cpu_of "$app"); x2=$(cpu_of "$xvfb")
     kill "$app"
     wait "$app" 2>/dev/null || true
     app=""
     [ -n "$r1" ] && [ -n "$r2" ] || { echo "live-bench: no frame rate in the viewer's title" >&2; exit 1; }
     awk -v s="$start" -v t1="$t1" -v r1="$r1" -v t2="$t2" -v r2="$r2" \
-        'BEGIN { printf "%.1f\n", (r2 * (t2 - s) - r1 * (t1 - s)) / (t2 - t1) }'
+        -v c1="$c1" -v c2="$c2" -v x1="$x1" -v x2="$x2" 'BEGIN {
+            frames = r2 * (t2 - s) - r1 * (t1 - s)
+            printf "%.1f %.2f %.2f\n", frames / (t2 - t1), 1000 * (c2 - c1) / frames, 1000 * (x2 - x1) / frames }'
 }
 
+# Wall time, processor time and X server time of one run of the pipeline.
 gst_seconds() {
+    times >"$work/times"
+    c0=$(children_cpu "$work/times"); x0=$(cpu_of "$xvfb")
     begin=$(now)
     gst-launch-1.0 -q videotestsrc num-buffers="$1" \
         ! "video/x-bayer,format=grbg,width=$width,height=$height,framerate=1000/1" \
         ! bayer2rgb ! videoconvert ! ximagesink sync=false >"$work/gst.log" 2>&1 ||
         { cat "$work/gst.log" >&2; exit 1; }
     end=$(now)
-    awk -v b="$begin" -v e="$end" 'BEGIN { print e - b }'
+    times >"$work/times"
+    c1=$(children_cpu "$work/times"); x1=$(cpu_of "$xvfb")
+    awk -v b="$begin" -v e="$end" -v c0="$c0" -v c1="$c1" -v x0="$x0" -v x1="$x1" \
+        'BEGIN { print e - b, c1 - c0, x1 - x0 }'
 }
 
 gst_round() {
-    a=$(gst_seconds "$gst_short")
-    b=$(gst_seconds "$gst_long")
-    awk -v a="$a" -v b="$b" -v n=$((gst_long - gst_short)) 'BEGIN { printf "%.1f\n", n / (b - a) }'
+    gst_seconds "$gst_short" >"$work/gst.short"
+    gst_seconds "$gst_long" >"$work/gst.long"
+    awk -v n=$((gst_long - gst_short)) 'NR == 1 { t = $1; c = $2; x = $3 }
+        NR == 2 { printf "%.1f %.2f %.2f\n", n / ($1 - t), 1000 * ($2 - c) / n, 1000 * ($3 - x) / n }' \
+        "$work/gst.short" "$work/gst.long"
 }
 
-echo "live-bench: $width x $height on Xvfb, marginal frames per second, $rounds rounds"
+echo "live-bench: $width x $height on Xvfb, marginal frames per second, $rounds rounds (load average $(cut -d' ' -f1-3 /proc/loadavg))"
 : >"$work/viewer.rates"
 : >"$work/gst.rates"
 for round in $(seq "$rounds"); do
     # Called in this shell, not in a command substitution's subshell, so that the trap ends the viewer on
     # every way out.
     viewer_round >"$work/round"
-    v=$(cat "$work/round")
+    read -r v vc vx <"$work/round"
     gst_round >"$work/round"
-    g=$(cat "$work/round")
+    read -r g gc gx <"$work/round"
     echo "$v" >>"$work/viewer.rates"
     echo "$g" >>"$work/gst.rates"
-    echo "  round $round: viewer (Fast colour) $v, GStreamer bayer2rgb ! videoconvert ! ximagesink $g"
+    echo "  round $round: viewer (Fast colour) $v fps, ms of processor a frame: $vc viewer, $vx X server"
+    echo "           GStreamer bayer2rgb ! videoconvert ! ximagesink $g fps, ms a frame: $gc GStreamer, $gx X server"
 done
 v=$(median <"$work/viewer.rates")
 g=$(median <"$work/gst.rates")
