@@ -4,7 +4,6 @@
 #include "SimTiming.h"
 
 #include <chrono>
-#include <cmath>
 #include <thread>
 
 namespace ocusnap::detail::sim {

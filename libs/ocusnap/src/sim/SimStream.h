@@ -29,7 +29,7 @@ inline Clock::duration Seconds(double s) {
 // keeps the latest such frame, the ones before it are lost.
 class SimSchedule {
 public:
-    SimSchedule(int32_t deviceType) : m_deviceType(deviceType) {}
+    explicit SimSchedule(int32_t deviceType) : m_deviceType(deviceType) {}
     // The readout end of the next frame, asked for at `now`.
     Clock::time_point Next(const Registers& registers, bool restarted, Clock::time_point now);
 
