@@ -1,12 +1,19 @@
 #include "app/AboutDlg.h"
 
 #include "app/AppIcon.h"
-#include "app/Version.h"
-#include "dialogs/DialogUnits.h"
+#include "common/DialogUnits.h"
 
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+
+namespace {
+
+// The About box has always shown the version before the program's own.
+constexpr char kAboutVersionText[] = "VelViewer Version 1.01.0001";
+constexpr char kAboutNotice[] = "Copyright (C) Norvale Vistar";
+
+} // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About VelViewer"));
@@ -21,11 +28,11 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     icon->setGeometry(du.Rect(14, 14, 20, 20));
     icon->setPixmap(ocu::AppIcon().pixmap(icon->size()));
 
-    auto* version = new QLabel(QString::fromLatin1(ocu::kAboutVersionText), this);
+    auto* version = new QLabel(QString::fromLatin1(kAboutVersionText), this);
     version->setObjectName(QStringLiteral("version"));
     version->setGeometry(du.Rect(46, 15, 119, 8));
 
-    auto* notice = new QLabel(QString::fromLatin1(ocu::kAboutNotice), this);
+    auto* notice = new QLabel(QString::fromLatin1(kAboutNotice), this);
     notice->setObjectName(QStringLiteral("notice"));
     notice->setGeometry(du.Rect(46, 30, 152, 8));
 

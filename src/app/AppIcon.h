@@ -4,7 +4,7 @@
 
 namespace ocu {
 
-// The viewer's icon: a camera lens, drawn rather than shipped as an image file.
+// The viewer's icon: a camera whose lens shows a colour sensor's sites (data/icons).
 QIcon AppIcon();
 
 } // namespace ocu

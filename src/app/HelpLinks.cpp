@@ -1,6 +1,6 @@
 #include "app/HelpLinks.h"
 
-#include "app/MessageBox.h"
+#include "common/MessageBox.h"
 
 #include <QDesktopServices>
 #include <QUrl>
@@ -11,11 +11,7 @@ namespace {
 void OpenLink(const char* url, const char* failure) {
     if (QDesktopServices::openUrl(QUrl(QString::fromUtf8(url))))
         return;
-    MessageBoxRequest box;
-    box.caption = kAppTitle;
-    box.text = failure;
-    box.icon = QMessageBox::Warning;
-    ShowMessageBox(box);
+    ShowWarning(QString::fromUtf8(failure));
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 #include "app/OcuViewerApp.h"
 
 #include "app/AboutDlg.h"
-#include "app/MessageBox.h"
 #include "app/OcuViewerDoc.h"
 #include "app/SingleInstanceGuard.h"
+#include "common/MessageBox.h"
 #include "frame/MainFrame.h"
 
 #include <QFileDialog>
@@ -14,14 +14,6 @@ namespace {
 
 COcuViewerApp* s_pApp = nullptr;
 
-void ShowAppMessage(const QString& text) {
-    ocu::MessageBoxRequest box;
-    box.caption = ocu::kAppTitle;
-    box.text = text;
-    box.icon = QMessageBox::Warning;
-    ocu::ShowMessageBox(box);
-}
-
 } // namespace
 
 COcuViewerApp::COcuViewerApp() {
@@ -31,20 +23,29 @@ COcuViewerApp::COcuViewerApp() {
 COcuViewerApp::~COcuViewerApp() {
     if (s_pApp == this)
         s_pApp = nullptr;
+    // Windows still here mean that the process is ending through exit() without leaving main(), as Qt
+    // ends it when the display goes away: the one application object is destroyed among the static
+    // objects then, after Qt's own, and destroying a window would touch what is already gone. The process
+    // ends with them; like a log-off, this writes no settings.
+    if (m_pMainWnd || m_pPrinter) {
+        (void)m_pMainWnd.release();
+        (void)m_pPrinter.release();
+        (void)m_pDocument.release();
+    }
 }
 
 COcuViewerApp* COcuViewerApp::Current() {
     return s_pApp;
 }
 
-bool COcuViewerApp::InitInstance(const QStringList& arguments) {
+bool COcuViewerApp::InitInstance(const QStringList& documents) {
     if (ocu::AcquireInstanceLock(ocu::InstanceLockPath(), m_hMutex) == ocu::GuardResult::AlreadyRunning) {
-        ShowAppMessage(QStringLiteral("The program is running!"));
+        ocu::ShowWarning(QStringLiteral("The program is running!"));
         return false;
     }
 
     m_pDocument = std::make_unique<COcuViewerDoc>();
-    if (!ProcessShellCommand(arguments))
+    if (!ProcessShellCommand(documents))
         return false;
 
     m_pMainWnd->show();
@@ -55,15 +56,8 @@ bool COcuViewerApp::InitInstance(const QStringList& arguments) {
     return true;
 }
 
-bool COcuViewerApp::ProcessShellCommand(const QStringList& arguments) {
-    // The first argument that is not an option names a document; the document has no options of its own.
-    QString document;
-    for (const QString& argument : arguments) {
-        if (!argument.startsWith(QLatin1Char('-'))) {
-            document = argument;
-            break;
-        }
-    }
+bool COcuViewerApp::ProcessShellCommand(const QStringList& documents) {
+    const QString document = documents.isEmpty() ? QString() : documents.front();
 
     m_pMainWnd = std::make_unique<CMainFrame>();
     if (m_pMainWnd->OnCreate() != 0)
@@ -72,7 +66,7 @@ bool COcuViewerApp::ProcessShellCommand(const QStringList& arguments) {
         return m_pDocument->OnNewDocument();
     if (m_pDocument->OnOpenDocument(document))
         return true;
-    ShowAppMessage(QStringLiteral("Failed to open document."));
+    ocu::ShowWarning(QStringLiteral("Failed to open document."));
     return false;
 }
 
@@ -104,7 +98,7 @@ void COcuViewerApp::OnFileOpen() {
     if (path.isEmpty())
         return;
     if (!m_pDocument->OnOpenDocument(path))
-        ShowAppMessage(QStringLiteral("Failed to open document."));
+        ocu::ShowWarning(QStringLiteral("Failed to open document."));
 }
 
 void COcuViewerApp::OnFilePrintSetup() {

@@ -2,7 +2,7 @@
 // empty document and the main frame, and serves the framework's application commands.
 #pragma once
 
-#include "frame/FileHandles.h"
+#include "common/FileHandles.h"
 
 #include <QStringList>
 #include <memory>
@@ -22,8 +22,9 @@ public:
     static COcuViewerApp* Current();
 
     // Start-up, before the event loop: false when the viewer must not run (another instance runs, or the
-    // command line could not be carried out). arguments exclude the program name.
-    bool InitInstance(const QStringList& arguments);
+    // command line could not be carried out). documents are the names the command line gave; the first
+    // is opened.
+    bool InitInstance(const QStringList& documents);
     // After the event loop, and after a failed start-up: destroys the frame if it still exists and closes
     // the guard. Returns the exit code.
     int ExitInstance();
@@ -42,7 +43,7 @@ public:
 
 private:
     // Carries out the command line: creates the frame and opens the named document, if any.
-    bool ProcessShellCommand(const QStringList& arguments);
+    bool ProcessShellCommand(const QStringList& documents);
 
     std::unique_ptr<COcuViewerDoc> m_pDocument;
     std::unique_ptr<CMainFrame> m_pMainWnd;

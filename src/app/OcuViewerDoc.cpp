@@ -1,6 +1,6 @@
 #include "app/OcuViewerDoc.h"
 
-#include "app/MessageBox.h"
+#include "common/MessageBox.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -48,9 +48,5 @@ void COcuViewerDoc::OnFileSave(QWidget* owner) {
     }
     if (OnSaveDocument(path))
         return;
-    ocu::MessageBoxRequest box;
-    box.caption = ocu::kAppTitle;
-    box.text = QStringLiteral("Failed to save document.");
-    box.icon = QMessageBox::Warning;
-    ocu::ShowMessageBox(box);
+    ocu::ShowWarning(QStringLiteral("Failed to save document."));
 }

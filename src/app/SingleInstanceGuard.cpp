@@ -1,5 +1,9 @@
 #include "app/SingleInstanceGuard.h"
 
+#include "common/UserFolders.h"
+
+#include <QDir>
+#include <QFile>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -9,11 +13,12 @@
 namespace ocu {
 
 std::string InstanceLockPath() {
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0] == '/')
-        return std::string(runtime) + "/" + kInstanceGuid + ".lock";
-    const char* tmp = std::getenv("TMPDIR");
-    const std::string folder = (tmp && tmp[0] == '/') ? tmp : "/tmp";
-    return folder + "/" + kInstanceGuid + "-" + std::to_string(getuid()) + ".lock";
+    if (const std::string runtime = RuntimeFolder(); !runtime.empty())
+        return runtime + "/" + kInstanceGuid + ".lock";
+    // No runtime folder of the user's own: the shared temporary folder, with the user in the name so that
+    // users sharing it do not lock each other out.
+    const std::string tmp = QFile::encodeName(QDir::tempPath()).toStdString();
+    return tmp + "/" + kInstanceGuid + "-" + std::to_string(getuid()) + ".lock";
 }
 
 GuardResult AcquireInstanceLock(const std::string& path, UniqueFd& handle) {

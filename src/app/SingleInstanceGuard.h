@@ -2,7 +2,7 @@
 // lock when the process ends in any way, so a crashed viewer never blocks the next start.
 #pragma once
 
-#include "frame/FileHandles.h"
+#include "common/FileHandles.h"
 
 #include <string>
 

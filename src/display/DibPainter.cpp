@@ -1,5 +1,6 @@
 #include "display/DibPainter.h"
 
+#include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPainter>
 #include <array>
@@ -112,12 +113,16 @@ bool BlitLayout(QPainter& painter, const BitmapInfo& info, const uint8_t* bits, 
         format != QImage::Format_ARGB32_Premultiplied)
         return false;
     // The engine writes into these very bytes; a shared image would be copied away from it by a write.
-    if (!target.isDetached() || target.devicePixelRatio() != 1.0)
+    if (!target.isDetached())
         return false;
+    // On a scaled screen the painter's transform carries the screen's scale: the bitmap still goes 1:1
+    // into device pixels, one per image pixel.
+    const double scale = target.devicePixelRatio();
     const QTransform transform = painter.deviceTransform();
     const QPainter::CompositionMode mode = painter.compositionMode();
-    if (transform.type() > QTransform::TxTranslate || transform.dx() != std::floor(transform.dx()) ||
-        transform.dy() != std::floor(transform.dy()) || painter.opacity() != 1.0 || painter.hasClipping() ||
+    if (transform.type() > QTransform::TxScale || transform.m11() != scale || transform.m22() != scale ||
+        transform.dx() != std::floor(transform.dx()) || transform.dy() != std::floor(transform.dy()) ||
+        painter.opacity() != 1.0 || painter.hasClipping() ||
         (mode != QPainter::CompositionMode_SourceOver && mode != QPainter::CompositionMode_Source))
         return false;
 
@@ -182,6 +187,15 @@ void PaintDib(QPainter& painter, const BitmapInfo& info, const uint8_t* bits) {
     if (!dib || BlitLayout(painter, info, bits, *dib))
         return;
     const QImage image = WrapDib(info, bits);
+    const qreal scale = painter.device() != nullptr ? painter.device()->devicePixelRatioF() : 1.0;
+    if (scale != 1.0) {
+        // One device pixel per image pixel: an image of the device's scale is drawn at its size divided
+        // by it, which the painter's scale brings back to whole device pixels.
+        QImage upright = IsBottomUp(info) ? image.mirrored(false, true) : image.copy();
+        upright.setDevicePixelRatio(scale);
+        painter.drawImage(QPointF(0, 0), upright);
+        return;
+    }
     if (!IsBottomUp(info)) {
         painter.drawImage(0, 0, image);
         return;

@@ -10,6 +10,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QResizeEvent>
+#include <cmath>
 #include <cstdlib>
 
 using namespace ocu;
@@ -28,7 +29,8 @@ CMainFrame* COcuViewerView::GetMainFrame() const {
 
 QSize COcuViewerView::sizeHint() const {
     if (const CMainFrame* frame = GetMainFrame(); frame && frame->m_nWidth > 0 && frame->m_nHeight > 0)
-        return QSize(frame->m_nWidth, frame->m_nHeight);
+        return QSize(ToLogicalPixels(frame->m_nWidth, devicePixelRatioF()),
+                     ToLogicalPixels(frame->m_nHeight, devicePixelRatioF()));
     return QSize(640, 480);
 }
 
@@ -50,7 +52,10 @@ QRect COcuViewerView::OnDraw(QPainter& painter, bool printing) {
         return {};
     if (!printing) {
         PaintDib(painter, info, bits);
-        return QRect(0, 0, width, height);
+        // The logical pixels the image touches, partly covered ones included.
+        const qreal scale = devicePixelRatioF();
+        return QRect(0, 0, static_cast<int>(std::ceil(width / scale)),
+                     static_cast<int>(std::ceil(height / scale)));
     }
     const QPaintDevice* device = painter.device();
     const QRect target(0, 0, width * device->logicalDpiX() / 96, height * device->logicalDpiY() / 96);
@@ -95,6 +100,10 @@ void COcuViewerView::OnFilePrint() {
     QPrinter& printer = Printer();
     if (OnPreparePrinting(printer))
         PrintImage(printer);
+}
+
+void COcuViewerView::OnFilePrintDirect() {
+    PrintImage(Printer());
 }
 
 void COcuViewerView::OnFilePrintPreview() {

@@ -31,6 +31,8 @@ public:
     void PrintImage(QPrinter& printer);
 
     void OnFilePrint();
+    // Prints on the printer as Print Setup left it, without asking.
+    void OnFilePrintDirect();
     void OnFilePrintPreview();
 
     // The sensor image, so that a first start opens the window at the image size the screen allows.

@@ -7,9 +7,9 @@
 #pragma once
 
 #include "OcuSnap.h"
+#include "common/FileHandles.h"
 #include "display/Bitmap.h"
 #include "frame/CommandTable.h"
-#include "frame/FileHandles.h"
 #include "frame/SizeRule.h"
 #include "imaging/ChannelLuts.h"
 
@@ -61,6 +61,10 @@ public:
     void ApplyExposure(int width, int upper, int lower);
     void ApplyBlanking(int h, int v);
     void ApplyOutputWindow(int left, int top, int width, int height);
+    // The output window back to the region, after a change of either.
+    void ApplyRegionToCamera();
+    // The one buffer the camera fills, as the driver takes its buffer lists.
+    std::array<uint8_t*, 1> RawBufferList() const;
     int RegionWidth() const { return m_rcRegion.right - m_rcRegion.left; }
     // Runs on the driver's delivery thread for each frame: hands it over to the user-interface thread and
     // waits until it has been drawn.
@@ -76,6 +80,9 @@ public:
     // Maps the gray lookup file at path, creating it when needed; keeps the file in m_hYUVLutFile and
     // returns the view, which is empty when the file could not be mapped.
     ocu::MappedView MapYUVLut(const std::string& path);
+    // The white-balance measurement that the White Balance dialog's Ratio button asks for and waits on:
+    // the current raw frame converted with unit ratios, and m_dRatioR/G/B measured from it. Always 1.
+    int OnWbMeasure();
 
     // --- Commands ----------------------------------------------------------------------------------
     // Carries out a command as a menu item, an accelerator or the frame itself sends it: its update rule
@@ -181,14 +188,19 @@ private:
     void LayOutNow();
     // Size limits and increments that keep interactive resizing inside the size rule.
     void UpdateSizeLimits();
+    // Device pixels per logical pixel: the region, the borders and the size rule count device pixels,
+    // one per image pixel.
+    double DeviceScale() const;
+    // The narrowest the frame may be made, in logical pixels.
+    int MinimumFrameWidth() const;
     ocu::SizeRuleInput SizeRuleState() const;
-    void ShowDriverError(OCUSTATUS status) const;
     // Before the buffers go: no frame is handed over any more and the driver writes into them no more.
     void CloseCaptureForDestruction();
 
     COcuViewerView* m_pView = nullptr;
     QHash<int, QAction*> m_actions;
     bool m_bSizeRulePosted = false;
+    bool m_bBordersMeasured = false; // the size rule applies once the borders are known
     QSize m_requestedSize;           // the last size the size rule asked for, while it has not been granted
     void* m_pCaptureToken = nullptr; // the running capture's context, as the hand-over knows it
     ocu::Rect m_rcOutputWindow;      // the output window the camera last accepted: the size of its frames

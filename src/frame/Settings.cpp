@@ -1,8 +1,9 @@
 #include "frame/Settings.h"
 
+#include "common/UserFolders.h"
+
 #include <cstdlib>
 #include <cstring>
-#include <pwd.h>
 #include <unistd.h>
 
 namespace ocu {
@@ -32,14 +33,6 @@ void WriteRatio(IniFile& ini, const char* lowKey, const char* highKey, double va
     const DoubleHalves halves = SplitDouble(value);
     Write(ini, lowKey, halves.low);
     Write(ini, highKey, halves.high);
-}
-
-std::string HomeFolder() {
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return home;
-    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir)
-        return pw->pw_dir;
-    return "/tmp";
 }
 
 } // namespace
@@ -105,10 +98,7 @@ void WriteSettings(IniFile& ini, const StoredSettings& s) {
 }
 
 std::string SettingsFilePath() {
-    // The base directory rules ignore a relative XDG_CONFIG_HOME.
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    const std::string folder = (config && config[0] == '/') ? std::string(config) : HomeFolder() + "/.config";
-    return folder + "/" + kSettingsFileName;
+    return ConfigFolder() + "/" + kSettingsFileName;
 }
 
 } // namespace ocu

@@ -1,6 +1,7 @@
 #include "frame/SizeRule.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace ocu {
 
@@ -39,6 +40,15 @@ WindowPos ApplySizeRule(const SizeRuleInput& in, WindowPos pos, int& wasIconic) 
         pos.cy = in.height + b.top + b.bottom;
     pos.cy -= (pos.cy - b.top - b.bottom) % 2;
     return pos;
+}
+
+// The small margin keeps a product such as 3 x (4 / 3) from falling just below the whole number it is.
+int ToDevicePixels(int logical, double scale) {
+    return static_cast<int>(std::floor(logical * scale + 1e-6));
+}
+
+int ToLogicalPixels(int device, double scale) {
+    return static_cast<int>(std::floor(device / scale + 1e-6));
 }
 
 Rect RegionForClient(int clientWidth, int clientHeight, int maxWidth, int maxHeight) {

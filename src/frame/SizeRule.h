@@ -50,6 +50,12 @@ struct SizeRuleInput {
 // restore).
 WindowPos ApplySizeRule(const SizeRuleInput& in, WindowPos proposed, int& wasIconic);
 
+// Sizes in the rule are device pixels, one per image pixel; Qt lays windows out in logical pixels, which
+// a scaled screen multiplies by its scale. A logical length covers the whole device pixels below it, and
+// a device length is reached by the largest logical length that does not exceed it.
+int ToDevicePixels(int logical, double scale);
+int ToLogicalPixels(int device, double scale);
+
 // The image region for a view client area: width rounded down to a multiple of 4, height to a multiple
 // of 2, both first limited to the sensor image so that the region never exceeds the frame buffers.
 Rect RegionForClient(int clientWidth, int clientHeight, int maxWidth, int maxHeight);

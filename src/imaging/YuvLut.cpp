@@ -1,12 +1,12 @@
 #include "imaging/YuvLut.h"
 
-#include "frame/AtomicFile.h"
+#include "common/FileContent.h"
+#include "common/UserFolders.h"
 
 #include <array>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,20 +29,6 @@ std::string ExecutableFolder() {
     if (slash == std::string::npos)
         return {};
     return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-std::string CacheFolder() {
-    // The base directory rules ignore a relative XDG_CACHE_HOME.
-    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/')
-        return std::string(cache) + "/ocuviewer";
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] == '\0') {
-        const passwd* pw = getpwuid(getuid());
-        home = pw != nullptr ? pw->pw_dir : nullptr;
-    }
-    if (home == nullptr || home[0] == '\0')
-        return {};
-    return std::string(home) + "/.cache/ocuviewer";
 }
 
 bool IsTableFile(const struct stat& st) {
@@ -98,7 +84,7 @@ MappedView MapYuvLutFile(const std::string& path, UniqueFd& file) {
         return view;
     std::string table(kYuvLutSize, '\0');
     FillYuvLut(reinterpret_cast<uint8_t*>(table.data()));
-    if (!WriteFileAtomically(path, table))
+    if (!ReplaceFileContent(path, table))
         return {};
     return MapExisting(path, file);
 }
@@ -115,7 +101,9 @@ std::string ChooseYuvLutPath(const std::string& exeFolder, const std::string& ca
 
 std::string YuvLutPath() {
     const std::string& folder = FolderOverride();
-    return ChooseYuvLutPath(folder.empty() ? ExecutableFolder() : folder, CacheFolder());
+    const std::string cache = CacheFolder();
+    return ChooseYuvLutPath(folder.empty() ? ExecutableFolder() : folder,
+                            cache.empty() ? cache : cache + "/ocuviewer");
 }
 
 void SetYuvLutFolderForTesting(std::string folder) {

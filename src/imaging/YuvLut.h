@@ -2,7 +2,7 @@
 // machine and reused by every later run.
 #pragma once
 
-#include "frame/FileHandles.h"
+#include "common/FileHandles.h"
 
 #include <cstddef>
 #include <cstdint>

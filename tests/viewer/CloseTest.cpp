@@ -9,6 +9,9 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 using namespace ocu;
 using namespace ocu::test;
@@ -16,8 +19,9 @@ using Calls = std::vector<std::string>;
 
 namespace {
 
-// The settings file is replaced by renaming a finished file over it. Taking the rename here shows when
-// the settings were written among the calls to the camera.
+// The settings file appears when a finished file is renamed over it, or, where there was none, linked
+// into place from an unnamed temporary file. Taking both here shows when the settings were written among
+// the calls to the camera.
 std::function<void()> g_onRename;
 
 } // namespace
@@ -26,6 +30,12 @@ extern "C" int rename(const char* from, const char* to) noexcept {
     if (g_onRename)
         g_onRename();
     return renameat(AT_FDCWD, from, AT_FDCWD, to);
+}
+
+extern "C" int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags) noexcept {
+    if (g_onRename)
+        g_onRename();
+    return static_cast<int>(syscall(SYS_linkat, fromFolder, from, toFolder, to, flags));
 }
 
 namespace {
@@ -131,4 +141,20 @@ TEST_F(Close, SettingsSurviveARestart) {
         frame.close();
     }
     EXPECT_NE(ReadText(SettingsPath()).find("[Another]\nKeep=1\n"), std::string::npos);
+}
+
+TEST_F(Close, AReadOnlySettingsFileIsLeftAsItWasAndRead) {
+    WriteSettingsFile("[Video Parameter]\r\nTintUpper=30\r\n; the user's own note\r\n");
+    ASSERT_EQ(chmod(SettingsPath().c_str(), 0444), 0);
+    RunningViewer viewer;
+    ASSERT_TRUE(viewer.Started());
+    CMainFrame& frame = viewer.Frame();
+    EXPECT_EQ(frame.m_nTintUpper, 30);
+    frame.m_nTintUpper = 45;
+    frame.close();
+    EXPECT_EQ(ReadText(SettingsPath()), "[Video Parameter]\r\nTintUpper=30\r\n; the user's own note\r\n");
+    struct stat st {};
+    ASSERT_EQ(stat(SettingsPath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0444u);
+    chmod(SettingsPath().c_str(), 0644);
 }

@@ -7,6 +7,7 @@
 #include "frame/CommandIds.h"
 #include "frame/Settings.h"
 
+#include <QMenuBar>
 #include <algorithm>
 #include <gtest/gtest.h>
 
@@ -160,6 +161,9 @@ TEST_F(Creation, NoResolutionTableLeavesTheCameraUnconfigured) {
     CMainFrame& frame = viewer.Frame();
     EXPECT_FALSE(frame.m_pImageBuffer);
     EXPECT_FALSE(frame.m_pRawBuffer);
+    // As without a camera: a visible frame as wide as its menu bar, an empty region.
+    EXPECT_EQ(frame.m_rcRegion, (Rect{0, 0, 0, 0}));
+    EXPECT_GE(frame.width(), frame.menuBar()->sizeHint().width());
     const Calls calls = driver.CallTexts();
     ASSERT_GE(calls.size(), 3u);
     EXPECT_EQ(calls[1], "OcuGetDeviceInfo(1, null, 0)");
@@ -191,6 +195,9 @@ TEST_F(Creation, FailedOpenShowsTheDriversErrorAndTheWindowStillOpens) {
     EXPECT_FALSE(frame.m_pRawBuffer);
     EXPECT_EQ(frame.m_strDeviceName, "OcuDevice");
     EXPECT_EQ(TitleAfterPaint(frame), "OcuDevice Viewer [0 x 0]");
+    // A window of no width would never be shown: the frame keeps its menu bar's width.
+    EXPECT_GE(frame.width(), frame.menuBar()->sizeHint().width());
+    EXPECT_GT(frame.height(), 0);
 
     // Resizes and commands make no driver calls with a handle that was never opened.
     ResizeClient(frame, 300, 200);

@@ -50,8 +50,11 @@ QRgb Expected(const Dib& dib, int x, int y) {
 
 // Paints the bitmap at offset into a target of the given format filled with a marker colour, and returns it
 // as 32 bits.
-QImage Painted(const Dib& dib, QImage::Format format, QPoint offset = {}, QRect clip = {}) {
+// With a scale, the target is a scaled screen's: offset is in its logical pixels, the bitmap must still land
+// one device pixel per image pixel.
+QImage Painted(const Dib& dib, QImage::Format format, QPoint offset = {}, QRect clip = {}, int scale = 1) {
     QImage target(60, 40, format);
+    target.setDevicePixelRatio(scale);
     target.fill(QColor(1, 2, 3));
     QPainter painter(&target);
     painter.translate(offset);
@@ -145,5 +148,18 @@ TEST(DibPainter, TheDirectPathIsTakenOnlyWhereItGivesTheSamePixels) {
     QImage scaled(32, 16, QImage::Format_RGB32);
     scaled.setDevicePixelRatio(2);
     QPainter painter(&scaled);
+    EXPECT_TRUE(BlitDib(painter, dib.info, dib.bits.data()));
+    painter.scale(1.5, 1.5);
     EXPECT_FALSE(BlitDib(painter, dib.info, dib.bits.data()));
+}
+
+TEST(DibPainter, OnAScaledScreenEachImagePixelIsOneDevicePixel) {
+    for (const int height : {22, -22}) {
+        const Dib dib = MakeDib(37, height, 24);
+        for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_RGB888}) {
+            SCOPED_TRACE(format);
+            ExpectPicture(Painted(dib, format, {}, {}, 2), dib, {});
+            ExpectPicture(Painted(dib, format, QPoint(3, 2), {}, 2), dib, QPoint(6, 4));
+        }
+    }
 }

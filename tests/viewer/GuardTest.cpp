@@ -3,22 +3,19 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace ocu;
 using ocu::test::ScopedEnv;
 using ocu::test::TempDir;
 
-TEST(InstanceGuard, LockFileIsNamedAfterTheGuid) {
+TEST(InstanceGuard, LockFileIsNamedAfterTheGuidInTheUsersRuntimeFolder) {
     EXPECT_EQ(std::string(kInstanceGuid).size(), 38u);
-    {
-        const ScopedEnv runtime("XDG_RUNTIME_DIR", "/run/user/1234");
-        EXPECT_EQ(InstanceLockPath(), "/run/user/1234/" + std::string(kInstanceGuid) + ".lock");
-    }
-    const ScopedEnv runtime("XDG_RUNTIME_DIR", std::nullopt);
-    const ScopedEnv tmp("TMPDIR", "/var/tmp");
-    EXPECT_EQ(InstanceLockPath(),
-              "/var/tmp/" + std::string(kInstanceGuid) + "-" + std::to_string(getuid()) + ".lock");
+    TempDir runtime;
+    ASSERT_EQ(chmod(runtime.Path().c_str(), 0700), 0);
+    const ScopedEnv xdg("XDG_RUNTIME_DIR", runtime.Path().string());
+    EXPECT_EQ(InstanceLockPath(), runtime.File(std::string(kInstanceGuid) + ".lock"));
 }
 
 TEST(InstanceGuard, SecondHolderIsRefusedUntilTheFirstLetsGo) {

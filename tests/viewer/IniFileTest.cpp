@@ -1,7 +1,7 @@
 #include "frame/IniFile.h"
 
 #include "TestSupport.h"
-#include "frame/AtomicFile.h"
+#include "common/FileContent.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -93,6 +93,16 @@ TEST(IniFile, KeepsLineEndingsAndByteOrderMark) {
     EXPECT_EQ(ini.Text(), "\xEF\xBB\xBF[Video Parameter]\r\nA=1\r\nB=2\r\n");
 }
 
+TEST(IniFile, WhatIsWrittenReadsBackAsTheSameText) {
+    // Stray carriage returns at the ends of lines, with and without a last line feed.
+    for (const char* text : {"\r\r", "[Video Parameter]\r\r\nA=1\r\n", "A=1\r\r\r", "[S]\nA=1\r\r\nB=2\n"}) {
+        IniFile ini(text);
+        ini.SetString("Video Parameter", "B", "3");
+        EXPECT_EQ(IniFile(ini.Text()).Text(), ini.Text()) << text;
+        EXPECT_EQ(IniFile(ini.Text()).GetInt("Video Parameter", "B", 0), 3);
+    }
+}
+
 TEST(IniFile, MissingFileReadsAsEmptyAndWriteCreatesItWithItsFolder) {
     TempDir dir;
     const std::string path = dir.File("sub/folder/OcuViewer.ini");
@@ -134,13 +144,13 @@ TEST(IniFile, APipeOrADeviceIsNeitherReadNorReplaced) {
     EXPECT_EQ(GetPrivateProfileInt("Video Parameter", "TintUpper", 60, device), 60);
 }
 
-TEST(AtomicFile, ReplacesTheWholeFileAndLeavesNoTemporaryFile) {
+TEST(FileContent, ReplacesTheWholeFileAndLeavesNoTemporaryFile) {
     TempDir dir;
     const std::string path = dir.File("OcuViewer.ini");
     WriteText(path, "old content that is longer than the new one\n");
     ASSERT_EQ(chmod(path.c_str(), 0640), 0);
 
-    ASSERT_TRUE(WriteFileAtomically(path, "new\n"));
+    ASSERT_TRUE(ReplaceFileContent(path, "new\n"));
     EXPECT_EQ(ReadText(path), "new\n");
     struct stat st {};
     ASSERT_EQ(stat(path.c_str(), &st), 0);
@@ -148,23 +158,37 @@ TEST(AtomicFile, ReplacesTheWholeFileAndLeavesNoTemporaryFile) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
-TEST(AtomicFile, FollowsASymbolicLink) {
+TEST(FileContent, FollowsASymbolicLink) {
     TempDir dir;
     const std::string target = dir.File("real.ini");
     const std::string link = dir.File("OcuViewer.ini");
     WriteText(target, "old\n");
     std::filesystem::create_symlink(target, link);
 
-    ASSERT_TRUE(WriteFileAtomically(link, "new\n"));
+    ASSERT_TRUE(ReplaceFileContent(link, "new\n"));
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(ReadText(target), "new\n");
 }
 
-TEST(AtomicFile, UnwritablePlaceFailsAndLeavesNothing) {
+TEST(FileContent, UnwritablePlaceOrReadOnlyFileFailsAndLeavesEverythingAsItWas) {
     TempDir dir;
     const std::string notAFolder = dir.File("file");
     WriteText(notAFolder, "x");
-    EXPECT_FALSE(WriteFileAtomically(notAFolder + "/OcuViewer.ini", "new\n"));
+    EXPECT_FALSE(ReplaceFileContent(notAFolder + "/OcuViewer.ini", "new\n"));
     EXPECT_EQ(ReadText(notAFolder), "x");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+
+    // Read-only in a writable folder: renaming over it would be allowed, but it is not replaced (also
+    // not for root, whom the system would let write it).
+    const std::string readOnly = dir.File("OcuViewer.ini");
+    WriteText(readOnly, "old\n");
+    ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);
+    struct stat before {};
+    ASSERT_EQ(stat(readOnly.c_str(), &before), 0);
+    EXPECT_FALSE(ReplaceFileContent(readOnly, "new\n"));
+    struct stat after {};
+    ASSERT_EQ(stat(readOnly.c_str(), &after), 0);
+    EXPECT_EQ(ReadText(readOnly), "old\n");
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode & 0777, 0444u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
 }

@@ -3,8 +3,8 @@
 //   output "box <caption>|<text>|<icon>" for each box, then "started" when start-up succeeded;
 //   with --hold it then runs until killed, otherwise it closes the window and exits 0; a refused start
 //   exits 1.
-#include "app/MessageBox.h"
 #include "app/OcuViewerApp.h"
+#include "common/MessageBox.h"
 #include "frame/MainFrame.h"
 
 #include <QApplication>

@@ -153,6 +153,29 @@ TEST_F(View, RepaintsTheLastImageUprightWhenIdleAndNothingWhileAcquiring) {
     frame.close();
 }
 
+TEST_F(View, DirectPrintUsesThePrinterAsSetUpWithoutADialog) {
+    const ExactSimCamera camera;
+    RunningViewer viewer;
+    ASSERT_TRUE(viewer.Started());
+    CMainFrame& frame = viewer.Frame();
+    ResizeClient(frame, 320, 240);
+    ASSERT_TRUE(frame.ExecuteCommand(kIdSingleSnap));
+    TempDir dir;
+    QPrinter& printer = viewer.App().Printer();
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(dir.File("direct.pdf")));
+    printer.setResolution(96);
+
+    // No menu item carries it; a dialog would leave the command waiting here.
+    EXPECT_EQ(frame.FindAction(kIdFilePrintDirect), nullptr);
+    ASSERT_TRUE(frame.ExecuteCommand(kIdFilePrintDirect));
+    const PrintedImage printed = ReadPdf(dir.File("direct.pdf"));
+    EXPECT_EQ(printed.pages, 1);
+    EXPECT_EQ(printed.images, 1);
+    ExpectNear(printed.rect, QRectF(0, 0, 320, 240));
+    frame.close();
+}
+
 TEST_F(Preview, EndsWithTheRegionAndOutputWindowTakenAgain) {
     RunningViewer viewer;
     ASSERT_TRUE(viewer.Started());

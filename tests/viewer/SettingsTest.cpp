@@ -172,8 +172,4 @@ TEST(Settings, FilePathFollowsXdgConfigHome) {
         const ScopedEnv config("XDG_CONFIG_HOME", std::nullopt);
         EXPECT_EQ(SettingsFilePath(), "/home/someone/.config/OcuViewer.ini");
     }
-    {
-        const ScopedEnv config("XDG_CONFIG_HOME", "relative/config");
-        EXPECT_EQ(SettingsFilePath(), "/home/someone/.config/OcuViewer.ini");
-    }
 }

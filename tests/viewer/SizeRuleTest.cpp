@@ -108,3 +108,19 @@ TEST(Region, NeverExceedsTheSensorImage) {
     EXPECT_EQ(RegionForClient(640, 480, 0, 0), (Rect{0, 0, 0, 0}));
     EXPECT_EQ(RegionForClient(-5, -5, 640, 480), (Rect{0, 0, 0, 0}));
 }
+
+TEST(DevicePixels, ScaledLengthsRoundToWholeDevicePixelsWithinTheLength) {
+    struct Case {
+        int logical;
+        double scale;
+        int device;
+        int back; // the longest logical length that covers no more than `device`
+    };
+    for (const Case c : {Case{320, 1.0, 320, 320}, Case{320, 2.0, 640, 320}, Case{101, 2.0, 202, 101},
+                         Case{427, 1.5, 640, 426}, Case{3, 4.0 / 3.0, 4, 3}, Case{0, 2.0, 0, 0}}) {
+        SCOPED_TRACE(c.logical);
+        EXPECT_EQ(ToDevicePixels(c.logical, c.scale), c.device);
+        EXPECT_EQ(ToLogicalPixels(c.device, c.scale), c.back);
+        EXPECT_LE(ToDevicePixels(ToLogicalPixels(c.device, c.scale), c.scale), c.device);
+    }
+}

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "OcuSnapTesting.h"
-#include "app/MessageBox.h"
 #include "app/OcuViewerApp.h"
+#include "common/MessageBox.h"
 #include "frame/MainFrame.h"
 
 #include <QSize>

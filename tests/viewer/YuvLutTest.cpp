@@ -142,7 +142,7 @@ TEST(YuvLutPath, TheCacheFolderFollowsXdgCacheHome) {
     SetYuvLutFolderForTesting("/nonexistent/folder");
     EXPECT_EQ(YuvLutPath(), cache.File("ocuviewer/YUVLut.dat"));
     {
-        const ScopedEnv relative("XDG_CACHE_HOME", std::string("relative"));
+        const ScopedEnv unset("XDG_CACHE_HOME", std::nullopt);
         const ScopedEnv home("HOME", std::string("/home/someone"));
         EXPECT_EQ(YuvLutPath(), "/home/someone/.cache/ocuviewer/YUVLut.dat");
     }

@@ -8,15 +8,14 @@
 // 8-pixel border left out, averaged over images and layouts. -v adds one line per image.
 #include "PixConv.h"
 
-#include <opencv2/core.hpp>
-#include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <string>
 #include <vector>
 
@@ -28,9 +27,9 @@ const char* const kDefaultPhotos[] = {"astronaut.png", "chelsea.png", "coffee.pn
 
 struct Method {
     std::string name;
-    int type;                     // our conversion type, or 0 for OpenCV
-    int cvCodes[5];               // OpenCV's code for each layout (index 1..4)
-    int rowShift;                 // rows by which the method's output is displaced
+    int type;       // our conversion type, or 0 for OpenCV
+    int cvCodes[5]; // OpenCV's code for each layout (index 1..4)
+    int rowShift;   // rows by which the method's output is displaced
 };
 
 // OpenCV 4.6's VNG output is displaced upwards by two rows; it is moved back before comparing.
@@ -83,15 +82,16 @@ cv::Mat Convert(const Method& m, const cv::Mat& raw, int nLayout) {
         uint8_t identity[256];
         for (int i = 0; i < 256; ++i)
             identity[i] = static_cast<uint8_t>(i);
-        ConvertBayer2Rgb(out.data, raw.data, raw.cols, raw.rows, m.type, identity, identity, identity, 1, nLayout);
+        ConvertBayer2Rgb(out.data, raw.data, raw.cols, raw.rows, m.type, identity, identity, identity, 1,
+                         nLayout);
         cv::flip(out, out, 0); // our output is bottom-up
         return out;
     }
     cv::cvtColor(raw, out, m.cvCodes[nLayout]);
     if (m.rowShift > 0) {
         cv::Mat moved = out.clone();
-        out(cv::Rect(0, 0, out.cols, out.rows - m.rowShift)).copyTo(moved(cv::Rect(0, m.rowShift, out.cols,
-                                                                                   out.rows - m.rowShift)));
+        out(cv::Rect(0, 0, out.cols, out.rows - m.rowShift))
+            .copyTo(moved(cv::Rect(0, m.rowShift, out.cols, out.rows - m.rowShift)));
         out = moved;
     }
     return out;

@@ -26,6 +26,9 @@ struct StreamFrame {
     // Where the stream keeps the frame, if it keeps its own frames; they stay valid until its next
     // Next(). Null: the frame is in the scratch buffer.
     const uint8_t* pixels = nullptr;
+    // No frame came (the wait was interrupted, or the camera sent nothing usable): nothing is delivered
+    // and the delivery thread asks again if the capture is still started.
+    bool none = false;
 };
 
 // The frame producer behind a capture: only its delivery thread calls it.
@@ -42,6 +45,9 @@ public:
     virtual bool UsesScratch() const { return true; }
     // The delivery thread is leaving for good: threads of the stream's own end here.
     virtual void Finish() {}
+    // Wakes a Next() that is waiting for the camera, or makes the next one return at once with no
+    // frame: start, stop, restart and close call it under the capture's lock, so it must not block.
+    virtual void Interrupt() {}
 };
 
 class Capture {

@@ -12,6 +12,7 @@ Capabilities SimCapabilities(const SimConfig& config) {
     const int32_t deviceType = config.deviceType;
     Capabilities caps;
     caps.deviceType = deviceType;
+    caps.bayerLayout = static_cast<int32_t>(config.bayer);
     if (config.sensorWidth > 0 && config.sensorHeight > 0) {
         const int32_t w = config.sensorWidth;
         const int32_t h = config.sensorHeight;
@@ -23,7 +24,7 @@ Capabilities SimCapabilities(const SimConfig& config) {
     if (deviceType == 2) {
         caps.blankingLimits = BlankingLimits{-20, -10, 4095, 2047};
     } else if (deviceType == 3) {
-        caps.blankingLimits = BlankingLimits{-36, -16, 8191, 4095};
+        caps.blankingLimits = kLaterModelBlankingLimits;
     }
     return caps;
 }

@@ -1,0 +1,93 @@
+// The frame's acquisition: continuous and single snaps, the snap mode, and the frames the camera delivers.
+#include "camera/FrameHandOver.h"
+#include "camera/FrameRate.h"
+#include "camera/TickCount.h"
+#include "common/MessageBox.h"
+#include "display/OcuViewerView.h"
+#include "frame/MainFrame.h"
+#include "frame/Title.h"
+
+using namespace ocu;
+
+int32_t CMainFrame::SnapCallback(SnapInfo* pInfo) {
+    if (pInfo != nullptr)
+        FrameHandOver::Instance().Deliver(*pInfo);
+    return 1;
+}
+
+void CMainFrame::OnFrameReady(const FrameReadyEvent& frame) {
+    // Frames still on their way when the capture stopped, or cut for an output window that has changed
+    // since, are passed by: the raw buffer does not hold what the region describes.
+    if (!m_bSnapping || frame.Capture() != m_pCaptureToken || frame.Width() != m_rcOutputWindow.Width() ||
+        frame.Height() != m_rcOutputWindow.Height())
+        return;
+    DrawImage();
+    ++m_nFrameCount;
+    const float rate = FrameRate(m_nFrameCount, m_dwStartTick, TickCount());
+    const BitmapInfoHeader& header = m_pBmpInfo->bmiHeader;
+    setWindowTitle(ViewerTitle(m_strDeviceName, header.biWidth, header.biHeight, static_cast<double>(rate)));
+}
+
+void CMainFrame::OnContinuousSnap() {
+    if (m_bSnapping) {
+        OcuCloseSnap(m_hDevice);
+        FrameHandOver::Instance().Disconnect(this);
+        m_pCaptureToken = nullptr;
+        m_bSnapping = 0;
+        // The repaint puts back the title without the frame rate, and the view, whose own repaints drew
+        // nothing while frames arrived, shows the last image again.
+        update();
+        if (m_pView != nullptr)
+            m_pView->update();
+        return;
+    }
+    if (!m_pImageBuffer || !m_pRawBuffer)
+        return;
+
+    void* const capture = FrameHandOver::Instance().Connect(this);
+    OCUSTATUS status = OcuOpenSnap(m_hDevice, &CMainFrame::SnapCallback, capture);
+    if (status != OCU_OK) {
+        FrameHandOver::Instance().Disconnect(this);
+        ShowDriverError(status);
+        return;
+    }
+    status = OcuStartSnap(m_hDevice, RawBufferList().data(), 1);
+    if (status != OCU_OK) {
+        // Never leave a capture open behind a failed start.
+        OcuCloseSnap(m_hDevice);
+        FrameHandOver::Instance().Disconnect(this);
+        ShowDriverError(status);
+        return;
+    }
+    m_pCaptureToken = capture;
+    m_bSnapping = 1;
+    m_dwStartTick = TickCount();
+    m_nFrameCount = 0;
+}
+
+void CMainFrame::CloseCaptureForDestruction() {
+    FrameHandOver::Instance().Disconnect(this);
+    // Without a close the driver would go on writing into the buffers the destructor frees. The device
+    // itself stays as it is: only the close sequence ends it.
+    if (m_bSnapping && m_hDevice != nullptr)
+        OcuCloseSnap(m_hDevice);
+    m_bSnapping = 0;
+}
+
+void CMainFrame::OnSingleSnap() {
+    // Without buffers (the camera never opened) there is nothing to take a frame into.
+    if (!m_pRawBuffer || !m_pImageBuffer)
+        return;
+    const OCUSTATUS status = OcuSnapShot(m_hDevice, RawBufferList().data(), 1);
+    if (status != OCU_OK) {
+        ShowDriverError(status);
+        return;
+    }
+    DrawImage();
+}
+
+void CMainFrame::OnSnapMode(int mode) {
+    // A refused mode leaves the menu as it was.
+    if (m_hDevice != nullptr && OcuSetSnapMode(m_hDevice, mode) == OCU_OK)
+        m_nSnapMode = mode;
+}

@@ -1,0 +1,27 @@
+// The frame's display: screen size, gray palette and the display bitmap's header, and the per-frame draw.
+#include "display/OcuViewerView.h"
+#include "frame/MainFrame.h"
+
+#include <QScreen>
+
+using namespace ocu;
+
+void CMainFrame::InitDisplay() {
+    if (const QScreen* s = screen()) {
+        // In device pixels, as the size rule counts.
+        m_nScreenWidth = ToDevicePixels(s->size().width(), s->devicePixelRatio());
+        m_nScreenHeight = ToDevicePixels(s->size().height(), s->devicePixelRatio());
+        m_hPalette = std::make_unique<GrayPalette>(MakeGrayPalette());
+    }
+    InitBitmapInfo(*m_pBmpInfo);
+}
+
+void CMainFrame::DrawImage() {
+    if (m_pView == nullptr)
+        return;
+    BitmapInfoHeader& header = m_pBmpInfo->bmiHeader;
+    header.biWidth = m_rcRegion.Width();
+    header.biHeight = m_rcRegion.Height();
+    ProcessFrame();
+    m_pView->PaintFrame();
+}

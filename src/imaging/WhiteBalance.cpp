@@ -1,4 +1,0 @@
-// White balance: measuring and editing the channel ratios.
-#include "frame/MainFrame.h"
-
-void CMainFrame::OnWhiteBalance() {}

@@ -1,0 +1,145 @@
+// The viewer on a real X server: mapping, placement, the start-up size and a display that goes away.
+#include "X11Session.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <QThread>
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <ostream>
+
+using namespace ocu::x11test;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto kWindowTimeout = 30s;
+
+// Keys typed before a window is ready for them are lost, more so on a loaded machine: they are typed
+// again, a few seconds apart, until what they do has happened.
+bool TypeUntil(X11Session& x, const QString& window, const QStringList& keys,
+               const std::function<bool()>& done) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        x.SendKeys(window, keys);
+        for (int wait = 0; wait < 30; ++wait) {
+            if (done())
+                return true;
+            QThread::msleep(100);
+        }
+    }
+    return done();
+}
+
+bool Eventually(const std::function<bool()>& done) {
+    for (int wait = 0; wait < 300; ++wait) {
+        if (done())
+            return true;
+        QThread::msleep(100);
+    }
+    return done();
+}
+
+// Without a camera the driver's box comes first; OK dismisses it.
+void DismissErrorBox(X11Session& x) {
+    const QString box = x.FindWindow(QStringLiteral("^Error message$"), kWindowTimeout);
+    ASSERT_FALSE(box.isEmpty());
+    ASSERT_TRUE(TypeUntil(x, box, {QStringLiteral("Return")},
+                          [&] { return x.FindWindow(QStringLiteral("^Error message$"), 0ms).isEmpty(); }));
+}
+
+} // namespace
+
+void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+// A window of no width is never mapped by X; the frame must stay a usable window without a camera, and
+// its File > Exit must end the process normally (and so release the single-instance lock).
+TEST(X11, WithoutACameraTheFrameShowsItsTitleAndMenuAndExitsOnFileExit) {
+    for (const char* noCamera : {"OCUSNAP_CAMERA=none", "OCUSNAP_FAIL=begin"}) {
+        SCOPED_TRACE(noCamera);
+        X11Session x(true);
+        ASSERT_TRUE(x.Ready());
+        ASSERT_TRUE(x.StartViewer({QString::fromLatin1(noCamera)}));
+        DismissErrorBox(x);
+        const QString frame = x.FindWindow(QStringLiteral("^OcuDevice Viewer \\[0 x 0\\]$"), kWindowTimeout);
+        ASSERT_FALSE(frame.isEmpty());
+        EXPECT_TRUE(Eventually([&] { return x.ClientPlacement(frame).viewable; }));
+        const Placement client = x.ClientPlacement(frame);
+        EXPECT_GT(client.width, 100); // the menu bar's width, not the image's 0
+        EXPECT_GT(client.height, 0);
+
+        ASSERT_TRUE(TypeUntil(x, frame, {QStringLiteral("alt+f"), QStringLiteral("x")},
+                              [&] { return !x.ViewerRunning(); }));
+        EXPECT_EQ(x.WaitForViewerExit(kWindowTimeout), 0);
+        EXPECT_TRUE(std::filesystem::exists(x.ConfigFolder() / "OcuViewer.ini"));
+    }
+}
+
+// The window manager places the frame; the start-up size rule only sizes it, and with the borders known,
+// so the region is the whole mode image.
+TEST(X11, StartUpPlacesTheTitleBarOnTheScreenAndGivesTheWholeModeImage) {
+    struct Case {
+        int mode;
+        const char* title;
+        int width;
+        int height;
+    };
+    for (const Case c :
+         {Case{1, "VelC Viewer [640 x 480]", 640, 480}, Case{2, "VelC Viewer [320 x 240]", 320, 240}}) {
+        SCOPED_TRACE(c.mode);
+        X11Session x(true);
+        ASSERT_TRUE(x.Ready());
+        std::filesystem::create_directories(x.ConfigFolder());
+        {
+            std::FILE* ini = std::fopen((x.ConfigFolder() / "OcuViewer.ini").c_str(), "w");
+            ASSERT_NE(ini, nullptr);
+            std::fprintf(ini, "[Video Parameter]\nResolution=%d\n", c.mode);
+            std::fclose(ini);
+        }
+        ASSERT_TRUE(x.StartViewer());
+        const QString frame = x.FindWindow(QStringLiteral("^VelC Viewer"), kWindowTimeout);
+        ASSERT_FALSE(frame.isEmpty());
+        // The size rule runs once the frame is shown and its borders measured.
+        EXPECT_TRUE(Eventually([&] { return x.WindowTitle(frame) == QString::fromLatin1(c.title); }))
+            << x.WindowTitle(frame).toStdString();
+        EXPECT_TRUE(Eventually([&] { return x.OuterPlacement(frame).y > 0; }));
+
+        EXPECT_TRUE(Eventually([&] { return x.ClientPlacement(frame).viewable; }));
+        const Placement client = x.ClientPlacement(frame);
+        const Placement outer = x.OuterPlacement(frame);
+        EXPECT_EQ(client.width, c.width);
+        EXPECT_GT(client.height, c.height); // the image and the menu bar
+        // The decoration, title bar included, lies on the 1920 x 1200 screen.
+        EXPECT_GE(outer.x, 0);
+        EXPECT_GE(outer.y, 0);
+        EXPECT_LE(outer.x + outer.width, 1920);
+        EXPECT_LE(outer.y + outer.height, 1200);
+        EXPECT_LT(outer.y, client.y); // a title bar above the client
+    }
+}
+
+// Qt ends the process with exit() when the X connection breaks; nothing may crash on the way out, and, as
+// at a log-off, no settings are written.
+TEST(X11, LosingTheDisplayDuringLiveViewEndsTheViewerWithoutASignal) {
+    X11Session x(false);
+    ASSERT_TRUE(x.Ready());
+    ASSERT_TRUE(x.StartViewer({QStringLiteral("OCUSNAP_SIM_FPS=max")}));
+    const QString frame = x.FindWindow(QStringLiteral("^VelC Viewer"), kWindowTimeout);
+    ASSERT_FALSE(frame.isEmpty());
+    ASSERT_TRUE(TypeUntil(x, frame, {QStringLiteral("ctrl+2")},
+                          [&] { return !x.FindWindow(QStringLiteral("\\(fps\\)$"), 0ms).isEmpty(); }));
+
+    x.KillServer();
+    const std::optional<int> exitCode = x.WaitForViewerExit(kWindowTimeout);
+    ASSERT_TRUE(exitCode.has_value()) << "ended by a signal: " << x.ViewerOutput().toStdString();
+    EXPECT_NE(*exitCode, 0);
+    EXPECT_FALSE(std::filesystem::exists(x.ConfigFolder() / "OcuViewer.ini"));
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
