@@ -63,8 +63,7 @@ public:
     }
     ~RawBufferHold() {
         if (m_frame.m_bSnapping && m_frame.m_hDevice != nullptr) {
-            uint8_t* const buffers[1] = {m_frame.m_pRawBuffer.get()};
-            OcuStartSnap(m_frame.m_hDevice, buffers, 1);
+            OcuStartSnap(m_frame.m_hDevice, m_frame.RawBufferList().data(), 1);
         }
     }
     RawBufferHold(const RawBufferHold&) = delete;

@@ -5,6 +5,7 @@
 #include "imaging/YuvLut.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace ocu {
 
@@ -28,11 +29,35 @@ bool PipelineAcceptsSize(int width, int height) {
     return width > 0 && height > 0 && width % 4 == 0 && height % 2 == 0;
 }
 
+namespace {
+
+// Moves the width x height region at (left, top) of a wider frame to the frame's start, row by row; each
+// row lands at or before where it was read, so nothing is overwritten before it is moved.
+void CutToRegion(uint8_t* raw, int frameWidth, int left, int top, int width, int height) {
+    for (int y = 0; y < height; ++y)
+        std::memmove(raw + static_cast<size_t>(y) * static_cast<size_t>(width),
+                     raw + (static_cast<size_t>(top + y) * static_cast<size_t>(frameWidth) +
+                            static_cast<size_t>(left)),
+                     static_cast<size_t>(width));
+}
+
+} // namespace
+
 void RunFramePipeline(FramePipeline& p) {
     const int width = p.header.biWidth;
     const int height = p.header.biHeight;
     if (p.raw == nullptr || p.image == nullptr)
         return;
+    // A frame of the whole sensor, wider or taller than the image, that holds the image's region.
+    const int frameWidth = p.frameWidth > 0 ? p.frameWidth : width;
+    const int frameHeight = p.frameHeight > 0 ? p.frameHeight : height;
+    const bool wholeSensor = (frameWidth != width || frameHeight != height) && width > 0 && height > 0 &&
+                             p.regionLeft >= 0 && p.regionTop >= 0 && p.regionLeft + width <= frameWidth &&
+                             p.regionTop + height <= frameHeight;
+    const auto cutToRegion = [&] {
+        if (wholeSensor)
+            CutToRegion(p.raw, frameWidth, p.regionLeft, p.regionTop, width, height);
+    };
     const auto convert = [&] {
         ConvertBayer2Rgb(p.image, p.raw, width, height, p.conversion, p.luts[kLutRed].data(),
                          p.luts[kLutGreen].data(), p.luts[kLutBlue].data(), 1, p.bayerLayout);
@@ -46,6 +71,7 @@ void RunFramePipeline(FramePipeline& p) {
         // Black and white: no correction runs and no frame is dropped; pending captures wait for a colour
         // frame.
         p.header.biBitCount = 8;
+        cutToRegion();
         convert();
         if (width > 0 && height > 0)
             BgrToGray(p.image, p.image, static_cast<size_t>(width) * static_cast<size_t>(height),
@@ -61,7 +87,9 @@ void RunFramePipeline(FramePipeline& p) {
         p.getBadPixels = 0;
         restoreOutputWindow();
     }
-    if (p.eraseBadPixels)
+    if (p.eraseBadPixels && wholeSensor)
+        EraseDeadPixel(p.raw, p.badPixels, 0, 0, frameWidth, frameHeight, p.sensorWidth, p.sensorHeight);
+    else if (p.eraseBadPixels)
         EraseDeadPixel(p.raw, p.badPixels, p.regionLeft, p.regionTop, width, height, p.sensorWidth,
                        p.sensorHeight);
     if (p.getTemplate) {
@@ -76,6 +104,7 @@ void RunFramePipeline(FramePipeline& p) {
             restoreOutputWindow();
         }
     }
+    cutToRegion();
     if (p.templateCorrect)
         FixPatternNoise(p.raw, p.patternNoise, p.regionLeft, p.regionTop, width, height, p.sensorWidth,
                         p.sensorHeight);

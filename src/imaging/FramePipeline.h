@@ -34,10 +34,15 @@ int& FrameToggle();
 bool PipelineAcceptsSize(int width, int height);
 
 // What the pipeline reads and changes for one frame, by reference into its owner's state. The image size
-// W x H is the header's width and height; raw holds W x H bytes, image room for W x H x 3.
+// W x H is the header's width and height; raw holds the frame, image room for W x H x 3.
 struct FramePipeline {
     uint8_t* raw;
     uint8_t* image;
+    // The frame in raw: W x H, or, for the frames of a bad-pixel detection or a template capture, which the
+    // camera takes of the whole sensor, that larger size with the image's region at (regionLeft, regionTop).
+    // 0 for W x H.
+    int frameWidth = 0;
+    int frameHeight = 0;
     BitmapInfoHeader& header; // gets the bit count of the image written
     const LutBlock& luts;     // red, green and blue go to the conversion
     int conversion;           // ConversionType
@@ -67,7 +72,9 @@ struct FramePipeline {
 // Runs the pipeline on one frame. Gray: the colour conversion reduced to gray levels, no correction, no
 // frame dropped. Colour: the every-second-frame rule of the slower types (a dropped frame leaves the image
 // as it was), then bad-pixel detection and elimination and the pattern-noise template, in that order,
-// then the conversion. Nothing happens without both buffers.
+// then the conversion. A frame of the whole sensor is eliminated whole, serves the captures whole, and
+// is then cut to the image's region in place, so that correction and conversion see the region they are
+// told of rather than rows of the wider frame. Nothing happens without both buffers.
 void RunFramePipeline(FramePipeline& p);
 
 } // namespace ocu

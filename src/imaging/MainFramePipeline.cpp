@@ -7,9 +7,15 @@
 using namespace ocu;
 
 void CMainFrame::ProcessFrame() {
+    ProcessFrame(m_pBmpInfo->bmiHeader.biWidth, m_pBmpInfo->bmiHeader.biHeight);
+}
+
+void CMainFrame::ProcessFrame(int frameWidth, int frameHeight) {
     FramePipeline pipeline{
         .raw = m_pRawBuffer.get(),
         .image = m_pImageBuffer.get(),
+        .frameWidth = frameWidth,
+        .frameHeight = frameHeight,
         .header = m_pBmpInfo->bmiHeader,
         .luts = m_Lut,
         .conversion = m_nConversion,
@@ -28,10 +34,7 @@ void CMainFrame::ProcessFrame() {
         .getTemplate = m_bGetTemplate,
         .templateCorrect = m_bTemplateCorrect,
         .templateFrames = m_nTemplateFrames,
-        .restoreOutputWindow =
-            [this] {
-                ApplyOutputWindow(m_rcRegion.left, m_rcRegion.top, m_rcRegion.Width(), m_rcRegion.Height());
-            },
+        .restoreOutputWindow = [this] { ApplyRegionToCamera(); },
     };
     RunFramePipeline(pipeline);
 }
