@@ -2,6 +2,7 @@
 // follows it, in single snaps and in a running capture.
 #include "sim/SimControl.h"
 
+#include "OcuVersion.h"
 #include "TestSupport.h"
 #include "sim/SimScene.h"
 

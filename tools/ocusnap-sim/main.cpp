@@ -1,5 +1,6 @@
 // ocusnap-sim: the lens cap and the light box of the simulated camera, worked from outside the program
 // that uses the camera. It writes the control file that a running simulated camera follows frame by frame.
+#include "OcuVersion.h"
 #include "sim/SimControl.h"
 
 #include <cstdio>
@@ -13,20 +14,21 @@ namespace {
 namespace sim = ocusnap::detail::sim;
 
 void Usage(std::FILE* out) {
-    std::fprintf(out,
-                 "usage: ocusnap-sim [cap on|off] [light flat|scene]\n"
-                 "       ocusnap-sim [status]\n"
-                 "Works the lens cap and the light box of the OcuSnap driver's simulated camera while it runs;\n"
-                 "a running camera follows a change from the next frame it renders.\n"
-                 "\n"
-                 "  cap on|off         cover the lens (frames show only the sensor's dark level, fixed pattern,\n"
-                 "                     hot and dead pixels and read noise) or uncover it\n"
-                 "  light flat|scene   a uniformly lit white surface in front of the lens, or the scene the\n"
-                 "                     camera was opened with (OCUSNAP_SIM_SCENE)\n"
-                 "  status             print the settings and the control file (also without arguments)\n"
-                 "  --help, --version\n"
-                 "\n"
-                 "Control file: $OCUSNAP_SIM_CONTROL, else $XDG_RUNTIME_DIR/ocusnap-sim, else /tmp/ocusnap-sim-UID.\n");
+    std::fprintf(
+        out, "usage: ocusnap-sim [cap on|off] [light flat|scene]\n"
+             "       ocusnap-sim [status]\n"
+             "Works the lens cap and the light box of the OcuSnap driver's simulated camera while it runs;\n"
+             "a running camera follows a change from the next frame it renders.\n"
+             "\n"
+             "  cap on|off         cover the lens (frames show only the sensor's dark level, fixed pattern,\n"
+             "                     hot and dead pixels and read noise) or uncover it\n"
+             "  light flat|scene   a uniformly lit white surface in front of the lens, or the scene the\n"
+             "                     camera was opened with (OCUSNAP_SIM_SCENE)\n"
+             "  status             print the settings and the control file (also without arguments)\n"
+             "  --help, --version\n"
+             "\n"
+             "Control file: $OCUSNAP_SIM_CONTROL, else $XDG_RUNTIME_DIR/ocusnap-sim, else "
+             "/tmp/ocusnap-sim-UID.\n");
 }
 
 int UsageError(const std::string& problem) {
