@@ -21,8 +21,11 @@ PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev 
             libgtest-dev libgmock-dev libbenchmark-dev libturbojpeg0-dev fonts-noto-cjk \
             qt6-svg-dev desktop-file-utils appstream xvfb openbox xdotool x11-utils \
             libaravis-dev libusb-1.0-0-dev aravis-tools-cli
-# Only the measurements use these: OpenCV is the yardstick the benchmarks compare against.
-BENCH_PACKAGES := libopencv-imgproc-dev libopencv-imgcodecs-dev
+# Only the measurements use these: OpenCV is the yardstick the raw-image benchmarks compare against;
+# GStreamer's bayer2rgb pipeline the one the live viewer is measured against (on the virtual display of
+# PACKAGES).
+BENCH_PACKAGES := libopencv-imgproc-dev libopencv-imgcodecs-dev gstreamer1.0-tools gstreamer1.0-plugins-base \
+                  gstreamer1.0-plugins-bad gstreamer1.0-x
 # The tests on a real X server need a virtual display, a window manager and tools to look at windows and
 # press keys (in PACKAGES); the README's screenshot also needs a capture.
 SCREENSHOT_PACKAGES := imagemagick

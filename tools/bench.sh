@@ -16,3 +16,7 @@ if [ -x "$build/tools/pixconv-quality/pixconv-quality" ]; then
     "$here/fetch-pixconv-photos.sh"
     "$build/tools/pixconv-quality/pixconv-quality"
 fi
+if [ -x "$build/src/ocuviewer" ]; then
+    echo "== live-bench"
+    "$here/live-bench.sh" "$build"
+fi

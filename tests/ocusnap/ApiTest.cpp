@@ -35,7 +35,20 @@ TEST(Backend, ConfigurationErrorsAreReportedNotGuessed) {
                                       {"OCUSNAP_SIM_NOISE", "maybe"},
                                       {"OCUSNAP_SIM_FPS", "fast"},
                                       {"OCUSNAP_FAIL", "begin,explode"},
-                                      {"OCUSNAP_SIM_SCENE", "beach"}}) {
+                                      {"OCUSNAP_SIM_SCENE", "beach"},
+                                      // Not W x H, not multiples of 8, or out of 64..8192.
+                                      {"OCUSNAP_SIM_SENSOR", "2592"},
+                                      {"OCUSNAP_SIM_SENSOR", "2592x"},
+                                      {"OCUSNAP_SIM_SENSOR", "2592X1944"},
+                                      {"OCUSNAP_SIM_SENSOR", " 2592x1944"},
+                                      {"OCUSNAP_SIM_SENSOR", "+2592x1944"},
+                                      {"OCUSNAP_SIM_SENSOR", "02592x1944"},
+                                      {"OCUSNAP_SIM_SENSOR", "2590x1944"},
+                                      {"OCUSNAP_SIM_SENSOR", "2592x1942"},
+                                      {"OCUSNAP_SIM_SENSOR", "56x64"},
+                                      {"OCUSNAP_SIM_SENSOR", "8200x64"},
+                                      {"OCUSNAP_SIM_SENSOR", "4294967296x8"},
+                                      {"OCUSNAP_SIM_SENSOR", "2592x1944x3"}}) {
         ScopedEnv env{{name, value}};
         Camera cam;
         EXPECT_EQ(cam.status, OCU_ERR_BAD_CONFIGURATION) << name << "=" << value;

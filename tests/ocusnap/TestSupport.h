@@ -80,9 +80,10 @@ public:
     OCUHANDLE handle = nullptr;
 };
 
-// A frame buffer for the largest mode, with a snapshot helper.
+// A frame buffer, by default for the largest mode of the standard sensor, with a snapshot helper.
 struct Frame {
-    std::vector<uint8_t> pixels = std::vector<uint8_t>(1280 * 1024, 0);
+    explicit Frame(size_t bytes = 1280 * 1024) : pixels(bytes, 0) {}
+    std::vector<uint8_t> pixels;
     int32_t width = 0;
     int32_t height = 0;
     uint8_t* data() { return pixels.data(); }

@@ -1,9 +1,11 @@
 // The threading contract, tested hard: one delivery thread per capture, stop, start and close that
 // never wait for a callback (also while the callback waits for the caller, as a viewer's synchronous
 // hand-over to its UI thread does), no writes after close, and nothing left behind.
+#include "CameraDevice.h"
 #include "HandOver.h"
 #include "OcuSnapTesting.h"
 #include "TestSupport.h"
+#include "sim/SimCamera.h"
 
 #include <atomic>
 #include <chrono>
@@ -88,6 +90,72 @@ TEST_F(Threading, FramesFillTheBufferBeforeTheCallbackAndNotDuringIt) {
     EXPECT_EQ(check.empty, 0);
     EXPECT_EQ(check.overwritten, 0);
     EXPECT_EQ(check.otherThread, 0);
+}
+
+// While a callback runs, the simulated camera renders the next frame into buffers of its own, never into
+// the caller's: the buffer holds each whole frame when its callback starts and nothing touches it until the
+// callback returns, even once the next frame is ready.
+TEST(RenderAhead, TheNextFrameIsRenderedDuringTheCallbackButNotIntoTheBuffer) {
+    namespace sim = detail::sim;
+    sim::SimConfig config;
+    config.noise = false;
+    config.freeze = true; // every frame alike, so each can be checked whole
+    config.maxFps = true;
+    config.controlPath = "/nonexistent/ocusnap-sim";
+    for (const auto& [sensorWidth, sensorHeight] : {std::pair{0, 0}, {2592, 1944}}) {
+        config.sensorWidth = sensorWidth;
+        config.sensorHeight = sensorHeight;
+        const auto camera = std::make_shared<sim::SimCamera>(config);
+        detail::CameraDevice device(camera);
+        const ResolutionEntry image = camera->Caps().resolutions[0];
+        const size_t bytes = static_cast<size_t>(image.nWidth) * static_cast<size_t>(image.nHeight);
+        std::vector<uint8_t> expected(bytes);
+        uint8_t* const snapBuffers[] = {expected.data()};
+        ASSERT_EQ(device.SnapShot(snapBuffers, 1), OCU_OK);
+
+        struct Check {
+            std::shared_ptr<sim::SimCamera> camera;
+            const std::vector<uint8_t>* expected;
+            std::vector<uint8_t> buffer;
+            uint64_t renderedBefore = 0;
+            std::atomic<int> frames{0};
+            std::atomic<int> incomplete{0};
+            std::atomic<int> notAhead{0};
+            std::atomic<int> written{0};
+        } check{camera, &expected, std::vector<uint8_t>(bytes), camera->FramesRendered()};
+        static constexpr uint8_t kPoison = 0x5A;
+        ASSERT_EQ(device.OpenSnap(
+                      [](SnapInfo* info) {
+                          auto* c = static_cast<Check*>(info->pContext);
+                          c->incomplete += c->buffer != *c->expected;
+                          // Poison the buffer, and hold the callback until the frame after this one has
+                          // been rendered: the render-ahead happens now, and must not touch the buffer.
+                          std::fill(c->buffer.begin(), c->buffer.end(), kPoison);
+                          const uint64_t target = c->renderedBefore + static_cast<uint64_t>(++c->frames) + 1;
+                          const auto deadline = std::chrono::steady_clock::now() + 10s;
+                          while (c->camera->FramesRendered() < target &&
+                                 std::chrono::steady_clock::now() < deadline) {
+                              std::this_thread::sleep_for(100us);
+                          }
+                          c->notAhead += c->camera->FramesRendered() < target;
+                          std::this_thread::sleep_for(1ms);
+                          c->written += std::any_of(c->buffer.begin(), c->buffer.end(),
+                                                    [](uint8_t v) { return v != kPoison; });
+                          return int32_t{1};
+                      },
+                      &check),
+                  OCU_OK);
+        uint8_t* const buffers[] = {check.buffer.data()};
+        ASSERT_EQ(device.StartSnap(buffers, 1), OCU_OK);
+        while (check.frames < 12) {
+            std::this_thread::sleep_for(1ms);
+        }
+        ASSERT_EQ(device.CloseSnap(), OCU_OK);
+        DrainDeliveryThreads();
+        EXPECT_EQ(check.incomplete, 0) << sensorWidth;
+        EXPECT_EQ(check.notAhead, 0) << sensorWidth;
+        EXPECT_EQ(check.written, 0) << sensorWidth;
+    }
 }
 
 TEST_F(Threading, StopSetWindowStartFromInsideTheFrameHandler) {

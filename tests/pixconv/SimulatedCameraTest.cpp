@@ -99,7 +99,8 @@ TEST(SimulatedCamera, CoveredLensShowsTheHotPixelsAndErasingRemovesThem) {
     std::vector<uint8_t> map(dark.size(), PIX_PIXEL_GOOD);
     ASSERT_EQ(DetectDeadPixel(dark.data(), map.data(), camera.width, camera.height), 1);
     EXPECT_GT(Count(map, PIX_PIXEL_HOT), 0);
-    EXPECT_LT(Count(map, PIX_PIXEL_HOT), 100);
+    // The scattered hot pixels and clusters, and the sensor's hot column once detection finds whole lines.
+    EXPECT_LT(Count(map, PIX_PIXEL_HOT), 100 + camera.height);
     EXPECT_EQ(Count(map, PIX_PIXEL_DEAD), 0); // its dark level is too close to zero to show them
 
     auto region = camera.Region();

@@ -17,7 +17,8 @@ uint64_t MicrosecondsOf(Clock::time_point t) {
 
 Capture::Capture(std::unique_ptr<FrameStream> stream, size_t scratchBytes, SnapCallback callback,
                  void* context)
-    : m_stream(std::move(stream)), m_scratch(scratchBytes), m_callback(callback), m_context(context) {}
+    : m_stream(std::move(stream)), m_scratch(m_stream->UsesScratch() ? scratchBytes : 0),
+      m_callback(callback), m_context(context) {}
 
 void Capture::Run(std::shared_ptr<Capture> self) {
     self->Loop();
@@ -57,7 +58,7 @@ void Capture::Loop() {
         }
         const size_t bytes = static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height);
         if (bytes > 0) {
-            std::memcpy(m_buffer, m_scratch.data(), bytes);
+            std::memcpy(m_buffer, frame.pixels ? frame.pixels : m_scratch.data(), bytes);
         }
         SnapInfo info{};
         info.nSize = sizeof info;
@@ -75,6 +76,8 @@ void Capture::Loop() {
         m_inCallback = false;
         ++m_delivered;
     }
+    lock.unlock();
+    m_stream->Finish();
 }
 
 void Capture::Start(uint8_t* buffer) {

@@ -19,10 +19,13 @@ namespace ocusnap::detail {
 using Clock = std::chrono::steady_clock;
 
 struct StreamFrame {
-    int32_t width = 0; // the frame occupies width * height bytes of the scratch buffer
+    int32_t width = 0; // the frame occupies width * height bytes
     int32_t height = 0;
     // When the frame has been read out: delivery waits until then. None: deliver at once.
     std::optional<Clock::time_point> readyAt;
+    // Where the stream keeps the frame, if it keeps its own frames; they stay valid until its next
+    // Next(). Null: the frame is in the scratch buffer.
+    const uint8_t* pixels = nullptr;
     // No frame came (the wait was interrupted, or the camera sent nothing usable): nothing is delivered
     // and the delivery thread asks again if the capture is still started.
     bool none = false;
@@ -38,6 +41,10 @@ public:
     virtual StreamFrame Next(uint8_t* scratch, bool restarted, uint64_t request) = 0;
     // Whether frames come only when requested through Capture::RequestFrame.
     virtual bool OnDemand() const { return false; }
+    // Whether frames go through the capture's scratch buffer (otherwise none is allocated).
+    virtual bool UsesScratch() const { return true; }
+    // The delivery thread is leaving for good: threads of the stream's own end here.
+    virtual void Finish() {}
     // Wakes a Next() that is waiting for the camera, or makes the next one return at once with no
     // frame: start, stop, restart and close call it under the capture's lock, so it must not block.
     virtual void Interrupt() {}

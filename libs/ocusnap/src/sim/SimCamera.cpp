@@ -1,84 +1,25 @@
 #include "SimCamera.h"
 
+#include "SimStream.h"
 #include "SimTiming.h"
 
 #include <chrono>
-#include <cmath>
 #include <thread>
 
 namespace ocusnap::detail::sim {
 
-namespace {
-
-Clock::duration Seconds(double s) {
-    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s));
-}
-
-// Frames of one capture, paced like the sensor: free running at the frame period, or one frame per
-// external trigger in snap mode 1.
-class SimStream final : public FrameStream {
-public:
-    SimStream(std::shared_ptr<SimCamera> camera, std::shared_ptr<const RegisterFile> registers)
-        : m_camera(std::move(camera)), m_registers(std::move(registers)),
-          m_tables(std::make_unique<FrameTables>()) {}
-
-    StreamFrame Next(uint8_t* scratch, bool restarted, uint64_t) override {
-        const Registers regs = m_registers->Read();
-        m_camera->Render(regs, *m_tables, scratch);
-        StreamFrame frame{regs.window.width, regs.window.height, std::nullopt};
-        if (!m_camera->Config().maxFps) {
-            frame.readyAt = Schedule(regs, restarted);
-        }
-        return frame;
-    }
-
-private:
-    Clock::time_point Schedule(const Registers& regs, bool restarted) {
-        const int32_t type = m_camera->Config().deviceType;
-        const Clock::time_point now = Clock::now();
-        if (regs.snapMode == 1) {
-            // Triggers come every half second from the first start on; one that arrives while the
-            // sensor is still busy with a frame is missed.
-            const Clock::duration period = Seconds(kTriggerPeriodSeconds);
-            const Clock::duration latency = Seconds(ExposureSeconds(type, regs) + ReadoutSeconds(type, regs));
-            if (m_lastTrigger == Clock::time_point{}) {
-                m_lastTrigger = now;
-            }
-            Clock::time_point trigger = m_lastTrigger + period;
-            while (trigger + latency < now) {
-                trigger += period;
-            }
-            m_lastTrigger = trigger;
-            return trigger + latency;
-        }
-        const Clock::duration period = Seconds(FramePeriodSeconds(type, regs));
-        if (restarted || m_lastReady == Clock::time_point{}) {
-            m_lastReady = now; // the first frame after a start needs a whole exposure and readout
-        }
-        Clock::time_point ready = m_lastReady + period;
-        if (ready < now && period.count() > 0) {
-            // The receiver held a frame longer than a period: the frames read out meanwhile are lost,
-            // and the next one arrives on the sensor's own beat.
-            ready += period * ((now - ready) / period + 1);
-        }
-        m_lastReady = ready;
-        return ready;
-    }
-
-    std::shared_ptr<SimCamera> m_camera;
-    std::shared_ptr<const RegisterFile> m_registers;
-    std::unique_ptr<FrameTables> m_tables;
-    Clock::time_point m_lastReady{};
-    Clock::time_point m_lastTrigger{};
-};
-
-} // namespace
-
-Capabilities SimCapabilities(int32_t deviceType, Bayer bayer) {
+Capabilities SimCapabilities(const SimConfig& config) {
+    const int32_t deviceType = config.deviceType;
     Capabilities caps;
     caps.deviceType = deviceType;
-    caps.bayerLayout = static_cast<int32_t>(bayer);
-    caps.resolutions = {{1280, 1024}, {640, 480}, {320, 240}};
+    caps.bayerLayout = static_cast<int32_t>(config.bayer);
+    if (config.sensorWidth > 0 && config.sensorHeight > 0) {
+        const int32_t w = config.sensorWidth;
+        const int32_t h = config.sensorHeight;
+        caps.resolutions = {{w, h}, {w / 2, h / 2}, {w / 4, h / 4}};
+    } else {
+        caps.resolutions = {{1280, 1024}, {640, 480}, {320, 240}};
+    }
     caps.hasSnapSpeed = deviceType >= 2;
     if (deviceType == 2) {
         caps.blankingLimits = BlankingLimits{-20, -10, 4095, 2047};
@@ -89,15 +30,17 @@ Capabilities SimCapabilities(int32_t deviceType, Bayer bayer) {
 }
 
 SimCamera::SimCamera(const SimConfig& config)
-    : m_config(config), m_caps(SimCapabilities(config.deviceType, config.bayer)),
-      m_scenes(m_caps.resolutions.size()) {}
+    : m_config(config), m_caps(SimCapabilities(config)), m_scenes(m_caps.resolutions.size()) {}
 
 std::shared_ptr<const ModeScene> SimCamera::SceneOf(int32_t mode) {
     std::lock_guard lock(m_sceneMutex);
     auto& scene = m_scenes.at(static_cast<size_t>(mode));
     if (!scene) {
         const ResolutionEntry& image = m_caps.resolutions[static_cast<size_t>(mode)];
-        scene = PreparedScene(m_config.bayer, m_config.scene, image.nWidth, image.nHeight);
+        const SensorSize sensor{m_caps.resolutions[0].nWidth, m_caps.resolutions[0].nHeight};
+        // The chart is only ever seen by a camera opened on it; the cap and the light box need none.
+        scene = PreparedScene(m_config.bayer, m_config.scene == SceneKind::Chart, sensor, image.nWidth,
+                              image.nHeight);
     }
     return scene;
 }
@@ -106,7 +49,12 @@ std::unique_ptr<FrameStream> SimCamera::OpenStream(std::shared_ptr<const Registe
     return std::make_unique<SimStream>(shared_from_this(), std::move(registers));
 }
 
-void SimCamera::Render(const Registers& registers, FrameTables& tables, uint8_t* destination) {
+std::unique_ptr<RenderContext> SimCamera::NewRenderContext() const {
+    return std::make_unique<RenderContext>(m_config.controlPath);
+}
+
+void SimCamera::Render(const Registers& registers, RenderContext& context, uint8_t* destination) {
+    const SceneKind kind = EffectiveScene(m_config.scene, context.control.Poll());
     const auto scene = SceneOf(registers.mode);
     FrameInput input;
     input.registers = registers;
@@ -114,17 +62,19 @@ void SimCamera::Render(const Registers& registers, FrameTables& tables, uint8_t*
     input.exposureSeconds = ExposureSeconds(m_config.deviceType, registers);
     input.frameIndex = m_frameIndex.fetch_add(1, std::memory_order_relaxed);
     input.motionIndex = m_config.freeze ? 0 : input.frameIndex;
+    input.scene = kind;
     input.noise = m_config.noise;
-    input.movingObject = m_config.scene == SceneKind::Chart;
-    RenderFrame(*scene, m_config.bayer, input, tables, destination);
+    input.movingObject = kind == SceneKind::Chart;
+    RenderFrame(*scene, m_config.bayer, input, context.tables, destination);
+    m_rendered.fetch_add(1);
 }
 
 OCUSTATUS SimCamera::Snap(const Registers& registers, uint8_t* destination) {
     // A software trigger: the sensor exposes and reads out one frame.
-    const auto tables = std::make_unique<FrameTables>();
+    const auto context = NewRenderContext();
     const Clock::time_point ready = Clock::now() + Seconds(ExposureSeconds(m_config.deviceType, registers) +
                                                            ReadoutSeconds(m_config.deviceType, registers));
-    Render(registers, *tables, destination);
+    Render(registers, *context, destination);
     if (!m_config.maxFps) {
         std::this_thread::sleep_until(ready);
     }

@@ -3,6 +3,7 @@
 
 #include "../CameraDevice.h"
 #include "SimConfig.h"
+#include "SimControl.h"
 #include "SimScene.h"
 #include "SimSensor.h"
 
@@ -13,8 +14,15 @@
 
 namespace ocusnap::detail::sim {
 
-// The capabilities of a simulated camera of the given device type and filter layout.
-Capabilities SimCapabilities(int32_t deviceType, Bayer bayer = Bayer::GRBG);
+// The capabilities of a simulated camera of this configuration (device type and sensor size).
+Capabilities SimCapabilities(const SimConfig& config);
+
+// What one rendering thread keeps between frames, so that rendering allocates nothing.
+struct RenderContext {
+    explicit RenderContext(const std::string& controlPath) : control(controlPath) {}
+    FrameTables tables;
+    ControlWatcher control;
+};
 
 class SimCamera final : public Sensor, public std::enable_shared_from_this<SimCamera> {
 public:
@@ -26,8 +34,12 @@ public:
     OCUSTATUS InjectedFault(Operation operation) const override;
 
     const SimConfig& Config() const { return m_config; }
-    // Renders the next frame of the sensor with these registers.
-    void Render(const Registers& registers, FrameTables& tables, uint8_t* destination);
+    std::unique_ptr<RenderContext> NewRenderContext() const;
+    // Renders the next frame of the sensor with these registers, under the lens cap and light box as
+    // they are set now.
+    void Render(const Registers& registers, RenderContext& context, uint8_t* destination);
+    // Frames rendered to the end since the camera was opened (tests watch the render-ahead with it).
+    uint64_t FramesRendered() const { return m_rendered.load(); }
 
 private:
     std::shared_ptr<const ModeScene> SceneOf(int32_t mode);
@@ -37,6 +49,7 @@ private:
     std::mutex m_sceneMutex;
     std::vector<std::shared_ptr<const ModeScene>> m_scenes; // per mode, prepared on first use
     std::atomic<uint64_t> m_frameIndex{0};                  // frames read out since the camera was opened
+    std::atomic<uint64_t> m_rendered{0};
 };
 
 } // namespace ocusnap::detail::sim

@@ -1,6 +1,6 @@
 #include "SimConfig.h"
 
-#include <string_view>
+#include "SimControl.h"
 
 namespace ocusnap::detail::sim {
 
@@ -41,7 +41,38 @@ bool ParseFaults(std::string_view list, Faults& faults) {
     return true;
 }
 
+bool ParseSide(std::string_view digits, int32_t& side) {
+    if (digits.empty() || digits.size() > 5 || digits.front() == '0') {
+        return false;
+    }
+    int32_t value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        value = value * 10 + (c - '0');
+    }
+    if (value < kSensorSideMin || value > kSensorSideMax || value % 8 != 0) {
+        return false;
+    }
+    side = value;
+    return true;
+}
+
 } // namespace
+
+bool ParseSensorSize(std::string_view text, int32_t& width, int32_t& height) {
+    const size_t x = text.find('x');
+    int32_t w = 0;
+    int32_t h = 0;
+    if (x == std::string_view::npos || !ParseSide(text.substr(0, x), w) ||
+        !ParseSide(text.substr(x + 1), h)) {
+        return false;
+    }
+    width = w;
+    height = h;
+    return true;
+}
 
 OCUSTATUS ParseSimConfig(const EnvLookup& env, SimConfig& config, std::string& problem) {
     config = SimConfig{};
@@ -97,6 +128,11 @@ OCUSTATUS ParseSimConfig(const EnvLookup& env, SimConfig& config, std::string& p
             return fail("OCUSNAP_SIM_FPS");
         }
     }
+    if (const char* v = env("OCUSNAP_SIM_SENSOR");
+        v && *v && !ParseSensorSize(v, config.sensorWidth, config.sensorHeight)) {
+        return fail("OCUSNAP_SIM_SENSOR");
+    }
+    config.controlPath = ControlFilePath(env);
     if (const char* v = env("OCUSNAP_FAIL"); v && !ParseFaults(v, config.faults)) {
         return fail("OCUSNAP_FAIL");
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <numbers>
@@ -52,7 +53,36 @@ uint16_t Code(double value) {
     return static_cast<uint16_t>(std::lround(std::clamp(value, 0.0, 1.0) * kRadianceMax));
 }
 
+// Whether a defect lies within `distance` sites of (x, y) in both directions.
+bool Near(const std::vector<Defect>& defects, int32_t x, int32_t y, int32_t distance) {
+    return std::any_of(defects.begin(), defects.end(), [&](const Defect& d) {
+        return std::abs(d.x - x) <= distance && std::abs(d.y - y) <= distance;
+    });
+}
+
 void AddDefects(ModeScene& scene) {
+    SplitMix clusterRng{kDefectSeed + 2};
+    auto hot = [&](int32_t x, int32_t y) {
+        if (x < scene.width && y < scene.height && !Near(scene.defects, x, y, 0)) {
+            scene.defects.push_back({x, y, true, static_cast<int16_t>(300 + clusterRng.Next() % 1700)});
+        }
+    };
+    // Clusters first, at their fixed places; the scattered defects go around them.
+    for (const auto& [u, v] : kHotClusters) {
+        const int32_t x = DefectSite(u, scene.width);
+        const int32_t y = DefectSite(v, scene.height);
+        hot(x, y);
+        hot(x + 1, y);
+        hot(x, y + 1);
+        hot(x + 1, y + 1);
+    }
+    const int32_t runX = DefectSite(kHotRun[0], scene.width);
+    const int32_t runY = DefectSite(kHotRun[1], scene.height);
+    for (int32_t i = 0; i < 3; ++i) {
+        hot(runX + i, runY);
+    }
+    // The scattered ones stay single: none touches a cluster, another defect or the hot column.
+    const int32_t hotColumn = DefectSite(kHotColumn, scene.width);
     SplitMix rng{kDefectSeed ^ (uint64_t(scene.width) << 32) ^ uint64_t(scene.height)};
     for (int i = 0; i < kHotPixels + kDeadPixels; ++i) {
         Defect d{};
@@ -60,9 +90,7 @@ void AddDefects(ModeScene& scene) {
         d.y = static_cast<int32_t>(rng.Next() % uint64_t(scene.height));
         d.hot = i < kHotPixels;
         d.darkRate = static_cast<int16_t>(d.hot ? 300 + rng.Next() % 1700 : 0);
-        const bool taken = std::any_of(scene.defects.begin(), scene.defects.end(),
-                                       [&](const Defect& o) { return o.x == d.x && o.y == d.y; });
-        if (!taken) {
+        if (!Near(scene.defects, d.x, d.y, 2) && std::abs(d.x - hotColumn) > 2) {
             scene.defects.push_back(d);
         }
     }
@@ -77,36 +105,38 @@ void AddFixedPattern(ModeScene& scene) {
     for (double& c : column) {
         c = 1.5 * rng.Gaussian();
     }
+    // One column amplifier is bad: its whole column sits far above the dark level.
+    const auto hotColumn = static_cast<size_t>(DefectSite(kHotColumn, scene.width));
     scene.offset.resize(static_cast<size_t>(scene.width) * static_cast<size_t>(scene.height));
     size_t i = 0;
     for (int32_t y = 0; y < scene.height; ++y) {
         for (int32_t x = 0; x < scene.width; ++x, ++i) {
             const double offset = 8.0 + column[static_cast<size_t>(x)] + 2.0 * rng.Gaussian();
-            scene.offset[i] = static_cast<uint8_t>(std::clamp(std::lround(offset), 0L, 40L));
+            const long extra = static_cast<size_t>(x) == hotColumn ? kHotColumnOffset : 0;
+            scene.offset[i] = static_cast<uint8_t>(std::clamp(std::lround(offset), 0L, 40L) + extra);
         }
     }
 }
 
-std::shared_ptr<const ModeScene> BuildScene(Bayer bayer, SceneKind kind, int32_t width, int32_t height) {
+std::shared_ptr<const ModeScene> BuildScene(Bayer bayer, bool withChart, SensorSize sensor, int32_t width,
+                                            int32_t height) {
     auto scene = std::make_shared<ModeScene>();
     scene->width = width;
     scene->height = height;
-    scene->radiance.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
-    const double pixelScale = 1280.0 / width;
-    size_t i = 0;
-    for (int32_t y = 0; y < height; ++y) {
-        const double v = (y + 0.5) / height;
-        for (int32_t x = 0; x < width; ++x, ++i) {
-            const int channel = SiteChannel(bayer, x, y);
-            double value = 0.0;
-            if (kind == SceneKind::Chart) {
-                value = Component(ChartColour((x + 0.5) / width, v, pixelScale), channel);
-            } else if (kind == SceneKind::Flat) {
-                value = 0.6;
+    if (withChart) {
+        scene->chart.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+        const double pixelScale = static_cast<double>(sensor.width) / width;
+        size_t i = 0;
+        for (int32_t y = 0; y < height; ++y) {
+            const double v = (y + 0.5) / height;
+            for (int32_t x = 0; x < width; ++x, ++i) {
+                const Rgb colour = ChartColour((x + 0.5) / width, v, sensor, pixelScale);
+                scene->chart[i] = Code(Component(colour, SiteChannel(bayer, x, y)));
             }
-            scene->radiance[i] = Code(value);
         }
     }
+    scene->flatRow.assign(static_cast<size_t>(width), Code(kFlatReflectance));
+    scene->darkRow.assign(static_cast<size_t>(width), 0);
     AddFixedPattern(*scene);
     AddDefects(*scene);
     return scene;
@@ -124,7 +154,11 @@ Rgb PatchColour(int row, int col) {
     return {Linear(c[0]), Linear(c[1]), Linear(c[2])};
 }
 
-Rgb ChartColour(double u, double v, double pixelScale) {
+Rgb ChartColour(double u, double v, SensorSize sensor, double pixelScale) {
+    // Lengths in sensor pixels; the round shapes keep the proportions they have on a 5:4 sensor.
+    const double w = sensor.width;
+    const double h = sensor.height;
+    const double unit = std::min(w, 1.25 * h);
     // Colour checker, 6 x 4 patches with a dark gap between them.
     if (Inside(u, v, 0.03, 0.04, 0.51, 0.44)) {
         const double pu = (u - 0.03) / 0.48 * 6.0;
@@ -139,9 +173,9 @@ Rgb ChartColour(double u, double v, double pixelScale) {
     // Zone plate: the local frequency reaches 0.5 cycles per mode-0 pixel at its rim, so it shows how
     // a demosaicing method copes with fine detail and where it aliases.
     {
-        const double radius = 0.19 * 1280.0;
-        const double dx = (u - 0.76) * 1280.0;
-        const double dy = (v - 0.25) * 1024.0;
+        const double radius = 0.19 * unit;
+        const double dx = (u - 0.76) * w;
+        const double dy = (v - 0.25) * h;
         const double r2 = dx * dx + dy * dy;
         if (r2 < radius * radius) {
             const double k = 0.5 / radius;
@@ -154,9 +188,9 @@ Rgb ChartColour(double u, double v, double pixelScale) {
     }
     // Siemens star: 36 spokes.
     {
-        const double radius = 0.14 * 1280.0;
-        const double dx = (u - 0.76) * 1280.0;
-        const double dy = (v - 0.67) * 1024.0;
+        const double radius = 0.14 * unit;
+        const double dx = (u - 0.76) * w;
+        const double dy = (v - 0.67) * h;
         if (dx * dx + dy * dy < radius * radius) {
             const double angle = std::atan2(dy, dx);
             const bool white = std::sin(angle * 36.0) > 0.0;
@@ -192,16 +226,29 @@ int SiteChannel(Bayer bayer, int32_t x, int32_t y) {
     return layout[((y & 1) << 1) | (x & 1)];
 }
 
-std::shared_ptr<const ModeScene> PreparedScene(Bayer bayer, SceneKind kind, int32_t width, int32_t height) {
-    using Key = std::tuple<int, int, int32_t, int32_t>;
+RadianceMap ModeScene::Radiance(SceneKind kind) const {
+    switch (kind) {
+    case SceneKind::Chart:
+        return {chart.data(), static_cast<size_t>(width)};
+    case SceneKind::Flat:
+        return {flatRow.data(), 0};
+    case SceneKind::Dark:
+        break;
+    }
+    return {darkRow.data(), 0};
+}
+
+std::shared_ptr<const ModeScene> PreparedScene(Bayer bayer, bool withChart, SensorSize sensor, int32_t width,
+                                               int32_t height) {
+    using Key = std::tuple<int, bool, int32_t, int32_t, int32_t, int32_t>;
     static std::mutex mutex;
     static std::map<Key, std::weak_ptr<const ModeScene>> cache;
-    const Key key{static_cast<int>(bayer), static_cast<int>(kind), width, height};
+    const Key key{static_cast<int>(bayer), withChart, sensor.width, sensor.height, width, height};
     std::lock_guard lock(mutex);
     if (auto scene = cache[key].lock()) {
         return scene;
     }
-    auto scene = BuildScene(bayer, kind, width, height);
+    auto scene = BuildScene(bayer, withChart, sensor, width, height);
     cache[key] = scene;
     return scene;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace ocusnap::detail::sim {
 
@@ -53,6 +54,11 @@ uint16_t DiscCode(int channel) {
 }
 
 void BuildTables(const FrameInput& in, FrameTables& t) {
+    const FrameTables::Key key{in.exposureSeconds, in.registers.gain, in.registers.adcLevel};
+    if (t.builtFor == key) {
+        return; // the settings of the last frame: the tables stand
+    }
+    t.builtFor = key;
     const double exposure = in.exposureSeconds / kStandardExposureSeconds;
     const int32_t level = in.registers.adcLevel;
     for (size_t c = 0; c < 4; ++c) {
@@ -116,28 +122,54 @@ void RenderFrame(const ModeScene& scene, Bayer bayer, const FrameInput& in, Fram
     const Window& w = in.registers.window;
     const uint8_t* output = tables.output.data() + FrameTables::kOutputBias;
     const Disc disc = MovingDisc(scene.width, scene.height, in.motionIndex);
+    const RadianceMap radianceMap = scene.Radiance(in.scene);
+    const size_t bytes = static_cast<size_t>(w.width) * static_cast<size_t>(w.height);
+
+    // Without noise only the moving object changes from frame to frame: the rest is rendered once for
+    // these settings and copied.
+    if (!in.noise) {
+        StillFrame& still = tables.still;
+        const StillFrame::Key key{&scene, in.scene, w, tables.builtFor};
+        if (!still.valid || !(still.key == key)) {
+            still.pixels.resize(bytes);
+            for (int32_t y = 0; y < w.height; ++y) {
+                const int32_t sy = w.top + y;
+                const auto chEven = static_cast<size_t>(SiteChannel(bayer, w.left, sy));
+                const auto chOdd = static_cast<size_t>(SiteChannel(bayer, w.left + 1, sy));
+                RenderCleanRow(radianceMap.Row(sy) + w.left, tables.clean[chEven].data(),
+                               tables.clean[chOdd].data(), w.width,
+                               still.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(w.width));
+            }
+            still.key = key;
+            still.valid = true;
+        }
+        if (bytes > 0) {
+            std::memcpy(destination, still.pixels.data(), bytes);
+        }
+    }
 
     for (int32_t y = 0; y < w.height; ++y) {
         const int32_t sy = w.top + y;
-        const size_t rowStart =
-            static_cast<size_t>(sy) * static_cast<size_t>(scene.width) + static_cast<size_t>(w.left);
-        const uint16_t* radiance = scene.radiance.data() + rowStart;
-        uint8_t* out = destination + static_cast<size_t>(y) * static_cast<size_t>(w.width);
-        const auto chEven = static_cast<size_t>(SiteChannel(bayer, w.left, sy));
-        const auto chOdd = static_cast<size_t>(SiteChannel(bayer, w.left + 1, sy));
-        NoiseStream noise(in.frameIndex, sy);
-        if (in.noise) {
-            RenderNoisyRow(radiance, scene.offset.data() + rowStart, tables.signal[chEven].data(),
-                           tables.signal[chOdd].data(), output, noise, w.width, out);
-        } else {
-            RenderCleanRow(radiance, tables.clean[chEven].data(), tables.clean[chOdd].data(), w.width, out);
-        }
-
-        // The moving object covers part of the row.
         const double dy = sy + 0.5 - disc.cy;
-        if (!in.movingObject || std::abs(dy) >= disc.radius) {
+        const bool object = in.movingObject && std::abs(dy) < disc.radius;
+        if (!in.noise && !object) {
             continue;
         }
+        const size_t rowStart =
+            static_cast<size_t>(sy) * static_cast<size_t>(scene.width) + static_cast<size_t>(w.left);
+        uint8_t* out = destination + static_cast<size_t>(y) * static_cast<size_t>(w.width);
+        NoiseStream noise(in.frameIndex, sy);
+        if (in.noise) {
+            const auto chEven = static_cast<size_t>(SiteChannel(bayer, w.left, sy));
+            const auto chOdd = static_cast<size_t>(SiteChannel(bayer, w.left + 1, sy));
+            RenderNoisyRow(radianceMap.Row(sy) + w.left, scene.offset.data() + rowStart,
+                           tables.signal[chEven].data(), tables.signal[chOdd].data(), output, noise, w.width,
+                           out);
+        }
+        if (!object) {
+            continue;
+        }
+        // The moving object covers part of the row.
         const double half = std::sqrt(disc.radius * disc.radius - dy * dy);
         const auto x0 = std::max<int32_t>(w.left, static_cast<int32_t>(std::ceil(disc.cx - half - 0.5)));
         const auto x1 =
@@ -172,7 +204,7 @@ void RenderFrame(const ModeScene& scene, Bayer bayer, const FrameInput& in, Fram
         if (d.hot) {
             const auto ch = static_cast<size_t>(SiteChannel(bayer, d.x, d.y));
             // Dark current grows with the exposure; a part of it comes with every readout.
-            v += tables.signal[ch][scene.radiance[site]] + d.darkRate * (0.25 + exposure);
+            v += tables.signal[ch][radianceMap.At(d.x, d.y)] + d.darkRate * (0.25 + exposure);
         }
         const auto value = static_cast<int32_t>(std::min<double>(v, kConverterMax));
         destination[static_cast<size_t>(d.y - w.top) * static_cast<size_t>(w.width) +

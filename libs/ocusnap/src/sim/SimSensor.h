@@ -12,6 +12,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <tuple>
+#include <vector>
 
 namespace ocusnap::detail::sim {
 
@@ -30,14 +33,35 @@ struct FrameInput {
     Registers registers;
     int32_t deviceType = 2;
     double exposureSeconds = 0.0;
-    uint64_t frameIndex = 0;  // seeds the temporal noise
-    uint64_t motionIndex = 0; // places the moving object
+    uint64_t frameIndex = 0;            // seeds the temporal noise
+    uint64_t motionIndex = 0;           // places the moving object
+    SceneKind scene = SceneKind::Chart; // what the lens sees in this frame
     bool noise = true;
     bool movingObject = true;
 };
 
-// Per-frame lookup tables; one per delivery thread, so that rendering allocates nothing.
+// A frame without noise and without the moving object, kept for the settings it was rendered with.
+struct StillFrame {
+    struct Key {
+        const ModeScene* scene = nullptr;
+        SceneKind kind = SceneKind::Chart;
+        Window window;
+        std::optional<std::tuple<double, std::array<int32_t, 4>, int32_t>> tables;
+        friend bool operator==(const Key&, const Key&) = default;
+    };
+    Key key;
+    bool valid = false;
+    std::vector<uint8_t> pixels; // grows to the largest window rendered, then stays
+};
+
+// Per-frame lookup tables and the still frame; one per rendering thread, so that rendering allocates
+// nothing from frame to frame.
 struct FrameTables {
+    // The settings the tables were built for: exposure, gains, ADC level. They are rebuilt when these
+    // change.
+    using Key = std::tuple<double, std::array<int32_t, 4>, int32_t>;
+    std::optional<Key> builtFor;
+    StillFrame still;
     // Converter value before offsets and noise, per channel and radiance code.
     std::array<std::array<uint16_t, kRadianceMax + 1>, 4> signal;
     // Delivered 8-bit value per channel and radiance code, without noise.
