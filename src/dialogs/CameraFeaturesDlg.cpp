@@ -74,6 +74,9 @@ CCameraFeaturesDlg::CCameraFeaturesDlg(CMainFrame& frame) : QDialog(&frame), m_f
 
 void CCameraFeaturesDlg::CreateControls() {
     setWindowTitle(QStringLiteral("Camera Features"));
+    // A modal frame with the system menu: a close box, but nothing to minimise or maximise.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
     const DialogUnits du(font());
     setFixedSize(du.X(227), du.Y(201));
 

@@ -119,6 +119,8 @@ TEST_F(Features, TheTemplatesControlsInPlaceAndInTabOrder) {
     EXPECT_EQ(dlg.parentWidget(), &viewer->Frame());
     const DialogUnits du(dlg.font());
     EXPECT_EQ(dlg.size(), QSize(du.X(227), du.Y(201)));
+    EXPECT_TRUE(dlg.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(dlg.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     struct Place {
         const char* id;
         QRect rect; // dialog units; lists only by their top-left and width
@@ -558,7 +560,7 @@ TEST_F(FeaturesLive, TheLivePictureRunsBehindTheDialogAndTakesEachChange) {
         const int before = frame.m_nFrameCount;
         EXPECT_TRUE(WaitFor([&] { return frame.m_nFrameCount >= before + 3; })) << "frames go on";
         Type(*dlg, "1042", "", "120"); // twice the exposure
-        EXPECT_TRUE(WaitFor([&] { return MeanLevel(frame) > opening * 1.3; }))
+        EXPECT_TRUE(WaitFor([&] { return MeanLevel(frame) > opening * 1.5; }))
             << opening << " " << MeanLevel(frame);
         dlg->reject();
     });
