@@ -67,6 +67,37 @@ void Drag(QScrollBar* bar, int position) {
     bar->setSliderDown(false);
 }
 
+// Runs the Camera Features command; `inside` gets the dialog while it runs modally and closes it. False
+// when no dialog came up.
+bool WhileTheCommandRuns(CMainFrame& frame, const std::function<void(CCameraFeaturesDlg&)>& inside) {
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<CCameraFeaturesDlg*>(QApplication::activeModalWidget());
+        if (dlg == nullptr)
+            return;
+        ran = true;
+        EXPECT_EQ(dlg->parentWidget(), &frame);
+        EXPECT_TRUE(dlg->isModal());
+        inside(*dlg);
+        if (QApplication::activeModalWidget() == dlg) {
+            ADD_FAILURE() << "still open";
+            dlg->done(QDialog::Rejected);
+        }
+    });
+    EXPECT_TRUE(frame.ExecuteCommand(kIdCameraFeatures));
+    return ran;
+}
+
+// The region of every viewer on the recording camera below: narrower than the 1280 pixels of the image,
+// so that the exposure shows which width it was computed with.
+constexpr int kRegionWidth = 640;
+
+// The exposure sent for upper / lower seconds, at high speed, for the region.
+std::string AecCall(int upper, int lower, int hBlanking, int type = 2) {
+    return "OcuAECControl(1, " +
+           std::to_string(ExposureValue({type, 1, kRegionWidth, hBlanking, upper, lower})) + ")";
+}
+
 // The viewer on the recording camera, with a 640 x 480 region and the values the dialog opens with.
 class Features : public ViewerTest {
 protected:
@@ -83,7 +114,8 @@ protected:
         viewer.emplace();
         EXPECT_TRUE(viewer->Started());
         CMainFrame& frame = viewer->Frame();
-        ResizeClient(frame, 640, 480);
+        ResizeClient(frame, kRegionWidth, 480);
+        EXPECT_EQ(frame.RegionWidth(), kRegionWidth);
         frame.m_nTintUpper = 30;
         frame.m_nTintLower = 500;
         frame.m_nADCLevel = 1;
@@ -93,11 +125,8 @@ protected:
         driver.ClearCalls();
         return frame;
     }
-    // The exposure value at high speed with this region.
-    std::string Aec(int upper, int lower, int hBlanking) {
-        const int width = viewer->Frame().RegionWidth();
-        return "OcuAECControl(1, " +
-               std::to_string(ExposureValue({m_type, 1, width, hBlanking, upper, lower})) + ")";
+    std::string Aec(int upper, int lower, int hBlanking) const {
+        return AecCall(upper, lower, hBlanking, m_type);
     }
     // What Cancel and Reset send to go back to the values above.
     Calls Restore(const Gains& gains) {
@@ -216,21 +245,14 @@ TEST_F(Features, OpensOnTheViewersValuesSendingNothingAndOkKeepsThem) {
 }
 
 TEST_F(Features, EachChangeReachesTheCameraAtOnce) {
-    using Action = std::function<void(CCameraFeaturesDlg&)>;
+    using Dlg = CCameraFeaturesDlg;
+    using Check = std::function<void(const CMainFrame&, const Dlg&)>;
     struct Case {
         const char* what;
         Gains gains;
-        Action act;
-        Calls sent; // filled in below where they depend on the region
-        std::function<void(const CMainFrame&, const CCameraFeaturesDlg&)> check;
-    };
-    const auto none = [](const CMainFrame&, const CCameraFeaturesDlg&) {};
-    const auto gainShown = [](int gain) {
-        return [gain](const CMainFrame& frame, const CCameraFeaturesDlg& dlg) {
-            EXPECT_EQ(dlg.m_sbGain->value(), gain);
-            EXPECT_EQ(Control<QLabel>(dlg, "1022")->text(), QString::number(gain));
-            EXPECT_EQ(frame.m_nGain, (Gains{8, 6, 10, 8})); // gains reach the viewer only with OK
-        };
+        std::function<void(Dlg&)> act;
+        Calls sent;
+        Check check;
     };
     const auto all = [](int gain) {
         Calls calls;
@@ -238,95 +260,115 @@ TEST_F(Features, EachChangeReachesTheCameraAtOnce) {
             calls.push_back(std::string("OcuAGCControl(") + code + ", " + std::to_string(gain) + ")");
         return calls;
     };
-    const auto triggered = [](QAbstractSlider::SliderAction action, QScrollBar* CCameraFeaturesDlg::*bar) {
-        return [action, bar](CCameraFeaturesDlg& dlg) { (dlg.*bar)->triggerAction(action); };
+    const auto twice = [](const Calls& calls) {
+        Calls both = calls;
+        both.insert(both.end(), calls.begin(), calls.end());
+        return both;
+    };
+    const auto action = [](QAbstractSlider::SliderAction code, QScrollBar* Dlg::*bar) {
+        return [code, bar](Dlg& dlg) { (dlg.*bar)->triggerAction(code); };
+    };
+    // Gains reach the viewer only with OK.
+    const auto gainShown = [](int gain) -> Check {
+        return [gain](const CMainFrame& frame, const Dlg& dlg) {
+            EXPECT_EQ(dlg.m_sbGain->value(), gain);
+            EXPECT_EQ(Control<QLabel>(dlg, "1022")->text(), QString::number(gain));
+            EXPECT_EQ(frame.m_nGain, (Gains{8, 6, 10, 8}));
+        };
+    };
+    // Bar and edit show the same blanking, and the viewer holds it.
+    const auto blanking = [](int h, int v) -> Check {
+        return [h, v](const CMainFrame& frame, const Dlg& dlg) {
+            EXPECT_EQ(std::pair(dlg.m_sbHBlanking->value(), dlg.m_sbVBlanking->value()), std::pair(h, v));
+            EXPECT_EQ(std::pair(Text(dlg, "1044"), Text(dlg, "1045")),
+                      std::pair(QString::number(h), QString::number(v)));
+            EXPECT_EQ(std::pair(frame.m_nHBlanking, frame.m_nVBlanking), std::pair(h, v));
+        };
+    };
+    const auto exposure = [](int upper, int lower) -> Check {
+        return [upper, lower](const CMainFrame& frame, const Dlg&) {
+            EXPECT_EQ(std::pair(frame.m_nTintUpper, frame.m_nTintLower), std::pair(upper, lower));
+        };
     };
     const std::vector<Case> cases{
         {"ADC level",
          {8, 6, 10, 8},
-         [](auto& dlg) { Choose(dlg.m_cbADC, 3); },
+         [](Dlg& dlg) { Choose(dlg.m_cbADC, 3); },
          {"OcuADCControl(0, 3)"},
-         none},
+         gainShown(8)},
         {"one channel",
          {8, 6, 10, 8},
-         [](auto& dlg) { Choose(dlg.m_cbChannel, 1); },
+         [](Dlg& dlg) { Choose(dlg.m_cbChannel, 1); },
          {"OcuAGCControl(0x11, 6)"},
          gainShown(6)},
-        {"all channels", {9, 8, 8, 8}, [](auto& dlg) { Choose(dlg.m_cbChannel, 4); }, all(8), none},
+        {"all channels", {9, 8, 8, 8}, [](Dlg& dlg) { Choose(dlg.m_cbChannel, 4); }, all(8), {}},
         {"gain page right at 125",
          {125, 125, 125, 125},
-         triggered(QAbstractSlider::SliderPageStepAdd, &CCameraFeaturesDlg::m_sbGain),
+         action(QAbstractSlider::SliderPageStepAdd, &Dlg::m_sbGain),
          all(127),
-         none},
+         {}},
         {"gain line left at 0",
          {0, 0, 0, 0},
-         triggered(QAbstractSlider::SliderSingleStepSub, &CCameraFeaturesDlg::m_sbGain),
+         action(QAbstractSlider::SliderSingleStepSub, &Dlg::m_sbGain),
          all(0),
-         none},
-        {"gain to an end: stays",
+         {}},
+        {"gain to an end stays",
          {8, 6, 10, 8},
-         triggered(QAbstractSlider::SliderToMaximum, &CCameraFeaturesDlg::m_sbGain),
+         action(QAbstractSlider::SliderToMaximum, &Dlg::m_sbGain),
          all(8),
          gainShown(8)},
-        {"gain page left on one channel",
+        {"gain page left, one channel",
          {9, 8, 8, 8},
-         triggered(QAbstractSlider::SliderPageStepSub, &CCameraFeaturesDlg::m_sbGain),
+         action(QAbstractSlider::SliderPageStepSub, &Dlg::m_sbGain),
          {"OcuAGCControl(0x10, 0)"},
-         none},
-        {"gain thumb dragged",
+         {}},
+        {"gain thumb dragged and let go",
          {8, 6, 10, 8},
-         [](auto& dlg) { Drag(dlg.m_sbGain, 50); },
-         Calls{all(50)[0], all(50)[1], all(50)[2], all(50)[3], all(50)[0], all(50)[1], all(50)[2],
-               all(50)[3]},
-         [](const CMainFrame&, const CCameraFeaturesDlg& dlg) { EXPECT_EQ(dlg.m_nGain[4], 50); }},
-        {"horizontal blanking bar line right",
+         [](Dlg& dlg) { Drag(dlg.m_sbGain, 50); },
+         twice(all(50)),
+         gainShown(50)},
+        {"horizontal blanking bar",
          {8, 6, 10, 8},
-         triggered(QAbstractSlider::SliderSingleStepAdd, &CCameraFeaturesDlg::m_sbHBlanking),
-         {},
-         none},
+         action(QAbstractSlider::SliderSingleStepAdd, &Dlg::m_sbHBlanking),
+         {"OcuSetBlanking(6, 6)", AecCall(30, 500, 6)},
+         blanking(6, 6)},
+        // Within the VelC's limits, beyond the edits' range.
         {"vertical blanking bar dragged",
          {8, 6, 10, 8},
-         [](auto& dlg) { Drag(dlg.m_sbVBlanking, 2000); },
-         {},
-         none},
+         [](Dlg& dlg) { Drag(dlg.m_sbVBlanking, 2000); },
+         twice({"OcuSetBlanking(5, 2000)", AecCall(30, 500, 5)}),
+         blanking(5, 2000)},
         {"horizontal blanking typed",
          {8, 6, 10, 8},
-         [](auto& dlg) { Type(dlg, "1044", "", "20"); },
-         {},
-         none},
-        {"numerator typed", {8, 6, 10, 8}, [](auto& dlg) { Type(dlg, "1042", "", "120"); }, {}, none},
-        {"denominator typed", {8, 6, 10, 8}, [](auto& dlg) { Type(dlg, "1043", "", "25"); }, {}, none},
+         [](Dlg& dlg) { Type(dlg, "1044", "", "20"); },
+         {"OcuSetBlanking(2, 6)", AecCall(30, 500, 2), "OcuSetBlanking(20, 6)", AecCall(30, 500, 20)},
+         blanking(20, 6)},
+        {"vertical blanking typed",
+         {8, 6, 10, 8},
+         [](Dlg& dlg) { Type(dlg, "1045", "-", "7"); },
+         {"OcuSetBlanking(5, -7)", AecCall(30, 500, 5)},
+         blanking(5, -7)},
+        // At the region's width, not the image's.
+        {"numerator typed",
+         {8, 6, 10, 8},
+         [](Dlg& dlg) { Type(dlg, "1042", "", "120"); },
+         {AecCall(1, 500, 5), AecCall(12, 500, 5), AecCall(120, 500, 5)},
+         exposure(120, 500)},
+        {"denominator typed",
+         {8, 6, 10, 8},
+         [](Dlg& dlg) { Type(dlg, "1043", "", "25"); },
+         {AecCall(30, 2, 5), AecCall(30, 25, 5)},
+         exposure(30, 25)},
     };
-    for (Case c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         CMainFrame& frame = Start(c.gains);
-        const std::string what = c.what;
-        if (what == "horizontal blanking bar line right")
-            c.sent = {"OcuSetBlanking(6, 6)", Aec(30, 500, 6)};
-        if (what == "vertical blanking bar dragged") // within the VelC's limits, beyond the edits' range
-            c.sent = {"OcuSetBlanking(5, 2000)", Aec(30, 500, 5), "OcuSetBlanking(5, 2000)", Aec(30, 500, 5)};
-        if (what == "horizontal blanking typed")
-            c.sent = {"OcuSetBlanking(2, 6)", Aec(30, 500, 2), "OcuSetBlanking(20, 6)", Aec(30, 500, 20)};
-        if (what == "numerator typed") // at the region's width, not the image's
-            c.sent = {Aec(1, 500, 5), Aec(12, 500, 5), Aec(120, 500, 5)};
-        if (what == "denominator typed")
-            c.sent = {Aec(30, 2, 5), Aec(30, 25, 5)};
         CCameraFeaturesDlg dlg(frame);
         dlg.show();
         c.act(dlg);
         EXPECT_EQ(Sent(driver), c.sent);
-        c.check(frame, dlg);
-        if (what.find("blanking") != std::string::npos) {
-            // The bar and the edit show the same value, and the viewer holds it.
-            EXPECT_EQ(Text(dlg, "1044"), QString::number(dlg.m_sbHBlanking->value()));
-            EXPECT_EQ(Text(dlg, "1045"), QString::number(dlg.m_sbVBlanking->value()));
-            EXPECT_EQ(std::pair(frame.m_nHBlanking, frame.m_nVBlanking),
-                      std::pair(dlg.m_sbHBlanking->value(), dlg.m_sbVBlanking->value()));
-        }
-        if (what.find("typed") != std::string::npos || what.find("blanking") != std::string::npos) {
-            EXPECT_EQ(std::pair(frame.m_nTintUpper, frame.m_nTintLower),
-                      std::pair(dlg.m_nTintUpper, dlg.m_nTintLower));
-        }
+        if (c.check)
+            c.check(frame, dlg);
         EXPECT_EQ(frame.m_nADCLevel, 1); // the ADC level reaches the viewer only with OK
         dlg.hide();
     }
@@ -385,26 +427,11 @@ TEST_F(Features, TheCommandRunsItModallyAndEveryWayOutButOkRestores) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.how);
         CMainFrame& frame = Start({8, 8, 8, 8});
-        bool ran = false;
-        QTimer::singleShot(0, [&] {
-            auto* dlg = qobject_cast<CCameraFeaturesDlg*>(QApplication::activeModalWidget());
-            if (dlg == nullptr) {
-                ADD_FAILURE() << "no dialog";
-                return;
-            }
-            ran = true;
-            EXPECT_EQ(dlg->parentWidget(), &frame);
-            EXPECT_TRUE(dlg->isModal());
-            dlg->m_sbGain->triggerAction(QAbstractSlider::SliderPageStepAdd); // 8 -> 18 on all four
+        EXPECT_TRUE(WhileTheCommandRuns(frame, [&](CCameraFeaturesDlg& dlg) {
+            dlg.m_sbGain->triggerAction(QAbstractSlider::SliderPageStepAdd); // 8 -> 18 on all four
             driver.ClearCalls();
-            c.close(*dlg);
-            if (QApplication::activeModalWidget() == dlg) {
-                ADD_FAILURE() << "still open";
-                dlg->done(QDialog::Rejected);
-            }
-        });
-        ASSERT_TRUE(frame.ExecuteCommand(kIdCameraFeatures));
-        EXPECT_TRUE(ran);
+            c.close(dlg);
+        }));
         EXPECT_EQ(frame.m_nGain, (c.kept ? Gains{18, 18, 18, 18} : Gains{8, 8, 8, 8}));
         EXPECT_EQ(Sent(driver), c.kept ? Calls{} : Restore({8, 8, 8, 8}));
     }
@@ -549,23 +576,14 @@ TEST_F(FeaturesLive, TheLivePictureRunsBehindTheDialogAndTakesEachChange) {
     ASSERT_TRUE(WaitFor([&] { return frame.m_nFrameCount >= 2; }));
     const double opening = MeanLevel(frame);
 
-    bool ran = false;
-    QTimer::singleShot(0, [&] {
-        auto* dlg = qobject_cast<CCameraFeaturesDlg*>(QApplication::activeModalWidget());
-        if (dlg == nullptr) {
-            ADD_FAILURE() << "no dialog";
-            return;
-        }
-        ran = true;
+    EXPECT_TRUE(WhileTheCommandRuns(frame, [&](CCameraFeaturesDlg& dlg) {
         const int before = frame.m_nFrameCount;
         EXPECT_TRUE(WaitFor([&] { return frame.m_nFrameCount >= before + 3; })) << "frames go on";
-        Type(*dlg, "1042", "", "120"); // twice the exposure
+        Type(dlg, "1042", "", "120"); // twice the exposure
         EXPECT_TRUE(WaitFor([&] { return MeanLevel(frame) > opening * 1.5; }))
             << opening << " " << MeanLevel(frame);
-        dlg->reject();
-    });
-    ASSERT_TRUE(frame.ExecuteCommand(kIdCameraFeatures));
-    EXPECT_TRUE(ran);
+        dlg.reject();
+    }));
     // Cancel took the exposure back.
     EXPECT_EQ(frame.m_nTintUpper, 60);
     EXPECT_TRUE(WaitFor([&] { return MeanLevel(frame) < opening * 1.1; }));
