@@ -11,9 +11,11 @@ JOBS       ?= 2
 PREFIX     ?= /usr/local
 
 # Debian packages the build, the tests and the viewer need.
+# libusb-1.0-0-dev: Debian 12's aravis-0.8.pc requires it, but libaravis-dev does not depend on it.
 PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev libturbojpeg0-dev fonts-noto-cjk \
-            qt6-svg-dev desktop-file-utils appstream xvfb openbox xdotool x11-utils
+            qt6-svg-dev desktop-file-utils appstream xvfb openbox xdotool x11-utils \
+            libaravis-dev libusb-1.0-0-dev aravis-tools-cli
 # Only the measurements use these: OpenCV is the yardstick the benchmarks compare against.
 BENCH_PACKAGES := libopencv-imgproc-dev libopencv-imgcodecs-dev
 # The tests on a real X server need a virtual display, a window manager and tools to look at windows and

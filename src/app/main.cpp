@@ -5,6 +5,7 @@
 #include "common/AppTitle.h"
 
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 
 // The one application object, as the rest of the viewer finds it through COcuViewerApp::Current().
@@ -21,6 +22,10 @@ void SetApplicationNames() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // A display that goes away closes the connection to it under a write; the write must fail, so that Qt
+    // sees the broken connection and ends the program, rather than the signal killing it.
+    std::signal(SIGPIPE, SIG_IGN);
+
     // Read before a display is opened, so that --help and --version answer without one.
     ocu::CommandLine commandLine;
     {

@@ -57,12 +57,8 @@ int CMainFrame::OnCreate() {
     int32_t type = 0;
     if (m_hDevice == nullptr || !QueryDeviceType(m_hDevice, type))
         m_strDeviceName = QStringLiteral("OcuDevice");
-    else if (type == 0)
-        m_strDeviceName = QStringLiteral("VelA");
-    else if (type == 1)
-        m_strDeviceName = QStringLiteral("VelB");
-    else if (type == 2)
-        m_strDeviceName = QStringLiteral("VelC");
+    else if (const char* model = OcuGetModelName(type))
+        m_strDeviceName = QString::fromLatin1(model);
     return 0;
 }
 

@@ -80,6 +80,9 @@ public:
     // Maps the gray lookup file at path, creating it when needed; keeps the file in m_hYUVLutFile and
     // returns the view, which is empty when the file could not be mapped.
     ocu::MappedView MapYUVLut(const std::string& path);
+    // The white-balance measurement that the White Balance dialog's Ratio button asks for and waits on:
+    // the current raw frame converted with unit ratios, and m_dRatioR/G/B measured from it. Always 1.
+    int OnWbMeasure();
 
     // --- Commands ----------------------------------------------------------------------------------
     // Carries out a command as a menu item, an accelerator or the frame itself sends it: its update rule

@@ -1,4 +1,34 @@
-// White balance: measuring and editing the channel ratios.
+// White balance: measuring the channel ratios from the current frame, and the dialog that edits them.
+#include "PixConv.h"
+#include "dialogs/WhiteBalanceDlg.h"
 #include "frame/MainFrame.h"
 
-void CMainFrame::OnWhiteBalance() {}
+using namespace ocu;
+
+void CMainFrame::OnWhiteBalance() {
+    // Whatever the dialog ends with, it has already left the ratios and tables as they should stay.
+    CWhiteBalanceDlg dlg(*this, this);
+    dlg.exec();
+}
+
+int CMainFrame::OnWbMeasure() {
+    uint8_t* const raw = m_pRawBuffer.get();
+    uint8_t* const image = m_pImageBuffer.get();
+    if (raw == nullptr || image == nullptr || m_nImageMode != 0)
+        return 1;
+    // Unit ratios: plain tables, or the gamma curve alone when gamma is on.
+    BuildChannelLuts(1.0, 1.0, 1.0);
+    BitmapInfoHeader& header = m_pBmpInfo->bmiHeader;
+    header.biBitCount = 24;
+    // Outside a frame handler the driver may be writing the next frame into the raw buffer: delivery is
+    // paused while it is read.
+    const bool paused = m_bSnapping && m_hDevice != nullptr;
+    if (paused)
+        OcuStopSnap(m_hDevice);
+    ConvertBayer2Rgb(image, raw, header.biWidth, header.biHeight, m_nConversion, m_Lut[kLutRed].data(),
+                     m_Lut[kLutGreen].data(), m_Lut[kLutBlue].data(), 1, m_nBayerLayout);
+    GetWhiteBalanceRatio(image, header.biWidth, header.biHeight, &m_dRatioR, &m_dRatioG, &m_dRatioB);
+    if (paused)
+        OcuStartSnap(m_hDevice, RawBufferList().data(), 1);
+    return 1;
+}

@@ -43,6 +43,33 @@ TEST(Backend, ConfigurationErrorsAreReportedNotGuessed) {
     }
 }
 
+TEST(Backend, TheCameraListFollowsTheBackend) {
+    uint32_t count = 99;
+    {
+        ScopedEnv env{{"OCUSNAP_CAMERA", "none"}};
+        ASSERT_EQ(OcuListCameras(nullptr, &count), OCU_OK);
+        EXPECT_EQ(count, 0u);
+    }
+    ScopedEnv env{{"OCUSNAP_CAMERA", "sim"}, {"OCUSNAP_DEVICE_TYPE", "1"}};
+    OcuCameraEntry entry{};
+    count = 1;
+    ASSERT_EQ(OcuListCameras(&entry, &count), OCU_OK);
+    EXPECT_EQ(count, 1u);
+    EXPECT_STREQ(entry.szId, "sim");
+    EXPECT_STREQ(entry.szModel, "simulated camera, device type 1");
+    EXPECT_EQ(OcuListCameras(&entry, nullptr), OCU_ERR_INVALID_ARGUMENT);
+    env.Set("OCUSNAP_CAMERA", "genicam-typo");
+    EXPECT_EQ(OcuListCameras(nullptr, &count), OCU_ERR_BAD_CONFIGURATION);
+#ifndef OCUSNAP_HAVE_ARAVIS
+    // A build without Aravis says so, rather than that no camera is there.
+    env.Set("OCUSNAP_CAMERA", "aravis");
+    Camera cam;
+    EXPECT_EQ(cam.status, OCU_ERR_BACKEND_MISSING);
+    EXPECT_NE(std::string(OcuGetErrorString(cam.status)).find("without Aravis"), std::string::npos);
+    EXPECT_EQ(OcuListCameras(nullptr, &count), OCU_ERR_BACKEND_MISSING);
+#endif
+}
+
 TEST(Backend, OnlyCameraOneExistsAndItOpensOnce) {
     OCUHANDLE h = nullptr;
     EXPECT_EQ(BeginOcuDevice(0, &h), OCU_ERR_NO_CAMERA);
@@ -261,14 +288,14 @@ TEST(ErrorInjection, EachNamedCallFailsWithItsOwnStatus) {
 
 TEST(ErrorStrings, EveryStatusHasItsOwnText) {
     std::set<std::string> texts;
-    for (OCUSTATUS s = OCU_OK; s <= OCU_ERR_INTERNAL; ++s) {
+    for (OCUSTATUS s = OCU_OK; s <= OCU_ERR_BACKEND_MISSING; ++s) {
         const char* text = OcuGetErrorString(s);
         ASSERT_NE(text, nullptr);
         EXPECT_GT(std::string(text).size(), 10u);
         texts.insert(text);
     }
-    EXPECT_EQ(texts.size(), static_cast<size_t>(OCU_ERR_INTERNAL + 1));
-    for (OCUSTATUS unknown : {-1, OCU_ERR_INTERNAL + 1, 100000, INT32_MIN}) {
+    EXPECT_EQ(texts.size(), static_cast<size_t>(OCU_ERR_BACKEND_MISSING + 1));
+    for (OCUSTATUS unknown : {-1, OCU_ERR_BACKEND_MISSING + 1, 100000, INT32_MIN}) {
         ASSERT_NE(OcuGetErrorString(unknown), nullptr);
         EXPECT_EQ(texts.count(OcuGetErrorString(unknown)), 0u);
     }
@@ -276,3 +303,11 @@ TEST(ErrorStrings, EveryStatusHasItsOwnText) {
 
 } // namespace
 } // namespace ocusnap::test
+
+TEST(ModelNames, TheNamedTypesAndNoneForLaterModels) {
+    EXPECT_STREQ(OcuGetModelName(0), "VelA");
+    EXPECT_STREQ(OcuGetModelName(1), "VelB");
+    EXPECT_STREQ(OcuGetModelName(2), "VelC");
+    for (const int32_t type : {3, 4, -1, INT32_MIN, INT32_MAX})
+        EXPECT_EQ(OcuGetModelName(type), nullptr) << type;
+}

@@ -329,12 +329,12 @@ TEST(SimTiming, ExposureValueMapsBackToTheExposureTime) {
         r.window = {0, 0, 644, 482};
         r.snapSpeed = 0;
         r.hBlanking = 50;
-        const double clock = sim::PixelClockHz(type, r.snapSpeed);
-        const auto line = static_cast<double>(sim::LineClocks(type, 644, 50));
+        const double clock = detail::PixelClockHz(type, r.snapSpeed);
+        const auto line = static_cast<double>(detail::LineClocks(type, 644, 50));
         const double t = 0.033;
         const double value = (t * clock + 180) / line + ((type == 0 || type == 2) ? 0 : 1);
         r.exposure = static_cast<int32_t>(value);
-        EXPECT_NEAR(sim::ExposureSeconds(type, r), t, line / clock) << type;
+        EXPECT_NEAR(detail::ExposureSeconds(type, r), t, line / clock) << type;
     }
 }
 

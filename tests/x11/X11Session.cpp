@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <sys/stat.h>
 
@@ -49,15 +50,23 @@ X11Session::X11Session(bool windowManager) : m_root(MakeTempFolder()), m_config(
     std::filesystem::create_directories(m_root / "run");
     chmod((m_root / "run").c_str(), 0700);
 
-    // -displayfd: the server picks a free display and writes its number once it accepts clients.
-    m_server = std::make_unique<QProcess>();
-    m_server->start(QStringLiteral("Xvfb"),
-                    {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
-                     QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
-                     QStringLiteral("0"), QStringLiteral("1920x1200x24")});
+    // A display number of its own, drawn at random, rather than the lowest free one: other test runs on the
+    // machine start and stop servers at the same time, and a number just freed must not bring their
+    // windows into this session. -displayfd tells when the server accepts clients.
     QByteArray number;
-    while (!number.contains('\n') && m_server->waitForReadyRead(kToolTimeoutMs))
-        number += m_server->readAllStandardOutput();
+    std::random_device seed;
+    for (int attempt = 0; attempt < 8 && !number.contains('\n'); ++attempt) {
+        const int display = 200 + static_cast<int>(seed() % 800);
+        m_server = std::make_unique<QProcess>();
+        m_server->start(QStringLiteral("Xvfb"),
+                        {QStringLiteral(":%1").arg(display), QStringLiteral("-displayfd"),
+                         QStringLiteral("1"), QStringLiteral("-noreset"), QStringLiteral("-nolisten"),
+                         QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                         QStringLiteral("1920x1200x24")});
+        number.clear();
+        while (!number.contains('\n') && m_server->waitForReadyRead(kToolTimeoutMs))
+            number += m_server->readAllStandardOutput();
+    }
     if (!number.contains('\n'))
         return;
 
@@ -91,12 +100,8 @@ X11Session::X11Session(bool windowManager) : m_root(MakeTempFolder()), m_config(
 }
 
 X11Session::~X11Session() {
-    for (auto* process : {m_viewer.get(), m_windowManager.get(), m_server.get()}) {
-        if (process != nullptr && process->state() != QProcess::NotRunning) {
-            process->kill();
-            process->waitForFinished(kToolTimeoutMs);
-        }
-    }
+    for (auto* process : {m_viewer.get(), m_windowManager.get(), m_server.get()})
+        Stop(process);
     std::error_code ignored;
     std::filesystem::remove_all(m_root, ignored);
 }
@@ -116,15 +121,20 @@ bool X11Session::StartViewer(const QStringList& environment) {
 }
 
 std::optional<int> X11Session::WaitForViewerExit(std::chrono::milliseconds timeout) {
-    if (!m_viewer || !m_viewer->waitForFinished(static_cast<int>(timeout.count())))
+    if (!m_viewer)
+        return std::nullopt;
+    // waitForFinished() says false for a process that has ended already.
+    if (m_viewer->state() != QProcess::NotRunning &&
+        !m_viewer->waitForFinished(static_cast<int>(timeout.count())))
         return std::nullopt;
     if (m_viewer->exitStatus() != QProcess::NormalExit)
         return std::nullopt;
     return m_viewer->exitCode();
 }
 
-bool X11Session::ViewerRunning() const {
-    return m_viewer && m_viewer->state() == QProcess::Running;
+bool X11Session::ViewerRunning() {
+    // Without an event loop QProcess learns of the end only while waiting for it.
+    return m_viewer && m_viewer->state() != QProcess::NotRunning && !m_viewer->waitForFinished(0);
 }
 
 QByteArray X11Session::ViewerOutput() {
@@ -192,12 +202,20 @@ bool X11Session::SendKeys(const QString& window, const QStringList& keys) {
 }
 
 void X11Session::KillServer() {
-    if (m_windowManager) {
-        m_windowManager->kill();
-        m_windowManager->waitForFinished(kToolTimeoutMs);
+    Stop(m_windowManager.get());
+    Stop(m_server.get());
+}
+
+void X11Session::Stop(QProcess* process) {
+    // Asked to end, so that the server removes its lock file and socket: a killed one leaves them for the
+    // next server that takes its number to clear away.
+    if (process == nullptr || process->state() == QProcess::NotRunning)
+        return;
+    process->terminate();
+    if (!process->waitForFinished(kToolTimeoutMs)) {
+        process->kill();
+        process->waitForFinished(kToolTimeoutMs);
     }
-    m_server->kill();
-    m_server->waitForFinished(kToolTimeoutMs);
 }
 
 } // namespace ocu::x11test

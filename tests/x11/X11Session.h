@@ -40,7 +40,7 @@ public:
     bool StartViewer(const QStringList& environment = {});
     // Waits for the viewer to end; its exit code, or nullopt when it ended by a signal or did not end.
     std::optional<int> WaitForViewerExit(std::chrono::milliseconds timeout);
-    bool ViewerRunning() const;
+    bool ViewerRunning();
     QByteArray ViewerOutput();
 
     // The first top-level window whose title matches the regular expression, waiting up to `timeout`.
@@ -52,10 +52,11 @@ public:
     // Focuses the window and types the keys (xdotool key names, e.g. "ctrl+2", "alt+f").
     bool SendKeys(const QString& window, const QStringList& keys);
 
-    // Kills the X server under the running viewer.
+    // Ends the X server (and the window manager) under the running viewer.
     void KillServer();
 
 private:
+    static void Stop(QProcess* process);
     QByteArray Run(const QString& program, const QStringList& arguments);
 
     std::filesystem::path m_root;

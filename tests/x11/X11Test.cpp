@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <ostream>
 
@@ -13,13 +14,38 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr auto kWindowTimeout = 20s;
+constexpr auto kWindowTimeout = 30s;
+
+// Keys typed before a window is ready for them are lost, more so on a loaded machine: they are typed
+// again, a few seconds apart, until what they do has happened.
+bool TypeUntil(X11Session& x, const QString& window, const QStringList& keys,
+               const std::function<bool()>& done) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        x.SendKeys(window, keys);
+        for (int wait = 0; wait < 30; ++wait) {
+            if (done())
+                return true;
+            QThread::msleep(100);
+        }
+    }
+    return done();
+}
+
+bool Eventually(const std::function<bool()>& done) {
+    for (int wait = 0; wait < 300; ++wait) {
+        if (done())
+            return true;
+        QThread::msleep(100);
+    }
+    return done();
+}
 
 // Without a camera the driver's box comes first; OK dismisses it.
 void DismissErrorBox(X11Session& x) {
     const QString box = x.FindWindow(QStringLiteral("^Error message$"), kWindowTimeout);
     ASSERT_FALSE(box.isEmpty());
-    ASSERT_TRUE(x.SendKeys(box, {QStringLiteral("Return")}));
+    ASSERT_TRUE(TypeUntil(x, box, {QStringLiteral("Return")},
+                          [&] { return x.FindWindow(QStringLiteral("^Error message$"), 0ms).isEmpty(); }));
 }
 
 } // namespace
@@ -39,13 +65,13 @@ TEST(X11, WithoutACameraTheFrameShowsItsTitleAndMenuAndExitsOnFileExit) {
         DismissErrorBox(x);
         const QString frame = x.FindWindow(QStringLiteral("^OcuDevice Viewer \\[0 x 0\\]$"), kWindowTimeout);
         ASSERT_FALSE(frame.isEmpty());
-        QThread::msleep(300);
+        EXPECT_TRUE(Eventually([&] { return x.ClientPlacement(frame).viewable; }));
         const Placement client = x.ClientPlacement(frame);
-        EXPECT_TRUE(client.viewable);
         EXPECT_GT(client.width, 100); // the menu bar's width, not the image's 0
         EXPECT_GT(client.height, 0);
 
-        ASSERT_TRUE(x.SendKeys(frame, {QStringLiteral("alt+f"), QStringLiteral("x")}));
+        ASSERT_TRUE(TypeUntil(x, frame, {QStringLiteral("alt+f"), QStringLiteral("x")},
+                              [&] { return !x.ViewerRunning(); }));
         EXPECT_EQ(x.WaitForViewerExit(kWindowTimeout), 0);
         EXPECT_TRUE(std::filesystem::exists(x.ConfigFolder() / "OcuViewer.ini"));
     }
@@ -75,12 +101,14 @@ TEST(X11, StartUpPlacesTheTitleBarOnTheScreenAndGivesTheWholeModeImage) {
         ASSERT_TRUE(x.StartViewer());
         const QString frame = x.FindWindow(QStringLiteral("^VelC Viewer"), kWindowTimeout);
         ASSERT_FALSE(frame.isEmpty());
-        QThread::msleep(500); // the size rule runs once the frame is shown and measured
-        EXPECT_EQ(x.WindowTitle(frame), QString::fromLatin1(c.title));
+        // The size rule runs once the frame is shown and its borders measured.
+        EXPECT_TRUE(Eventually([&] { return x.WindowTitle(frame) == QString::fromLatin1(c.title); }))
+            << x.WindowTitle(frame).toStdString();
+        EXPECT_TRUE(Eventually([&] { return x.OuterPlacement(frame).y > 0; }));
 
+        EXPECT_TRUE(Eventually([&] { return x.ClientPlacement(frame).viewable; }));
         const Placement client = x.ClientPlacement(frame);
         const Placement outer = x.OuterPlacement(frame);
-        EXPECT_TRUE(client.viewable);
         EXPECT_EQ(client.width, c.width);
         EXPECT_GT(client.height, c.height); // the image and the menu bar
         // The decoration, title bar included, lies on the 1920 x 1200 screen.
@@ -100,8 +128,8 @@ TEST(X11, LosingTheDisplayDuringLiveViewEndsTheViewerWithoutASignal) {
     ASSERT_TRUE(x.StartViewer({QStringLiteral("OCUSNAP_SIM_FPS=max")}));
     const QString frame = x.FindWindow(QStringLiteral("^VelC Viewer"), kWindowTimeout);
     ASSERT_FALSE(frame.isEmpty());
-    ASSERT_TRUE(x.SendKeys(frame, {QStringLiteral("ctrl+2")}));
-    ASSERT_FALSE(x.FindWindow(QStringLiteral("\\(fps\\)$"), kWindowTimeout).isEmpty());
+    ASSERT_TRUE(TypeUntil(x, frame, {QStringLiteral("ctrl+2")},
+                          [&] { return !x.FindWindow(QStringLiteral("\\(fps\\)$"), 0ms).isEmpty(); }));
 
     x.KillServer();
     const std::optional<int> exitCode = x.WaitForViewerExit(kWindowTimeout);

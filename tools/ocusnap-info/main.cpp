@@ -1,12 +1,13 @@
 // ocusnap-info: what the camera driver sees. Opens camera 1, prints its type, modes and blanking
-// limits, streams for two seconds and prints the frame rate and the mean level of each Bayer channel.
+// limits and Bayer layout, streams for two seconds and prints the frame rate and the mean level of each
+// Bayer channel. --list prints the cameras the backend finds.
 #include "OcuSnap.h"
 #include "OcuVersion.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -31,19 +32,6 @@ int32_t OnFrame(SnapInfo* info) {
     return 1;
 }
 
-const char* ModelName(int32_t type) {
-    switch (type) {
-    case 0:
-        return "VelA";
-    case 1:
-        return "VelB";
-    case 2:
-        return "VelC";
-    default:
-        return "a later model";
-    }
-}
-
 int Fail(const char* what, OCUSTATUS status) {
     std::fprintf(stderr, "ocusnap-info: %s failed: %s\n", what, OcuGetErrorString(status));
     return 1;
@@ -61,7 +49,44 @@ struct Camera {
 
 } // namespace
 
+// --list: the cameras the configured backend finds.
+int ListCameras() {
+    uint32_t count = 0;
+    if (const OCUSTATUS s = OcuListCameras(nullptr, &count); s != OCU_OK) {
+        return Fail("Listing the cameras", s);
+    }
+    std::vector<OcuCameraEntry> cameras(count);
+    if (const OCUSTATUS s = OcuListCameras(cameras.data(), &count);
+        s != OCU_OK && s != OCU_ERR_BUFFER_TOO_SMALL) {
+        return Fail("Listing the cameras", s);
+    }
+    cameras.resize(std::min<size_t>(count, cameras.size()));
+    std::printf("%zu camera%s found\n", cameras.size(), cameras.size() == 1 ? "" : "s");
+    for (const OcuCameraEntry& c : cameras) {
+        std::printf("  %s  (vendor: %s, model: %s)\n", c.szId, c.szVendor, c.szModel);
+    }
+    return 0;
+}
+
+const char* LayoutName(int32_t layout) {
+    switch (layout) {
+    case OCU_BAYER_GBRG:
+        return "GBRG";
+    case OCU_BAYER_GRBG:
+        return "GRBG";
+    case OCU_BAYER_BGGR:
+        return "BGGR";
+    case OCU_BAYER_RGGB:
+        return "RGGB";
+    default:
+        return nullptr; // monochrome
+    }
+}
+
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--list") == 0) {
+        return ListCameras();
+    }
     if (argc > 1) {
         const bool help = std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0;
         if (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-v") == 0) {
@@ -72,10 +97,11 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "ocusnap-info: unknown option '%s'\n", argv[1]);
         std::fprintf(
             help ? stdout : stderr,
-            "Usage: ocusnap-info [--help | --version]\n"
+            "Usage: ocusnap-info [--list | --help | --version]\n"
             "Opens camera 1 of the OcuSnap driver, prints what it reports, streams for two seconds and\n"
             "prints the achieved frame rate and the mean level of each Bayer channel.\n"
-            "The backend comes from OCUSNAP_CAMERA; see ocusnap-info(1).\n");
+            "--list prints the cameras the backend finds, with the id that OCUSNAP_CAMERA=aravis:ID takes.\n"
+            "The backend comes from OCUSNAP_CAMERA (sim, none, aravis or aravis:ID); see ocusnap-info(1).\n");
         return help ? 0 : 2;
     }
 
@@ -90,7 +116,8 @@ int main(int argc, char** argv) {
         s != OCU_OK) {
         return Fail("Reading the device type", s);
     }
-    std::printf("Camera 1\n  Device type: %d\n  Model: %s\n", type, ModelName(type));
+    std::printf("Camera 1\n  Device type: %d\n  Model: %s\n", type,
+                OcuGetModelName(type) != nullptr ? OcuGetModelName(type) : "a later model");
 
     size = 0;
     if (const OCUSTATUS s = OcuGetDeviceInfo(camera.handle, OCU_INFO_RESOLUTIONS, nullptr, &size);
@@ -165,12 +192,21 @@ int main(int argc, char** argv) {
             ++count[y & 1][x & 1];
         }
     }
-    // The driver does not report its layout; the simulated camera's is OCUSNAP_BAYER (GRBG unless set).
-    const char* layout = std::getenv("OCUSNAP_BAYER");
-    if (!layout || std::strlen(layout) != 4) {
-        layout = "GRBG";
+    int32_t layoutCode = OCU_BAYER_NONE;
+    size = sizeof layoutCode;
+    if (const OCUSTATUS s = OcuGetDeviceInfo(camera.handle, OCU_INFO_BAYER_LAYOUT, &layoutCode, &size);
+        s != OCU_OK) {
+        return Fail("Reading the Bayer layout", s);
     }
-    std::printf("  Mean level per Bayer channel (layout %s):\n", layout);
+    const char* layout = LayoutName(layoutCode);
+    if (!layout) {
+        std::printf(
+            "  Monochrome sensor: mean level %.1f\n",
+            (sum[0][0] + sum[0][1] + sum[1][0] + sum[1][1]) /
+                std::max(1.0, static_cast<double>(count[0][0] + count[0][1] + count[1][0] + count[1][1])));
+        return 0;
+    }
+    std::printf("  Mean level per Bayer channel (layout %s, as the camera reports it):\n", layout);
     for (int r = 0; r < 2; ++r) {
         for (int c = 0; c < 2; ++c) {
             const char colour = layout[r * 2 + c];

@@ -49,7 +49,9 @@ enum {
     OCU_ERR_TIMEOUT = 14,           /* the camera delivered no frame in time */
     OCU_ERR_BAD_CONFIGURATION = 15, /* the driver's environment settings (OCUSNAP_...) are not valid */
     OCU_ERR_RESOURCES = 16,         /* out of memory or threads */
-    OCU_ERR_INTERNAL = 17           /* a fault inside the driver */
+    OCU_ERR_INTERNAL = 17,          /* a fault inside the driver */
+    OCU_ERR_CAMERA_LOST = 18,       /* the camera stopped answering (unplugged, switched off) */
+    OCU_ERR_BACKEND_MISSING = 19    /* the configured backend is not part of this build */
 };
 
 /* Device numbers start at 1. */
@@ -57,10 +59,14 @@ enum { OCU_FIRST_DEVICE = 1 };
 
 /* Info codes of OcuGetDeviceInfo. */
 enum {
-    OCU_INFO_DEVICE_TYPE = 0,    /* int32_t: 0 VelA, 1 VelB, 2 VelC, 3 and up: later models */
-    OCU_INFO_RESOLUTIONS = 1,    /* ResolutionEntry[size / 8], indexed by resolution mode */
-    OCU_INFO_BLANKING_LIMITS = 4 /* BlankingLimits; device types 2 and 3 only */
+    OCU_INFO_DEVICE_TYPE = 0,     /* int32_t: 0 VelA, 1 VelB, 2 VelC, 3 and up: later models */
+    OCU_INFO_RESOLUTIONS = 1,     /* ResolutionEntry[size / 8], indexed by resolution mode */
+    OCU_INFO_BLANKING_LIMITS = 4, /* BlankingLimits; device types 2 and 3 only */
+    OCU_INFO_BAYER_LAYOUT = 5     /* int32_t: the colour filter layout of the frames, OCU_BAYER_... */
 };
+
+/* Colour filter layouts, named by the first two samples of rows 0 and 1 of the sensor. */
+enum { OCU_BAYER_NONE = 0, OCU_BAYER_GBRG = 1, OCU_BAYER_GRBG = 2, OCU_BAYER_BGGR = 3, OCU_BAYER_RGGB = 4 };
 
 /* Gain channel codes of OcuAGCControl. */
 enum {
@@ -135,8 +141,24 @@ OCUSTATUS OcuCloseSnap(OCUHANDLE hDevice);
 /* Takes one frame into ppBuffers[0] and returns when it is there. Refused while delivery runs. */
 OCUSTATUS OcuSnapShot(OCUHANDLE hDevice, uint8_t* const* ppBuffers, int32_t nCount);
 
+/* A camera that the configured backend can open. The texts are NUL-terminated and cut to fit. */
+typedef struct OcuCameraEntry {
+    char szId[128]; /* the backend's name for the camera, as OCUSNAP_CAMERA=backend:ID takes it */
+    char szVendor[64];
+    char szModel[64];
+} OcuCameraEntry;
+
+/* Lists the cameras the configured backend finds. Size protocol: with pEntries null, *pnCount receives
+ * the number found; with a list, *pnCount is its length on entry and the number written on return,
+ * OCU_ERR_BUFFER_TOO_SMALL (and the number found) when more were found than fit. */
+OCUSTATUS OcuListCameras(OcuCameraEntry* pEntries, uint32_t* pnCount);
+
 /* An English text for any status, also for one the library does not know. Never null. */
 const char* OcuGetErrorString(OCUSTATUS nStatus);
+
+/* The model name of a device type as OCU_INFO_DEVICE_TYPE reports it: "VelA", "VelB" or "VelC" for types
+ * 0 to 2; null for a later model, which has no name of its own. */
+const char* OcuGetModelName(int32_t nDeviceType);
 
 #ifdef __cplusplus
 }

@@ -2,13 +2,24 @@
 #include "Device.h"
 #include "Library.h"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
+#include <string>
 #include <system_error>
 
 using ocusnap::detail::Device;
 using ocusnap::detail::Library;
 
 namespace {
+
+// Copies as much of `text` as fits, always terminated.
+template <size_t N>
+void CopyText(const std::string& text, char (&out)[N]) {
+    const size_t n = std::min(text.size(), N - 1);
+    std::memcpy(out, text.data(), n);
+    out[n] = '\0';
+}
 
 template <typename F>
 OCUSTATUS Guarded(F&& body) noexcept {
@@ -103,6 +114,38 @@ OCUSTATUS OcuSnapShot(OCUHANDLE hDevice, uint8_t* const* ppBuffers, int32_t nCou
     return WithDevice(hDevice, [&](Device& d) { return d.SnapShot(ppBuffers, nCount); });
 }
 
+OCUSTATUS OcuListCameras(OcuCameraEntry* pEntries, uint32_t* pnCount) {
+    return Guarded([&]() -> OCUSTATUS {
+        if (pnCount == nullptr) {
+            return OCU_ERR_INVALID_ARGUMENT;
+        }
+        std::vector<ocusnap::detail::CameraListing> cameras;
+        if (const OCUSTATUS s = ocusnap::detail::ListConfiguredCameras(cameras); s != OCU_OK) {
+            return s;
+        }
+        const auto found = static_cast<uint32_t>(cameras.size());
+        if (pEntries == nullptr) {
+            *pnCount = found;
+            return OCU_OK;
+        }
+        const uint32_t written = std::min(*pnCount, found);
+        for (uint32_t i = 0; i < written; ++i) {
+            OcuCameraEntry& e = pEntries[i];
+            CopyText(cameras[i].id, e.szId);
+            CopyText(cameras[i].vendor, e.szVendor);
+            CopyText(cameras[i].model, e.szModel);
+        }
+        const bool fits = written == found;
+        *pnCount = fits ? written : found;
+        return fits ? OCU_OK : OCU_ERR_BUFFER_TOO_SMALL;
+    });
+}
+
+const char* OcuGetModelName(int32_t nDeviceType) {
+    static constexpr const char* kNames[] = {"VelA", "VelB", "VelC"};
+    return nDeviceType >= 0 && nDeviceType < 3 ? kNames[nDeviceType] : nullptr;
+}
+
 const char* OcuGetErrorString(OCUSTATUS nStatus) {
     switch (nStatus) {
     case OCU_OK:
@@ -141,6 +184,12 @@ const char* OcuGetErrorString(OCUSTATUS nStatus) {
         return "The camera driver ran out of memory or threads.";
     case OCU_ERR_INTERNAL:
         return "The camera driver met an internal error.";
+    case OCU_ERR_CAMERA_LOST:
+        return "The connection to the camera was lost: it stopped answering, was unplugged or was switched "
+               "off. Reconnect it and open it again.";
+    case OCU_ERR_BACKEND_MISSING:
+        return "This build of the camera driver cannot reach real cameras (it was built without Aravis). "
+               "Use OCUSNAP_CAMERA=sim, or rebuild with libaravis-dev installed.";
     default:
         return "Unknown camera driver error.";
     }

@@ -1,7 +1,12 @@
-// The backend that OCUSNAP_CAMERA selects. Real-camera backends are added here as further names.
+// The backend that OCUSNAP_CAMERA selects: sim, none, aravis or aravis:ID.
 #include "CameraDevice.h"
 #include "Library.h"
 #include "sim/SimCamera.h"
+
+#ifdef OCUSNAP_HAVE_ARAVIS
+#include "aravis/AravisCamera.h"
+#include "aravis/System.h"
+#endif
 
 #include <cstdlib>
 #include <string_view>
@@ -10,12 +15,16 @@ namespace ocusnap::detail {
 
 namespace {
 
+constexpr std::string_view kAravis = "aravis";
+
+OCUSTATUS ReadSimConfig(sim::SimConfig& config) {
+    std::string problem;
+    return sim::ParseSimConfig([](const char* name) { return std::getenv(name); }, config, problem);
+}
+
 OpenResult OpenSimulated(int32_t deviceNumber) {
     sim::SimConfig config;
-    std::string problem;
-    if (const OCUSTATUS s =
-            sim::ParseSimConfig([](const char* name) { return std::getenv(name); }, config, problem);
-        s != OCU_OK) {
+    if (const OCUSTATUS s = ReadSimConfig(config); s != OCU_OK) {
         return {s, nullptr, {}};
     }
     if (deviceNumber != OCU_FIRST_DEVICE) {
@@ -28,18 +37,83 @@ OpenResult OpenSimulated(int32_t deviceNumber) {
     return {OCU_OK, std::move(device), "sim:1"};
 }
 
+// "aravis" alone opens the cameras in the order found (device 1 the first); "aravis:ID" the one named.
+OpenResult OpenAravis([[maybe_unused]] int32_t deviceNumber, [[maybe_unused]] std::string_view id) {
+#ifdef OCUSNAP_HAVE_ARAVIS
+    if (deviceNumber < OCU_FIRST_DEVICE || (!id.empty() && deviceNumber != OCU_FIRST_DEVICE)) {
+        return {OCU_ERR_NO_CAMERA, nullptr, {}};
+    }
+    std::shared_ptr<aravis::AravisCamera> camera;
+    std::string opened;
+    const auto index = static_cast<unsigned>(deviceNumber - OCU_FIRST_DEVICE);
+    if (const OCUSTATUS s = aravis::AravisCamera::Open(std::string(id), index, camera, opened); s != OCU_OK) {
+        return {s, nullptr, {}};
+    }
+    return {OCU_OK, std::make_shared<CameraDevice>(std::move(camera)), "aravis:" + opened};
+#else
+    return {OCU_ERR_BACKEND_MISSING, nullptr, {}};
+#endif
+}
+
+std::string_view SelectedBackend() {
+    const char* selected = std::getenv("OCUSNAP_CAMERA");
+    return (selected && *selected) ? selected : "sim";
+}
+
+// The camera id of "aravis:ID", empty for "aravis"; false for any other backend.
+bool ParseAravis(std::string_view backend, std::string_view& id) {
+    if (backend == kAravis) {
+        id = {};
+        return true;
+    }
+    if (backend.size() > kAravis.size() + 1 && backend.substr(0, kAravis.size()) == kAravis &&
+        backend[kAravis.size()] == ':') {
+        id = backend.substr(kAravis.size() + 1);
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 OpenResult OpenConfiguredBackend(int32_t deviceNumber) {
-    const char* selected = std::getenv("OCUSNAP_CAMERA");
-    const std::string_view backend = (selected && *selected) ? selected : "sim";
+    const std::string_view backend = SelectedBackend();
+    std::string_view id;
     if (backend == "sim") {
         return OpenSimulated(deviceNumber);
     }
     if (backend == "none") {
         return {OCU_ERR_NO_CAMERA, nullptr, {}};
     }
+    if (ParseAravis(backend, id)) {
+        return OpenAravis(deviceNumber, id);
+    }
     return {OCU_ERR_BAD_CONFIGURATION, nullptr, {}};
+}
+
+OCUSTATUS ListConfiguredCameras(std::vector<CameraListing>& cameras) {
+    const std::string_view backend = SelectedBackend();
+    std::string_view id;
+    if (backend == "sim") {
+        sim::SimConfig config;
+        if (const OCUSTATUS s = ReadSimConfig(config); s != OCU_OK) {
+            return s;
+        }
+        cameras.push_back(
+            {"sim", "OcuViewer", "simulated camera, device type " + std::to_string(config.deviceType)});
+        return OCU_OK;
+    }
+    if (backend == "none") {
+        return OCU_OK;
+    }
+    if (ParseAravis(backend, id)) {
+#ifdef OCUSNAP_HAVE_ARAVIS
+        return aravis::ListCameras(cameras);
+#else
+        return OCU_ERR_BACKEND_MISSING;
+#endif
+    }
+    return OCU_ERR_BAD_CONFIGURATION;
 }
 
 } // namespace ocusnap::detail

@@ -22,10 +22,13 @@ OCUSTATUS CameraDevice::SetResolution(int32_t mode) {
         if (const OCUSTATUS s = CheckResolution(caps, mode); s != OCU_OK) {
             return s;
         }
-        m_registers->Write([&](Registers& r) {
-            r.mode = mode;
-            r.window = FitWindow(caps, mode, r.window);
-        });
+        if (const OCUSTATUS s = Change([&](Registers& r) {
+                r.mode = mode;
+                r.window = FitWindow(caps, mode, r.window);
+            });
+            s != OCU_OK) {
+            return s;
+        }
         // A frame read out in the old mode must not reach the caller after this returns.
         if (m_capture) {
             m_capture->Restart();
@@ -39,8 +42,7 @@ OCUSTATUS CameraDevice::SetSnapMode(int32_t mode) {
         if (mode != 0 && mode != 1) {
             return OCU_ERR_INVALID_ARGUMENT;
         }
-        m_registers->Write([&](Registers& r) { r.snapMode = mode; });
-        return OCU_OK;
+        return Change([&](Registers& r) { r.snapMode = mode; });
     });
 }
 
@@ -52,19 +54,17 @@ OCUSTATUS CameraDevice::SetSnapSpeed(int32_t speed) {
         if (speed != 0 && speed != 1) {
             return OCU_ERR_INVALID_ARGUMENT;
         }
-        m_registers->Write([&](Registers& r) { r.snapSpeed = speed; });
-        return OCU_OK;
+        return Change([&](Registers& r) { r.snapSpeed = speed; });
     });
 }
 
 OCUSTATUS CameraDevice::SetBlanking(int32_t horizontal, int32_t vertical) {
     return Locked([&]() -> OCUSTATUS {
         const BlankingLimits limits = EffectiveBlankingLimits(m_sensor->Caps());
-        m_registers->Write([&](Registers& r) {
+        return Change([&](Registers& r) {
             r.hBlanking = ClampBlanking(horizontal, limits.nHMin, limits.nHMax);
             r.vBlanking = ClampBlanking(vertical, limits.nVMin, limits.nVMax);
         });
-        return OCU_OK;
     });
 }
 
@@ -78,8 +78,7 @@ OCUSTATUS CameraDevice::SetOutputWindow(int32_t left, int32_t top, int32_t width
             s != OCU_OK) {
             return s;
         }
-        m_registers->Write([&](Registers& r) { r.window = window; });
-        return OCU_OK;
+        return Change([&](Registers& r) { r.window = window; });
     });
 }
 
@@ -89,8 +88,7 @@ OCUSTATUS CameraDevice::SetGain(uint8_t channel, int32_t gain) {
         if (index < 0 || gain < 0 || gain > OCU_GAIN_MAX) {
             return OCU_ERR_INVALID_ARGUMENT;
         }
-        m_registers->Write([&](Registers& r) { r.gain[static_cast<size_t>(index)] = gain; });
-        return OCU_OK;
+        return Change([&](Registers& r) { r.gain[static_cast<size_t>(index)] = gain; });
     });
 }
 
@@ -99,8 +97,7 @@ OCUSTATUS CameraDevice::SetAdc(int32_t mode, int32_t level) {
         if (mode != 0 || level < 0 || level > OCU_ADC_LEVEL_MAX) {
             return OCU_ERR_INVALID_ARGUMENT;
         }
-        m_registers->Write([&](Registers& r) { r.adcLevel = level; });
-        return OCU_OK;
+        return Change([&](Registers& r) { r.adcLevel = level; });
     });
 }
 
@@ -109,8 +106,7 @@ OCUSTATUS CameraDevice::SetExposure(int32_t mode, int32_t value) {
         if (mode != 1 || value < 0 || value > OCU_EXPOSURE_MAX) {
             return OCU_ERR_INVALID_ARGUMENT;
         }
-        m_registers->Write([&](Registers& r) { r.exposure = value; });
-        return OCU_OK;
+        return Change([&](Registers& r) { r.exposure = value; });
     });
 }
 
@@ -129,7 +125,11 @@ OCUSTATUS CameraDevice::OpenSnap(SnapCallback callback, void* context) {
             return s;
         }
         const auto scratchBytes = static_cast<size_t>(m_sensor->Caps().LargestFrameBytes());
-        m_capture = CaptureHandle::Open(m_sensor->OpenStream(m_registers), scratchBytes, callback, context);
+        std::unique_ptr<FrameStream> stream = m_sensor->OpenStream(m_registers);
+        if (!stream) {
+            return OCU_ERR_CAPTURE_OPEN;
+        }
+        m_capture = CaptureHandle::Open(std::move(stream), scratchBytes, callback, context);
         return OCU_OK;
     });
 }
@@ -145,6 +145,9 @@ OCUSTATUS CameraDevice::StartSnap(uint8_t* const* buffers, int32_t count) {
         if (const OCUSTATUS s = m_sensor->InjectedFault(Operation::StartSnap); s != OCU_OK) {
             return s;
         }
+        if (const OCUSTATUS s = m_sensor->StartAcquisition(); s != OCU_OK) {
+            return s;
+        }
         m_capture->Start(buffers[0]);
         return OCU_OK;
     });
@@ -156,6 +159,7 @@ OCUSTATUS CameraDevice::StopSnap() {
             return OCU_ERR_SNAP_NOT_OPEN;
         }
         m_capture->Stop();
+        m_sensor->StopAcquisition();
         return OCU_OK;
     });
 }
@@ -166,6 +170,7 @@ OCUSTATUS CameraDevice::CloseSnap() {
             return OCU_ERR_SNAP_NOT_OPEN;
         }
         m_capture.Close();
+        m_sensor->StopAcquisition();
         return OCU_OK;
     });
 }
@@ -196,6 +201,8 @@ OCUSTATUS CameraDevice::End() {
     }
     m_ended = true;
     m_capture.Close();
+    m_sensor->StopAcquisition();
+    m_sensor->Shutdown();
     return OCU_OK;
 }
 

@@ -39,12 +39,23 @@ class Sensor {
 public:
     virtual ~Sensor() = default;
     virtual const Capabilities& Caps() const = 0;
-    // The frame producer of a new capture.
+    // The frame producer of a new capture; null when the camera cannot stream.
     virtual std::unique_ptr<FrameStream> OpenStream(std::shared_ptr<const RegisterFile> registers) = 0;
     // Takes one frame into `destination` for OcuSnapShot and returns once it has been read out.
     virtual OCUSTATUS Snap(const Registers& registers, uint8_t* destination) = 0;
-    // A failure injected for tests, or OCU_OK.
+    // A failure known before the operation starts (one injected for tests, a camera that is gone), or
+    // OCU_OK.
     virtual OCUSTATUS InjectedFault(Operation) const { return OCU_OK; }
+
+    // Cameras with settings of their own (real cameras) take the registers through these; a model
+    // that reads the registers for every frame needs none of them. All run under the device's lock.
+    // Sends registers that a call is about to set; a refusal leaves the registers as they were.
+    virtual OCUSTATUS Configure(const Registers& /*next*/) { return OCU_OK; }
+    // The camera's own acquisition, around a capture's delivery.
+    virtual OCUSTATUS StartAcquisition() { return OCU_OK; }
+    virtual void StopAcquisition() {}
+    // The device is ended: let go of the camera.
+    virtual void Shutdown() {}
 };
 
 class CameraDevice final : public Device {
@@ -69,6 +80,8 @@ public:
     OCUSTATUS End() override;
 
     Registers CurrentRegisters() const { return m_registers->Read(); }
+    // The camera model behind the device (tests reach a real camera's own features through it).
+    Sensor& Model() const { return *m_sensor; }
     // The open capture, or null (the recording driver drives and observes it).
     std::shared_ptr<Capture> OpenCapture() const;
 
@@ -78,6 +91,17 @@ private:
     OCUSTATUS Locked(F&& call) {
         std::lock_guard lock(m_mutex);
         return m_ended ? OCU_ERR_INVALID_HANDLE : call();
+    }
+    // Under the lock: the registers with `change` applied, kept once the camera has taken them.
+    template <typename F>
+    OCUSTATUS Change(F&& change) {
+        Registers next = m_registers->Read();
+        change(next);
+        if (const OCUSTATUS s = m_sensor->Configure(next); s != OCU_OK) {
+            return s;
+        }
+        m_registers->Write([&](Registers& r) { r = next; });
+        return OCU_OK;
     }
 
     const std::shared_ptr<Sensor> m_sensor;

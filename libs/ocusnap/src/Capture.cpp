@@ -52,7 +52,7 @@ void Capture::Loop() {
         if (m_closed) {
             break;
         }
-        if (m_run != run) {
+        if (m_run != run || frame.none) {
             continue; // stopped, restarted or given another buffer meanwhile: this frame is stale
         }
         const size_t bytes = static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height);
@@ -85,6 +85,7 @@ void Capture::Start(uint8_t* buffer) {
     m_buffer = buffer;
     m_started = true;
     ++m_run;
+    m_stream->Interrupt();
     m_wake.notify_all();
 }
 
@@ -94,6 +95,7 @@ void Capture::Stop() {
         m_started = false;
         ++m_run;
         m_requests.clear();
+        m_stream->Interrupt();
         m_wake.notify_all();
     }
 }
@@ -105,12 +107,14 @@ void Capture::Close() {
     m_buffer = nullptr;
     ++m_run;
     m_requests.clear();
+    m_stream->Interrupt();
     m_wake.notify_all();
 }
 
 void Capture::Restart() {
     std::lock_guard lock(m_mutex);
     ++m_run;
+    m_stream->Interrupt();
     m_wake.notify_all();
 }
 

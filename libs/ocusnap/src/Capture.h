@@ -23,6 +23,9 @@ struct StreamFrame {
     int32_t height = 0;
     // When the frame has been read out: delivery waits until then. None: deliver at once.
     std::optional<Clock::time_point> readyAt;
+    // No frame came (the wait was interrupted, or the camera sent nothing usable): nothing is delivered
+    // and the delivery thread asks again if the capture is still started.
+    bool none = false;
 };
 
 // The frame producer behind a capture: only its delivery thread calls it.
@@ -35,6 +38,9 @@ public:
     virtual StreamFrame Next(uint8_t* scratch, bool restarted, uint64_t request) = 0;
     // Whether frames come only when requested through Capture::RequestFrame.
     virtual bool OnDemand() const { return false; }
+    // Wakes a Next() that is waiting for the camera, or makes the next one return at once with no
+    // frame: start, stop, restart and close call it under the capture's lock, so it must not block.
+    virtual void Interrupt() {}
 };
 
 class Capture {

@@ -57,4 +57,12 @@ private:
 // Opens a camera of the backend that the environment selects (OCUSNAP_CAMERA).
 OpenResult OpenConfiguredBackend(int32_t deviceNumber);
 
+struct CameraListing {
+    std::string id;
+    std::string vendor;
+    std::string model;
+};
+// The cameras that the backend the environment selects can open.
+OCUSTATUS ListConfiguredCameras(std::vector<CameraListing>& cameras);
+
 } // namespace ocusnap::detail

@@ -100,6 +100,8 @@ OCUSTATUS AnswerDeviceInfo(const Capabilities& caps, int32_t infoCode, void* buf
             return OCU_ERR_NOT_SUPPORTED;
         }
         return AnswerInfo(&*caps.blankingLimits, sizeof(BlankingLimits), buffer, size);
+    case OCU_INFO_BAYER_LAYOUT:
+        return AnswerInfo(&caps.bayerLayout, sizeof caps.bayerLayout, buffer, size);
     default:
         return OCU_ERR_UNKNOWN_INFO;
     }

@@ -25,12 +25,15 @@ struct Capabilities {
     // kFixedBlankingLimits.
     std::optional<BlankingLimits> blankingLimits;
     bool hasSnapSpeed = true;
+    int32_t bayerLayout = OCU_BAYER_GRBG;
 
     int64_t LargestFrameBytes() const;
 };
 
 // The range that cameras without a blanking query accept.
 inline constexpr BlankingLimits kFixedBlankingLimits{-9, -9, 1930, 1930};
+// The range that later models (device type 3) report unless they know their own.
+inline constexpr BlankingLimits kLaterModelBlankingLimits{-36, -16, 8191, 4095};
 
 // Gain channel index 0..3 in the order red, green on red rows, green on blue rows, blue.
 enum GainIndex { kGainRed = 0, kGainGreenRedRow = 1, kGainGreenBlueRow = 2, kGainBlue = 3 };

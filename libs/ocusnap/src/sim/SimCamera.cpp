@@ -74,21 +74,23 @@ private:
 
 } // namespace
 
-Capabilities SimCapabilities(int32_t deviceType) {
+Capabilities SimCapabilities(int32_t deviceType, Bayer bayer) {
     Capabilities caps;
     caps.deviceType = deviceType;
+    caps.bayerLayout = static_cast<int32_t>(bayer);
     caps.resolutions = {{1280, 1024}, {640, 480}, {320, 240}};
     caps.hasSnapSpeed = deviceType >= 2;
     if (deviceType == 2) {
         caps.blankingLimits = BlankingLimits{-20, -10, 4095, 2047};
     } else if (deviceType == 3) {
-        caps.blankingLimits = BlankingLimits{-36, -16, 8191, 4095};
+        caps.blankingLimits = kLaterModelBlankingLimits;
     }
     return caps;
 }
 
 SimCamera::SimCamera(const SimConfig& config)
-    : m_config(config), m_caps(SimCapabilities(config.deviceType)), m_scenes(m_caps.resolutions.size()) {}
+    : m_config(config), m_caps(SimCapabilities(config.deviceType, config.bayer)),
+      m_scenes(m_caps.resolutions.size()) {}
 
 std::shared_ptr<const ModeScene> SimCamera::SceneOf(int32_t mode) {
     std::lock_guard lock(m_sceneMutex);

@@ -13,8 +13,8 @@
 
 namespace ocusnap::detail::sim {
 
-// The capabilities of a simulated camera of the given device type.
-Capabilities SimCapabilities(int32_t deviceType);
+// The capabilities of a simulated camera of the given device type and filter layout.
+Capabilities SimCapabilities(int32_t deviceType, Bayer bayer = Bayer::GRBG);
 
 class SimCamera final : public Sensor, public std::enable_shared_from_this<SimCamera> {
 public:

@@ -1,0 +1,158 @@
+// The Aravis backend on cameras with more features than the fake camera has: Aravis's fake camera
+// with its own description extended by per-channel gains or balance ratios, blanking, a throughput
+// limit and a 12-bit Bayer format (registers at free addresses of its memory).
+#include "AravisSupport.h"
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <unistd.h>
+
+namespace ocusnap::test {
+namespace {
+
+// A register of the fake camera's memory, 4 bytes, signed.
+std::string Register(const std::string& name, unsigned address, const std::string& index = "") {
+    char text[400];
+    std::snprintf(text, sizeof text,
+                  "<IntReg Name=\"%s\"><Address>0x%x</Address>%s<Length>4</Length><AccessMode>RW</AccessMode>"
+                  "<pPort>Device</pPort><Sign>Signed</Sign><Endianess>BigEndian</Endianess></IntReg>\n",
+                  name.c_str(), address, index.c_str());
+    return text;
+}
+
+std::string Integer(const std::string& name, unsigned address, int min, int max, int increment = 1) {
+    return "<Integer Name=\"" + name + "\"><pValue>" + name + "Reg</pValue><Min>" + std::to_string(min) +
+           "</Min><Max>" + std::to_string(max) + "</Max><Inc>" + std::to_string(increment) +
+           "</Inc></Integer>\n" + Register(name + "Reg", address);
+}
+
+// A float feature kept in hundredths in an integer register, optionally one per selector entry.
+std::string Float(const std::string& name, unsigned address, double min, double max,
+                  const std::string& index = "") {
+    return "<Float Name=\"" + name + "\"><pValue>" + name + "Conv</pValue><Min>" + std::to_string(min) +
+           "</Min><Max>" + std::to_string(max) + "</Max></Float>\n<Converter Name=\"" + name +
+           "Conv\"><FormulaTo>FROM*100</FormulaTo><FormulaFrom>TO/100</FormulaFrom><pValue>" + name +
+           "Reg</pValue></Converter>\n" + Register(name + "Reg", address, index);
+}
+
+std::string Enumeration(const std::string& name, unsigned address,
+                        std::initializer_list<const char*> entries) {
+    std::string xml = "<Enumeration Name=\"" + name + "\">";
+    int value = 0;
+    for (const char* entry : entries) {
+        xml += "<EnumEntry Name=\"" + std::string(entry) + "\"><Value>" + std::to_string(value++) +
+               "</Value></EnumEntry>";
+    }
+    return xml + "<pValue>" + name + "Reg</pValue></Enumeration>\n" + Register(name + "Reg", address);
+}
+
+class AravisRicherCamera : public FakeCameraTest {
+protected:
+    void SetUp() override {
+        // The fake camera's own description, as Aravis has it.
+        Camera plain;
+        ASSERT_EQ(plain.status, OCU_OK);
+        AravisOf(plain.handle).WithCamera([&](ArvCamera* camera) {
+            size_t size = 0;
+            const char* xml = arv_device_get_genicam_xml(arv_camera_get_device(camera), &size);
+            m_original.assign(xml, size);
+        });
+        ASSERT_NE(m_original.find("<!-- Transport layer control -->"), std::string::npos);
+    }
+    void TearDown() override {
+        arv_set_fake_camera_genicam_filename(nullptr);
+        if (!m_path.empty()) {
+            std::remove(m_path.c_str());
+        }
+        DrainDeliveryThreads();
+    }
+    // Opens the fake camera described with `extra` features added (and 12-bit Bayer samples).
+    void OpenWith(const std::string& extra) {
+        std::string xml = m_original;
+        xml.insert(xml.find("<!-- Transport layer control -->"), extra);
+        const std::string pixelFormats = "<EnumEntry Name=\"BayerGR8\"";
+        xml.insert(
+            xml.find(pixelFormats),
+            "<EnumEntry Name=\"BayerGR12\" NameSpace=\"Standard\"><Value>17825804</Value></EnumEntry>");
+        // One file per process: CTest runs the cases of this executable side by side.
+        m_path = ::testing::TempDir() + "ocusnap-fake-camera-" + std::to_string(getpid()) + ".xml";
+        std::ofstream(m_path) << xml;
+        arv_set_fake_camera_genicam_filename(m_path.c_str());
+        cam = std::make_unique<Camera>();
+        ASSERT_EQ(cam->status, OCU_OK);
+    }
+    double Selected(const char* selector, const char* entry, const char* feature) {
+        double value = -1;
+        AravisOf(cam->handle).WithCamera([&](ArvCamera* camera) {
+            arv_camera_set_string(camera, selector, entry, nullptr);
+            value = arv_camera_get_float(camera, feature, nullptr);
+        });
+        return value;
+    }
+
+    std::string m_original;
+    std::string m_path;
+    std::unique_ptr<Camera> cam;
+};
+
+TEST_F(AravisRicherCamera, ChannelGainsBlankingThroughputAndDeepSampleFormat) {
+    OpenWith(Enumeration("GainSelector", 0x400, {"Red", "Green", "Blue"}) +
+             Float("Gain", 0x404, -6, 24, "<pIndex Offset=\"4\">GainSelectorReg</pIndex>") +
+             Integer("HorizontalBlanking", 0x420, -20, 500) + Integer("VerticalBlanking", 0x424, -10, 300) +
+             Integer("DeviceLinkThroughputLimit", 0x428, 1000000, 125000000, 1000) +
+             Enumeration("DeviceLinkThroughputLimitMode", 0x42c, {"Off", "On"}));
+    const OCUHANDLE h = cam->handle;
+    // The deepest samples of the layout are streamed (the fake camera cannot draw them: the copy of
+    // 12-bit samples is tested with the arithmetic above).
+    EXPECT_EQ(CameraEnum(h, "PixelFormat"), "BayerGR12");
+    EXPECT_EQ(CameraEnum(h, "DeviceLinkThroughputLimitMode"), "On");
+
+    // Per-channel gains in decibels: unity 0 dB, twice 6.02 dB, the greens' mean, the range's ends.
+    ASSERT_EQ(OcuAGCControl(h, OCU_GAIN_RED, 16), OCU_OK);
+    ASSERT_EQ(OcuAGCControl(h, OCU_GAIN_GREEN_RED_ROW, 8), OCU_OK);
+    ASSERT_EQ(OcuAGCControl(h, OCU_GAIN_GREEN_BLUE_ROW, 24), OCU_OK);
+    ASSERT_EQ(OcuAGCControl(h, OCU_GAIN_BLUE, 0), OCU_OK);
+    EXPECT_NEAR(Selected("GainSelector", "Red", "Gain"), 6.02, 0.011);
+    EXPECT_NEAR(Selected("GainSelector", "Green", "Gain"), 20 * std::log10(2.0), 0.011);
+    EXPECT_NEAR(Selected("GainSelector", "Blue", "Gain"), -6, 0.011);
+    ASSERT_EQ(OcuAGCControl(h, OCU_GAIN_BLUE, 127), OCU_OK);
+    EXPECT_NEAR(Selected("GainSelector", "Blue", "Gain"), 24, 0.011) << "24.01 dB, clamped to the range";
+
+    // Blanking features take the values, clamped to their ranges, which are the reported limits.
+    BlankingLimits limits{};
+    uint32_t size = sizeof limits;
+    ASSERT_EQ(OcuGetDeviceInfo(h, OCU_INFO_BLANKING_LIMITS, &limits, &size), OCU_OK);
+    EXPECT_EQ(limits.nHMin, -20);
+    EXPECT_EQ(limits.nHMax, 500);
+    EXPECT_EQ(limits.nVMin, -10);
+    EXPECT_EQ(limits.nVMax, 300);
+    ASSERT_EQ(OcuSetBlanking(h, 120, 1000), OCU_OK);
+    EXPECT_EQ(CameraNumber(h, "HorizontalBlanking"), 120);
+    EXPECT_EQ(CameraNumber(h, "VerticalBlanking"), 300);
+    EXPECT_EQ(CameraNumber(h, "AcquisitionFramePeriod"), 40000) << "the period is the camera's own";
+
+    // Snap speed: the throughput limit at its maximum, or half of it.
+    ASSERT_EQ(OcuSetSnapSpeed(h, 0), OCU_OK);
+    EXPECT_EQ(CameraNumber(h, "DeviceLinkThroughputLimit"), 62500000);
+    ASSERT_EQ(OcuSetSnapSpeed(h, 1), OCU_OK);
+    EXPECT_EQ(CameraNumber(h, "DeviceLinkThroughputLimit"), 125000000);
+}
+
+TEST_F(AravisRicherCamera, BalanceRatiosFollowTheGreens) {
+    OpenWith(Enumeration("BalanceRatioSelector", 0x440, {"Red", "Green", "Blue"}) +
+             Float("BalanceRatio", 0x444, 0.1, 8, "<pIndex Offset=\"4\">BalanceRatioSelectorReg</pIndex>"));
+    const OCUHANDLE h = cam->handle;
+    ASSERT_EQ(OcuAGCControl(h, OCU_GAIN_RED, 24), OCU_OK);
+    ASSERT_EQ(OcuAGCControl(h, OCU_GAIN_GREEN_RED_ROW, 16), OCU_OK);
+    ASSERT_EQ(OcuAGCControl(h, OCU_GAIN_GREEN_BLUE_ROW, 16), OCU_OK);
+    ASSERT_EQ(OcuAGCControl(h, OCU_GAIN_BLUE, 8), OCU_OK);
+    // The greens drive the camera's raw gain, red and blue go as their ratio to the greens.
+    EXPECT_EQ(CameraNumber(h, "GainRaw"), 1);
+    EXPECT_NEAR(Selected("BalanceRatioSelector", "Red", "BalanceRatio"), 1.5, 0.011);
+    EXPECT_NEAR(Selected("BalanceRatioSelector", "Blue", "BalanceRatio"), 0.5, 0.011);
+    EXPECT_NEAR(Selected("BalanceRatioSelector", "Green", "BalanceRatio"), 1.0, 0.011);
+}
+
+} // namespace
+} // namespace ocusnap::test
