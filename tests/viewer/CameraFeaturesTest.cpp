@@ -1,13 +1,13 @@
 // The Camera Features dialog: its controls, what it sends to the camera and writes into the viewer for
 // each of the user's actions, its buttons and ways out, its messages, and the live picture behind it.
 #include "LiveTestSupport.h"
+#include "ModalSteps.h"
 #include "OcuSnapTesting.h"
 #include "camera/Exposure.h"
 #include "common/DialogUnits.h"
 #include "dialogs/CameraFeaturesDlg.h"
 #include "frame/CommandIds.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
-#include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
@@ -36,22 +35,26 @@ Calls Sent(const ocusnap::testing::RecordingDriver& driver) {
     return sent;
 }
 
-template <typename T = QWidget>
-T* Control(const QWidget& dlg, const char* id) {
-    T* control = dlg.findChild<T*>(QString::fromLatin1(id), Qt::FindDirectChildrenOnly);
-    EXPECT_NE(control, nullptr) << id;
-    return control;
+QString Text(CCameraFeaturesDlg& dlg, const char* id) {
+    return Edit(dlg, id).text();
 }
 
-QString Text(const QWidget& dlg, const char* id) {
-    return Control<QLineEdit>(dlg, id)->text();
+// What the dialog shows: the four edits, the ADC level, the channel and the gain bar.
+QStringList Shown(CCameraFeaturesDlg& dlg) {
+    return {Text(dlg, "1042"),
+            Text(dlg, "1043"),
+            Text(dlg, "1044"),
+            Text(dlg, "1045"),
+            QString::number(dlg.m_cbADC->currentIndex()),
+            QString::number(dlg.m_cbChannel->currentIndex()),
+            QString::number(dlg.m_sbGain->value())};
 }
 
 // The user's typing: `before` is put into the edit unnoticed, then the keys are typed at its end.
-void Type(const QWidget& dlg, const char* id, const QString& before, const char* keys) {
-    QLineEdit* edit = Control<QLineEdit>(dlg, id);
-    edit->setText(before);
-    QTest::keyClicks(edit, QString::fromLatin1(keys));
+void Type(QWidget& dlg, const char* id, const QString& before, const char* keys) {
+    QLineEdit& edit = Edit(dlg, id);
+    edit.setText(before);
+    QTest::keyClicks(&edit, QString::fromLatin1(keys));
 }
 
 // The user picks an item, as a click in the open list does.
@@ -65,27 +68,6 @@ void Drag(QScrollBar* bar, int position) {
     bar->setSliderDown(true);
     bar->setSliderPosition(position);
     bar->setSliderDown(false);
-}
-
-// Runs the Camera Features command; `inside` gets the dialog while it runs modally and closes it. False
-// when no dialog came up.
-bool WhileTheCommandRuns(CMainFrame& frame, const std::function<void(CCameraFeaturesDlg&)>& inside) {
-    bool ran = false;
-    QTimer::singleShot(0, [&] {
-        auto* dlg = qobject_cast<CCameraFeaturesDlg*>(QApplication::activeModalWidget());
-        if (dlg == nullptr)
-            return;
-        ran = true;
-        EXPECT_EQ(dlg->parentWidget(), &frame);
-        EXPECT_TRUE(dlg->isModal());
-        inside(*dlg);
-        if (QApplication::activeModalWidget() == dlg) {
-            ADD_FAILURE() << "still open";
-            dlg->done(QDialog::Rejected);
-        }
-    });
-    EXPECT_TRUE(frame.ExecuteCommand(kIdCameraFeatures));
-    return ran;
 }
 
 // The region of every viewer on the recording camera below: narrower than the 1280 pixels of the image,
@@ -142,7 +124,7 @@ protected:
 
 } // namespace
 
-TEST_F(Features, TheTemplatesControlsInPlaceAndInTabOrder) {
+TEST_F(Features, TheTemplatesControlsTextsAndTabOrder) {
     CCameraFeaturesDlg dlg(Start());
     EXPECT_EQ(dlg.windowTitle(), "Camera Features");
     EXPECT_EQ(dlg.parentWidget(), &viewer->Frame());
@@ -150,30 +132,8 @@ TEST_F(Features, TheTemplatesControlsInPlaceAndInTabOrder) {
     EXPECT_EQ(dlg.size(), QSize(du.X(227), du.Y(201)));
     EXPECT_TRUE(dlg.windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_FALSE(dlg.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-    struct Place {
-        const char* id;
-        QRect rect; // dialog units; lists only by their top-left and width
-    };
-    for (const Place& p : {Place{"1039", {62, 11, 65, 0}},
-                           {"1038", {15, 77, 86, 0}},
-                           {"1021", {106, 78, 73, 10}},
-                           {"IDOK", {29, 179, 42, 14}},
-                           {"IDCANCEL", {71, 179, 42, 14}},
-                           {"4", {113, 179, 42, 14}},
-                           {"5", {155, 179, 42, 14}},
-                           {"1022", {185, 77, 28, 12}},
-                           {"1042", {83, 43, 36, 14}},
-                           {"1043", {133, 43, 79, 14}},
-                           {"1023", {15, 113, 146, 10}},
-                           {"1044", {171, 110, 40, 14}},
-                           {"1024", {15, 145, 146, 10}},
-                           {"1045", {171, 142, 40, 14}}}) {
-        QRect expected = du.Rect(p.rect.x(), p.rect.y(), p.rect.width(), p.rect.height());
-        QRect actual = Control(dlg, p.id)->geometry();
-        if (p.rect.height() == 0)
-            actual.setHeight(0);
-        EXPECT_EQ(actual, expected) << p.id;
-    }
+    for (const QWidget* control : dlg.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        EXPECT_TRUE(dlg.rect().contains(control->geometry())) << control->objectName().toStdString();
     QStringList buttons, groups, labels;
     for (const QPushButton* b : dlg.findChildren<QPushButton*>())
         buttons << b->text();
@@ -185,15 +145,16 @@ TEST_F(Features, TheTemplatesControlsInPlaceAndInTabOrder) {
     groups.sort(); // they lie beneath the controls, so not in the template's order
     EXPECT_EQ(groups, QStringList({"ADC Control", "Gain", "HBlanking", "Shutter", "VBlanking"}));
     EXPECT_EQ(labels, QStringList({"Exposure Time", "9", "ADC Bits", "/"}));
-    EXPECT_TRUE(Control<QPushButton>(dlg, "IDOK")->isDefault());
+    EXPECT_TRUE(Button(dlg, "IDOK").isDefault());
 
     QStringList tabOrder;
-    QWidget* w = Control(dlg, "1039");
+    QWidget* const first = &Child<QComboBox>(dlg, "1039");
+    QWidget* w = first;
     do {
         if (w->focusPolicy() & Qt::TabFocus)
             tabOrder << w->objectName();
         w = w->nextInFocusChain();
-    } while (w != Control(dlg, "1039"));
+    } while (w != first);
     EXPECT_EQ(tabOrder, QStringList({"1039", "1038", "1021", "IDOK", "IDCANCEL", "4", "5", "1042", "1043",
                                      "1023", "1044", "1024", "1045"}));
 
@@ -227,12 +188,9 @@ TEST_F(Features, OpensOnTheViewersValuesSendingNothingAndOkKeepsThem) {
         CCameraFeaturesDlg dlg(frame);
         EXPECT_EQ(Sent(driver), Calls{});
         EXPECT_EQ(dlg.m_nChannel, c.channel);
-        EXPECT_EQ(dlg.m_cbChannel->currentIndex(), c.channel);
-        EXPECT_EQ(dlg.m_sbGain->value(), c.shown);
-        EXPECT_EQ(Control<QLabel>(dlg, "1022")->text(), QString::number(c.shown));
-        EXPECT_EQ(dlg.m_cbADC->currentIndex(), 1);
-        EXPECT_EQ(QStringList({Text(dlg, "1042"), Text(dlg, "1043"), Text(dlg, "1044"), Text(dlg, "1045")}),
-                  QStringList({"30", "500", "5", "6"}));
+        EXPECT_EQ(Shown(dlg), QStringList({"30", "500", "5", "6", "1", QString::number(c.channel),
+                                           QString::number(c.shown)}));
+        EXPECT_EQ(Child<QLabel>(dlg, "1022").text(), QString::number(c.shown));
         EXPECT_EQ(std::pair(dlg.m_sbHBlanking->value(), dlg.m_sbVBlanking->value()), std::pair(5, 6));
 
         dlg.accept();
@@ -246,7 +204,7 @@ TEST_F(Features, OpensOnTheViewersValuesSendingNothingAndOkKeepsThem) {
 
 TEST_F(Features, EachChangeReachesTheCameraAtOnce) {
     using Dlg = CCameraFeaturesDlg;
-    using Check = std::function<void(const CMainFrame&, const Dlg&)>;
+    using Check = std::function<void(const CMainFrame&, Dlg&)>;
     struct Case {
         const char* what;
         Gains gains;
@@ -270,15 +228,15 @@ TEST_F(Features, EachChangeReachesTheCameraAtOnce) {
     };
     // Gains reach the viewer only with OK.
     const auto gainShown = [](int gain) -> Check {
-        return [gain](const CMainFrame& frame, const Dlg& dlg) {
+        return [gain](const CMainFrame& frame, Dlg& dlg) {
             EXPECT_EQ(dlg.m_sbGain->value(), gain);
-            EXPECT_EQ(Control<QLabel>(dlg, "1022")->text(), QString::number(gain));
+            EXPECT_EQ(Child<QLabel>(dlg, "1022").text(), QString::number(gain));
             EXPECT_EQ(frame.m_nGain, (Gains{8, 6, 10, 8}));
         };
     };
     // Bar and edit show the same blanking, and the viewer holds it.
     const auto blanking = [](int h, int v) -> Check {
-        return [h, v](const CMainFrame& frame, const Dlg& dlg) {
+        return [h, v](const CMainFrame& frame, Dlg& dlg) {
             EXPECT_EQ(std::pair(dlg.m_sbHBlanking->value(), dlg.m_sbVBlanking->value()), std::pair(h, v));
             EXPECT_EQ(std::pair(Text(dlg, "1044"), Text(dlg, "1045")),
                       std::pair(QString::number(h), QString::number(v)));
@@ -286,7 +244,7 @@ TEST_F(Features, EachChangeReachesTheCameraAtOnce) {
         };
     };
     const auto exposure = [](int upper, int lower) -> Check {
-        return [upper, lower](const CMainFrame& frame, const Dlg&) {
+        return [upper, lower](const CMainFrame& frame, Dlg&) {
             EXPECT_EQ(std::pair(frame.m_nTintUpper, frame.m_nTintLower), std::pair(upper, lower));
         };
     };
@@ -386,27 +344,21 @@ TEST_F(Features, DefaultAppliesFactoryValuesResetAndCancelPutTheOpeningOnesBack)
                          "OcuADCControl(0, 2)",    "OcuAGCControl(0x10, 8)", "OcuAGCControl(0x11, 8)",
                          "OcuAGCControl(0x12, 8)", "OcuAGCControl(0x13, 8)"};
 
-    Control<QPushButton>(dlg, "5")->click();
+    Button(dlg, "5").click();
     EXPECT_EQ(Sent(driver), defaults);
-    EXPECT_EQ(QStringList({Text(dlg, "1042"), Text(dlg, "1043"), Text(dlg, "1044"), Text(dlg, "1045")}),
-              QStringList({"60", "1000", "0", "0"}));
-    EXPECT_EQ(std::tuple(dlg.m_cbADC->currentIndex(), dlg.m_cbChannel->currentIndex(), dlg.m_sbGain->value()),
-              std::tuple(2, 4, 8));
+    EXPECT_EQ(Shown(dlg), QStringList({"60", "1000", "0", "0", "2", "4", "8"}));
     EXPECT_EQ(std::tuple(frame.m_nTintUpper, frame.m_nTintLower, frame.m_nHBlanking, frame.m_nVBlanking),
               std::tuple(60, 1000, 0, 0));
 
     driver.ClearCalls();
-    Control<QPushButton>(dlg, "4")->click();
+    Button(dlg, "4").click();
     EXPECT_EQ(Sent(driver), Restore({9, 8, 8, 8}));
     opening();
-    EXPECT_EQ(QStringList({Text(dlg, "1042"), Text(dlg, "1043"), Text(dlg, "1044"), Text(dlg, "1045")}),
-              QStringList({"30", "500", "5", "6"}));
-    EXPECT_EQ(std::tuple(dlg.m_cbADC->currentIndex(), dlg.m_cbChannel->currentIndex(), dlg.m_sbGain->value()),
-              std::tuple(1, 0, 9));
+    EXPECT_EQ(Shown(dlg), QStringList({"30", "500", "5", "6", "1", "0", "9"}));
 
-    Control<QPushButton>(dlg, "5")->click();
+    Button(dlg, "5").click();
     driver.ClearCalls();
-    Control<QPushButton>(dlg, "IDCANCEL")->click();
+    Button(dlg, "IDCANCEL").click();
     EXPECT_EQ(dlg.result(), QDialog::Rejected);
     EXPECT_EQ(Sent(driver), Restore({9, 8, 8, 8}));
     opening();
@@ -421,17 +373,20 @@ TEST_F(Features, TheCommandRunsItModallyAndEveryWayOutButOkRestores) {
     const std::vector<Case> cases{
         {"Escape", [](auto& dlg) { QTest::keyClick(&dlg, Qt::Key_Escape); }, false},
         {"close box", [](auto& dlg) { dlg.close(); }, false},
-        {"Cancel", [](auto& dlg) { Control<QPushButton>(dlg, "IDCANCEL")->click(); }, false},
+        {"Cancel", [](auto& dlg) { Button(dlg, "IDCANCEL").click(); }, false},
         {"Enter", [](auto& dlg) { QTest::keyClick(dlg.m_cbADC, Qt::Key_Return); }, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.how);
         CMainFrame& frame = Start({8, 8, 8, 8});
-        EXPECT_TRUE(WhileTheCommandRuns(frame, [&](CCameraFeaturesDlg& dlg) {
+        OnModal<CCameraFeaturesDlg>([&](CCameraFeaturesDlg& dlg) {
+            EXPECT_EQ(dlg.parentWidget(), &frame);
+            EXPECT_TRUE(dlg.isModal());
             dlg.m_sbGain->triggerAction(QAbstractSlider::SliderPageStepAdd); // 8 -> 18 on all four
             driver.ClearCalls();
             c.close(dlg);
-        }));
+        });
+        ASSERT_TRUE(frame.ExecuteCommand(kIdCameraFeatures));
         EXPECT_EQ(frame.m_nGain, (c.kept ? Gains{18, 18, 18, 18} : Gains{8, 8, 8, 8}));
         EXPECT_EQ(Sent(driver), c.kept ? Calls{} : Restore({8, 8, 8, 8}));
     }
@@ -469,14 +424,14 @@ TEST_F(Features, ABadEditShowsItsMessageAtOnceAndSendsNothing) {
         CCameraFeaturesDlg dlg(frame);
         dlg.show();
         if (std::string(c.blamed) != c.edit)
-            Control<QLineEdit>(dlg, c.blamed)->setText("");
+            Edit(dlg, c.blamed).setText("");
         MessageBoxRecorder boxes;
         Type(dlg, c.edit, QString::fromLatin1(c.before), c.keys);
         ASSERT_EQ(boxes.Boxes().size(), 1u);
         EXPECT_EQ(boxes.Boxes()[0].text, c.message);
         EXPECT_EQ(boxes.Boxes()[0].caption, "OcuViewer");
         EXPECT_EQ(boxes.Boxes()[0].icon, QMessageBox::Warning);
-        QLineEdit* blamed = Control<QLineEdit>(dlg, c.blamed);
+        QLineEdit* blamed = &Edit(dlg, c.blamed);
         EXPECT_EQ(dlg.focusWidget(), blamed);
         EXPECT_EQ(blamed->selectedText(), blamed->text());
         EXPECT_EQ(dlg.*c.member, c.stored);
@@ -485,6 +440,26 @@ TEST_F(Features, ABadEditShowsItsMessageAtOnceAndSendsNothing) {
                   std::tuple(30, 500, 5, 6));
         dlg.hide();
     }
+}
+
+// An exposure part typed while another field was bad is read once that field is mended; both parts then
+// reach the camera and the viewer together, so that later blanking changes send the same exposure.
+TEST_F(Features, BothExposurePartsReachTheViewerOnceABadFieldIsMended) {
+    CMainFrame& frame = Start();
+    CCameraFeaturesDlg dlg(frame);
+    dlg.show();
+    MessageBoxRecorder boxes;
+    Type(dlg, "1043", "5", "\b");
+    Type(dlg, "1042", "4", "0"); // not read: the denominator stops the reading
+    EXPECT_EQ(boxes.Boxes().size(), 2u);
+    EXPECT_EQ(dlg.m_nTintUpper, 30);
+    Type(dlg, "1043", "100", "0");
+    EXPECT_EQ(Sent(driver), Calls{Aec(40, 1000, 5)});
+    EXPECT_EQ(std::pair(frame.m_nTintUpper, frame.m_nTintLower), std::pair(40, 1000));
+    driver.ClearCalls();
+    dlg.m_sbHBlanking->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(Sent(driver), (Calls{"OcuSetBlanking(6, 6)", Aec(40, 1000, 6)}));
+    dlg.hide();
 }
 
 TEST_F(Features, OkRefusesABlankingTheBarsAllowedBeyondTheEditsRange) {
@@ -571,21 +546,26 @@ TEST_F(FeaturesLive, TheLivePictureRunsBehindTheDialogAndTakesEachChange) {
     RunningViewer viewer;
     ASSERT_TRUE(viewer.Started());
     CMainFrame& frame = viewer.Frame();
+    // Closed also when the test stops early, so that the next one finds the camera free.
+    struct CloseAtEnd {
+        CMainFrame& frame;
+        ~CloseAtEnd() { frame.close(); }
+    } closeAtEnd{frame};
     ResizeClient(frame, 320, 240);
     ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
     ASSERT_TRUE(WaitFor([&] { return frame.m_nFrameCount >= 2; }));
     const double opening = MeanLevel(frame);
 
-    EXPECT_TRUE(WhileTheCommandRuns(frame, [&](CCameraFeaturesDlg& dlg) {
+    OnModal<CCameraFeaturesDlg>([&](CCameraFeaturesDlg& dlg) {
         const int before = frame.m_nFrameCount;
         EXPECT_TRUE(WaitFor([&] { return frame.m_nFrameCount >= before + 3; })) << "frames go on";
         Type(dlg, "1042", "", "120"); // twice the exposure
         EXPECT_TRUE(WaitFor([&] { return MeanLevel(frame) > opening * 1.5; }))
             << opening << " " << MeanLevel(frame);
         dlg.reject();
-    }));
+    });
+    ASSERT_TRUE(frame.ExecuteCommand(kIdCameraFeatures));
     // Cancel took the exposure back.
     EXPECT_EQ(frame.m_nTintUpper, 60);
     EXPECT_TRUE(WaitFor([&] { return MeanLevel(frame) < opening * 1.1; }));
-    frame.close();
 }
