@@ -4,9 +4,14 @@
 #   make bench  install what is missing, build, run the benchmarks and the quality tool
 #   make install PREFIX=/usr/local   build and install the programs, launcher, icons, metainfo and manual pages
 #   make screenshot  remake the README's screenshot of the live viewer (headless, under Xvfb)
+#   make fuzz   build the fuzzers with clang and run each for FUZZ_SECONDS (default 60)
+#   make corpus remake tests/data/corpus, the crafted image files the tests and the fuzzers read
 
 BUILD      ?= build
 BUILD_TSAN ?= build-tsan
+BUILD_ASAN ?= build-asan
+BUILD_FUZZ ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS       ?= 2
 PREFIX     ?= /usr/local
 
@@ -21,11 +26,16 @@ BENCH_PACKAGES := libopencv-imgproc-dev libopencv-imgcodecs-dev
 # The tests on a real X server need a virtual display, a window manager and tools to look at windows and
 # press keys (in PACKAGES); the README's screenshot also needs a capture.
 SCREENSHOT_PACKAGES := imagemagick
+# Only the fuzzers use these: clang with libFuzzer and its sanitizer runtimes.
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+# Only the corpus generator uses this: libjpeg's own interface, for progressive files of many scans.
+CORPUS_PACKAGES := libjpeg62-turbo-dev
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 CMAKE_FLAGS := -G Ninja -DOCU_WERROR=ON
 
-.PHONY: all deps bench-deps screenshot-deps configure build run test test-tsan bench screenshot install clean
+.PHONY: all deps bench-deps screenshot-deps fuzz-deps corpus-deps configure build run test test-tsan test-asan \
+        bench screenshot fuzz corpus install clean
 
 all: build
 
@@ -48,6 +58,12 @@ bench-deps: deps
 
 screenshot-deps: deps
 	$(call install_missing,$(SCREENSHOT_PACKAGES))
+
+fuzz-deps: deps
+	$(call install_missing,$(FUZZ_PACKAGES))
+
+corpus-deps: deps
+	$(call install_missing,$(CORPUS_PACKAGES))
 
 $(BUILD)/build.ninja:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
@@ -74,9 +90,33 @@ test-tsan: deps
 	cd $(BUILD_TSAN) && TSAN_OPTIONS=halt_on_error=1 setarch $$(uname -m) -R \
 	    ctest -L threading --output-on-failure -j $(JOBS)
 
+# The image files' tests once more under AddressSanitizer and UndefinedBehaviorSanitizer: every crafted
+# file of tests/data through the viewer's Open command, through ocuimage and through the readers, and the
+# JPEG library's own tests. Only the targets these tests need are built.
+ASAN_TARGETS := viewer-file-tests viewer-logic-tests ocuimage-tests ocuutil-tests
+ASAN_TESTS := ^(ImageFiles|FileCommands|FileCommandsRecorded|Ocuimage|Jpeg)\.
+test-asan: deps
+	@[ -f $(BUILD_ASAN)/build.ninja ] || cmake -S . -B $(BUILD_ASAN) $(CMAKE_FLAGS) \
+	    -DOCU_SANITIZE=address -DOCU_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD_ASAN) -j $(JOBS) --target $(ASAN_TARGETS)
+	cd $(BUILD_ASAN) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=abort_on_error=1 \
+	    UBSAN_OPTIONS=print_stacktrace=1 ctest -R '$(ASAN_TESTS)' --output-on-failure -j $(JOBS)
+
 # The full suite comes last, so that the output ends in its summary.
-test: build test-tsan
+test: build test-tsan test-asan
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The readers of BMP, raw and JPEG files and of the settings file under libFuzzer, each for FUZZ_SECONDS,
+# seeded with tests/data; tools/fuzz.sh reports what each did. Not part of `make test`.
+fuzz: fuzz-deps
+	@[ -f $(BUILD_FUZZ)/build.ninja ] || CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja \
+	    -DOCU_SANITIZE=fuzzer -DOCU_BUILD_FUZZERS=ON -DOCU_BUILD_APP=OFF -DOCU_BUILD_TESTS=OFF \
+	    -DOCU_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzz-bmp fuzz-raw fuzz-jpeg fuzz-settings
+	tools/fuzz.sh $(BUILD_FUZZ) $(FUZZ_SECONDS)
+
+corpus: corpus-deps
+	tests/data/make-corpus.sh
 
 bench: bench-deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
@@ -88,4 +128,4 @@ screenshot: screenshot-deps build
 	tools/screenshot.sh $(BUILD) docs/live-view.png
 
 clean:
-	rm -rf $(BUILD) $(BUILD_TSAN)
+	rm -rf $(BUILD) $(BUILD_TSAN) $(BUILD_ASAN) $(BUILD_FUZZ)

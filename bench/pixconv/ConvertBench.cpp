@@ -1,12 +1,20 @@
-// ConvertBayer2Rgb throughput per conversion type, in pixels per second, single-threaded; with OpenCV
+// ConvertBayer2Rgb throughput per conversion type, in pixels per second, on one thread and on all the
+// threads of the library's pool (Convert/TYPE/WxH/1-thread and /N-threads); with OpenCV, single-threaded,
 // the same frames through cvtColor's Bayer conversions, once followed by the table lookup and the
-// vertical flip that our output includes (like for like) and once bare.
+// vertical flip that our output includes (like for like) and once bare. Fast also paced, with a pause
+// between frames as in a live picture. A summary at the end gives each type's speed-up from one thread
+// to all and Best's frame rate, against their targets.
 #include "PixConv.h"
+#include "WorkerPool.h"
 
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #ifdef PIXCONV_BENCH_OPENCV
@@ -17,6 +25,11 @@
 namespace {
 
 constexpr int kSizes[][2] = {{1280, 1024}, {2592, 1944}};
+// Fast also paced, at the sizes where it splits its rows over the threads.
+constexpr int kFastPacedSizes[][2] = {{1280, 1024}, {2592, 1944}};
+// Targets on the 2-core development machine.
+constexpr double kSpeedUpTarget = 1.7;
+constexpr double kBestFramesTarget = 80;
 
 // A raw frame with smooth shading, edges and fine texture, so that no kernel sees an easy case.
 std::vector<uint8_t> Frame(int w, int h) {
@@ -43,11 +56,26 @@ struct Tables {
     }
 };
 
-void Convert(benchmark::State& state, int nType, int w, int h) {
+// Paced: a pause of kPace between frames, as in a live picture, so that the workers have gone to sleep
+// when a frame comes and must be woken for it.
+constexpr auto kPace = std::chrono::milliseconds(3);
+
+void Convert(benchmark::State& state, int nType, int w, int h, int nThreads, bool bPaced) {
+    // Only when the count changes: new threads start on the caller's core, and the system takes a while
+    // to spread them out.
+    if (pixconv::SharedPool()->Threads() != nThreads)
+        pixconv::SharedPool()->Resize(nThreads);
     const auto raw = Frame(w, h);
     const Tables lut;
     std::vector<uint8_t> out(static_cast<size_t>(w) * h * 3);
+    // The first frame grows the pool's working memory; every later one finds it there.
+    ConvertBayer2Rgb(out.data(), raw.data(), w, h, nType, lut.r, lut.g, lut.b, 1, PIX_BAYER_GBRG);
     for (auto _ : state) {
+        if (bPaced) {
+            state.PauseTiming();
+            std::this_thread::sleep_for(kPace);
+            state.ResumeTiming();
+        }
         ConvertBayer2Rgb(out.data(), raw.data(), w, h, nType, lut.r, lut.g, lut.b, 1, PIX_BAYER_GBRG);
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
@@ -81,18 +109,48 @@ void OpenCv(benchmark::State& state, int code, bool bLutFlip, int w, int h) {
 }
 #endif
 
-void Register() {
+std::string SizeName(int w, int h) {
+    return std::to_string(w) + "x" + std::to_string(h);
+}
+
+std::string ThreadsName(int n) {
+    return n == 1 ? "1-thread" : std::to_string(n) + "-threads";
+}
+
+int TypeCode(const std::string& name) {
+    return name == "normal"        ? PIX_CONVERT_NORMAL
+           : name == "edgesensing" ? PIX_CONVERT_EDGESENSING
+           : name == "best"        ? PIX_CONVERT_BEST
+                                   : PIX_CONVERT_FAST;
+}
+
+std::string OursName(const std::string& type, int w, int h, int nThreads, bool bPaced) {
+    return "Convert/" + type + "/" + SizeName(w, h) + "/" + ThreadsName(nThreads) + (bPaced ? "-paced" : "");
+}
+
+void RegisterOurs(const std::string& type, int w, int h, int nThreads, bool bPaced = false) {
+    auto* b = benchmark::RegisterBenchmark(OursName(type, w, h, nThreads, bPaced).c_str(), Convert,
+                                           TypeCode(type), w, h, nThreads, bPaced)
+                  ->Unit(benchmark::kMillisecond)
+                  ->UseRealTime();
+    if (bPaced)
+        b->Iterations(200);
+}
+
+std::vector<int> ThreadCounts(int nAll) {
+    return nAll == 1 ? std::vector<int>{1} : std::vector<int>{1, nAll};
+}
+
+void Register(int nAll) {
+    for (const auto& size : kFastPacedSizes)
+        for (int n : ThreadCounts(nAll))
+            RegisterOurs("fast", size[0], size[1], n, true);
     for (const auto& size : kSizes) {
         const int w = size[0], h = size[1];
-        const std::string suffix = "/" + std::to_string(w) + "x" + std::to_string(h);
-        const std::pair<const char*, int> types[] = {{"fast", PIX_CONVERT_FAST},
-                                                     {"normal", PIX_CONVERT_NORMAL},
-                                                     {"edgesensing", PIX_CONVERT_EDGESENSING},
-                                                     {"best", PIX_CONVERT_BEST}};
-        for (auto [name, type] : types)
-            benchmark::RegisterBenchmark(("Convert/" + std::string(name) + suffix).c_str(), Convert, type, w,
-                                         h)
-                ->Unit(benchmark::kMillisecond);
+        const std::string suffix = "/" + SizeName(w, h);
+        for (const char* type : {"fast", "normal", "edgesensing", "best"})
+            for (int n : ThreadCounts(nAll))
+                RegisterOurs(type, w, h, n);
 #ifdef PIXCONV_BENCH_OPENCV
         const std::pair<const char*, int> cvMethods[] = {{"opencv-bilinear", cv::COLOR_BayerGBRG2BGR},
                                                          {"opencv-vng", cv::COLOR_BayerGBRG2BGR_VNG},
@@ -108,14 +166,72 @@ void Register() {
     }
 }
 
+// Keeps the real time of every run (the median, when repeated) for the summary.
+class Reporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            const bool bMedian = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (bMedian || (run.run_type == Run::RT_Iteration && !m_bAggregated[run.run_name.function_name]))
+                m_ms[run.run_name.function_name] = run.GetAdjustedRealTime();
+            m_bAggregated[run.run_name.function_name] |= bMedian;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    double Ms(const std::string& name) const {
+        const auto it = m_ms.find(name);
+        return it == m_ms.end() ? 0 : it->second;
+    }
+
+private:
+    std::map<std::string, double> m_ms;
+    std::map<std::string, bool> m_bAggregated;
+};
+
+void Summarise(const Reporter& reporter, int nAll) {
+    std::printf("\nSpeed-up from 1 to %d threads (target %.1f for the slow types with 2 threads):\n", nAll,
+                kSpeedUpTarget);
+    auto ms = [&](const std::string& type, int w, int h, int n, bool bPaced = false) {
+        return reporter.Ms(OursName(type, w, h, n, bPaced));
+    };
+    for (const auto& size : kSizes) {
+        for (const char* type : {"fast", "normal", "edgesensing", "best"}) {
+            const double one = ms(type, size[0], size[1], 1), all = ms(type, size[0], size[1], nAll);
+            if (one <= 0 || all <= 0)
+                continue;
+            const bool bSlow = std::string(type) != "fast";
+            std::printf("  %-12s %-10s %8.2f ms -> %8.2f ms  x%.2f%s\n", type,
+                        SizeName(size[0], size[1]).c_str(), one, all, one / all,
+                        !bSlow || nAll != 2           ? ""
+                        : one / all >= kSpeedUpTarget ? "  (met)"
+                                                      : "  (NOT met)");
+        }
+    }
+    for (const auto& size : kFastPacedSizes) {
+        const double one = ms("fast", size[0], size[1], 1, true),
+                     all = ms("fast", size[0], size[1], nAll, true);
+        if (one > 0 && all > 0)
+            std::printf("  %-12s %-10s %8.2f ms -> %8.2f ms  x%.2f\n", "fast paced",
+                        SizeName(size[0], size[1]).c_str(), one, all, one / all);
+    }
+    const double best = ms("best", 1280, 1024, nAll);
+    if (best > 0)
+        std::printf("Best at 1280x1024 on %d threads: %.1f frames/s (target %.0f): %s\n", nAll, 1000 / best,
+                    kBestFramesTarget, 1000 / best >= kBestFramesTarget ? "met" : "NOT met");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    Register();
+    const int nAll = pixconv::DefaultThreadCount();
+    Register(nAll);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    benchmark::RunSpecifiedBenchmarks();
+    Reporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    Summarise(reporter, nAll);
     benchmark::Shutdown();
     return 0;
 }

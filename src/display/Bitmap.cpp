@@ -21,6 +21,15 @@ void InitBitmapInfo(BitmapInfo& info) {
     }
 }
 
+bool HasGrayTable(const BitmapInfo& info) {
+    for (int i = 0; i < 256; ++i) {
+        const RgbQuad& c = info.bmiColors[i];
+        if (c.rgbRed != i || c.rgbGreen != i || c.rgbBlue != i)
+            return false;
+    }
+    return true;
+}
+
 GrayPalette MakeGrayPalette() {
     GrayPalette palette;
     for (int i = 0; i < 256; ++i) {

@@ -43,6 +43,8 @@ inline constexpr uint32_t kBiRgb = 0;
 
 // The header of an empty image and the gray colour table (entry i is level i).
 void InitBitmapInfo(BitmapInfo& info);
+// Whether the colour table is that gray ramp, so that an 8-bit image's pixels are its gray levels.
+bool HasGrayTable(const BitmapInfo& info);
 
 struct PaletteEntry {
     uint8_t peRed;

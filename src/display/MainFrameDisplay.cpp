@@ -22,6 +22,6 @@ void CMainFrame::DrawImage() {
     BitmapInfoHeader& header = m_pBmpInfo->bmiHeader;
     header.biWidth = m_rcRegion.Width();
     header.biHeight = m_rcRegion.Height();
-    ProcessFrame();
+    ProcessFrame(m_rcOutputWindow.Width(), m_rcOutputWindow.Height());
     m_pView->PaintFrame();
 }

@@ -1,5 +1,127 @@
-// Saving and opening images.
+// Opening and saving images: the File menu's Open and Save As, over the window-free file formats.
+#include "camera/DeviceInfo.h"
+#include "common/FileDialog.h"
+#include "display/ImageFiles.h"
+#include "display/OcuViewerView.h"
 #include "frame/MainFrame.h"
+#include "imaging/FramePipeline.h"
 
-void CMainFrame::OnFileOpenImage() {}
-void CMainFrame::OnFileSaveAs() {}
+#include <QFile>
+#include <optional>
+#include <vector>
+
+using namespace ocu;
+
+namespace {
+
+// Asks for the file; its path in the file system's encoding, or empty when the dialog was cancelled.
+std::string AskForPath(CMainFrame& frame, bool save) {
+    FileDialogRequest request;
+    request.parent = &frame;
+    request.save = save;
+    request.filter = QStringLiteral("Bitmap Files(*.bmp);;JPEG Files(*.jpg);;Dax Raw Files(*.raw)");
+    request.selectedFilter = QStringLiteral("Bitmap Files(*.bmp)");
+    request.defaultSuffix = QStringLiteral("bmp");
+    request.confirmOverwrite = true;
+    return QFile::encodeName(ShowFileDialog(request)).toStdString();
+}
+
+// What the frame's buffers hold: the device set-up sized them for the camera's mode 0. Nothing without
+// both buffers.
+std::optional<ImageLimits> BufferLimits(const CMainFrame& frame) {
+    std::vector<ResolutionEntry> table;
+    if (!frame.m_pImageBuffer || !frame.m_pRawBuffer || frame.m_hDevice == nullptr ||
+        !QueryResolutionTable(frame.m_hDevice, table))
+        return std::nullopt;
+    return LimitsForSensor(table[0].nWidth, table[0].nHeight);
+}
+
+// The file the user chose and what the buffers hold; nothing when the dialog was cancelled or the frame
+// has no buffers.
+struct ChosenFile {
+    std::string path;
+    ImageLimits limits;
+};
+std::optional<ChosenFile> ChooseImageFile(CMainFrame& frame, bool save) {
+    std::string path = AskForPath(frame, save);
+    if (path.empty())
+        return std::nullopt;
+    const std::optional<ImageLimits> limits = BufferLimits(frame);
+    if (!limits)
+        return std::nullopt;
+    return ChosenFile{std::move(path), *limits};
+}
+
+// Keeps the driver from writing the raw buffer while a file is read into it or written from it: the driver
+// fills the buffer on its own thread between two frames. Delivery goes on into the same buffer afterwards;
+// acquisition does not stop.
+class RawBufferHold {
+public:
+    explicit RawBufferHold(CMainFrame& frame) : m_frame(frame) {
+        if (m_frame.m_bSnapping && m_frame.m_hDevice != nullptr)
+            OcuStopSnap(m_frame.m_hDevice);
+    }
+    ~RawBufferHold() {
+        if (m_frame.m_bSnapping && m_frame.m_hDevice != nullptr) {
+            OcuStartSnap(m_frame.m_hDevice, m_frame.RawBufferList().data(), 1);
+        }
+    }
+    RawBufferHold(const RawBufferHold&) = delete;
+    RawBufferHold& operator=(const RawBufferHold&) = delete;
+
+private:
+    CMainFrame& m_frame;
+};
+
+} // namespace
+
+void CMainFrame::OnFileOpenImage() {
+    const std::optional<ChosenFile> chosen = ChooseImageFile(*this, false);
+    if (!chosen)
+        return;
+    const std::string& path = chosen->path;
+    const ImageLimits& limits = chosen->limits;
+    switch (GetFileKind(path)) {
+    case kFileJpeg:
+        ReadJpegFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits);
+        break;
+    case kFileRaw: {
+        const RawBufferHold hold(*this);
+        if (ReadRawFile(path, *m_pBmpInfo, m_pRawBuffer.get(), limits)) {
+            // An opened frame is always converted, never dropped by the alternation of the slower types,
+            // so that the image matches the header that now has its size.
+            FrameToggle() = 1;
+            ProcessFrame();
+        }
+        break;
+    }
+    default:
+        ReadBmpFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits);
+        break;
+    }
+    // Whether or not the file was read: the view repaints what the buffer holds, the frame its title.
+    update();
+    if (m_pView != nullptr)
+        m_pView->update();
+}
+
+void CMainFrame::OnFileSaveAs() {
+    const std::optional<ChosenFile> chosen = ChooseImageFile(*this, true);
+    if (!chosen)
+        return;
+    const std::string& path = chosen->path;
+    const ImageLimits& limits = chosen->limits;
+    switch (GetFileKind(path)) {
+    case kFileJpeg:
+        WriteJpegFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits.imageBytes);
+        break;
+    case kFileRaw: {
+        const RawBufferHold hold(*this);
+        WriteRawFile(path, *m_pBmpInfo, m_pRawBuffer.get(), limits.rawBytes);
+        break;
+    }
+    default:
+        WriteBmpFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits.imageBytes);
+        break;
+    }
+}

@@ -77,7 +77,9 @@ IniFile::IniFile(std::string_view text) {
     while (!text.empty()) {
         const size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
-        if (line.ends_with('\r'))
+        // Every carriage return at a line's end goes, not only that of its CR LF: a line kept with one
+        // would be written back as a line ending in CR LF and read as another text the next time.
+        while (line.ends_with('\r'))
             line.remove_suffix(1);
         m_lines.emplace_back(line);
         if (end == std::string_view::npos)

@@ -1,5 +1,13 @@
-// The rules of the frame pipeline that need no window.
+// The frame pipeline without a window: a raw Bayer frame becomes the display image, colour or gray, with
+// the corrections the frame has switched on. The main frame runs it on every frame it draws and after a
+// raw file is opened; ocuimage runs the very same code on recorded frames.
 #pragma once
+
+#include "display/Bitmap.h"
+#include "imaging/ChannelLuts.h"
+
+#include <cstdint>
+#include <functional>
 
 namespace ocu {
 
@@ -15,5 +23,58 @@ enum ConversionType : int {
 // second one, so that the live picture keeps pace with the camera. `toggle` is the alternation (1: convert
 // the next slow-type frame, 2: drop it); Fast leaves it alone, so a slow type resumes where it stood.
 bool ConvertsThisFrame(int conversion, int& toggle);
+
+// The alternation of the main frame's pipeline: one for the whole process, carried on across acquisitions
+// and changes of type.
+int& FrameToggle();
+
+// Whether the pipeline can convert a frame of this size: the Bayer conversion takes a positive width that
+// is a multiple of 4 and a positive height that is a multiple of 2. A raw file of any other size is not
+// opened, so that the display header and the image always agree.
+bool PipelineAcceptsSize(int width, int height);
+
+// What the pipeline reads and changes for one frame, by reference into its owner's state. The image size
+// W x H is the header's width and height; raw holds the frame, image room for W x H x 3.
+struct FramePipeline {
+    uint8_t* raw;
+    uint8_t* image;
+    // The frame in raw: W x H, or, for the frames of a bad-pixel detection or a template capture, which the
+    // camera takes of the whole sensor, that larger size with the image's region at (regionLeft, regionTop).
+    // 0 for W x H.
+    int frameWidth = 0;
+    int frameHeight = 0;
+    BitmapInfoHeader& header; // gets the bit count of the image written
+    const LutBlock& luts;     // red, green and blue go to the conversion
+    int conversion;           // ConversionType
+    int bayerLayout;          // 1 GBRG, 2 GRBG, 3 BGGR, 4 RGGB
+    int imageMode;            // 0 colour, anything else gray
+    const uint8_t* grayTable; // the mapped gray table, or null: the table's rule is computed instead
+    int& frameToggle;         // the alternation of ConvertsThisFrame
+
+    // Corrections, on the colour path only. The map and the template cover the sensor image of the current
+    // mode; the frame is the region at (regionLeft, regionTop) of it.
+    int sensorWidth;
+    int sensorHeight;
+    int regionLeft;
+    int regionTop;
+    uint8_t* badPixels;
+    int32_t* patternNoise;
+    int& getBadPixels;
+    int& eraseBadPixels;
+    int& getTemplate;
+    int& templateCorrect;
+    int& templateFrames;
+    // Gives the camera back the region as its output window after a detection or a finished template,
+    // which were taken of the whole sensor. May be empty.
+    std::function<void()> restoreOutputWindow;
+};
+
+// Runs the pipeline on one frame. Gray: the colour conversion reduced to gray levels, no correction, no
+// frame dropped. Colour: the every-second-frame rule of the slower types (a dropped frame leaves the image
+// as it was), then bad-pixel detection and elimination and the pattern-noise template, in that order,
+// then the conversion. A frame of the whole sensor is eliminated whole, serves the captures whole, and
+// is then cut to the image's region in place, so that correction and conversion see the region they are
+// told of rather than rows of the wider frame. Nothing happens without both buffers.
+void RunFramePipeline(FramePipeline& p);
 
 } // namespace ocu

@@ -1,72 +1,42 @@
-// The frame's pipeline: the raw frame in m_pRawBuffer becomes the display image in m_pImageBuffer.
-#include "PixConv.h"
+// The frame's pipeline: the raw frame in m_pRawBuffer becomes the display image in m_pImageBuffer, through
+// the window-free pipeline over the frame's own state.
 #include "frame/MainFrame.h"
 #include "imaging/FramePipeline.h"
 #include "imaging/YuvLut.h"
 
-#include <algorithm>
-
 using namespace ocu;
 
-namespace {
-
-// One alternation for the whole process: it carries on across acquisitions and changes of type.
-int s_nFrameToggle = 1;
-
-} // namespace
-
 void CMainFrame::ProcessFrame() {
-    BitmapInfoHeader& header = m_pBmpInfo->bmiHeader;
-    const int width = header.biWidth;
-    const int height = header.biHeight;
-    uint8_t* const raw = m_pRawBuffer.get();
-    uint8_t* const image = m_pImageBuffer.get();
-    if (raw == nullptr || image == nullptr)
-        return;
-    const auto convert = [&] {
-        ConvertBayer2Rgb(image, raw, width, height, m_nConversion, m_Lut[kLutRed].data(),
-                         m_Lut[kLutGreen].data(), m_Lut[kLutBlue].data(), 1, m_nBayerLayout);
-    };
+    ProcessFrame(m_pBmpInfo->bmiHeader.biWidth, m_pBmpInfo->bmiHeader.biHeight);
+}
 
-    if (m_nImageMode != 0) {
-        // Black and white: no correction runs and no frame is dropped; pending captures wait for a colour
-        // frame.
-        header.biBitCount = 8;
-        convert();
-        ConvertRgb2Gray(image, image, width, height);
-        return;
-    }
-
-    header.biBitCount = 24;
-    if (!ConvertsThisFrame(m_nConversion, s_nFrameToggle))
-        return;
-    const auto restoreOutputWindow = [this] {
-        ApplyOutputWindow(m_rcRegion.left, m_rcRegion.top, m_rcRegion.Width(), m_rcRegion.Height());
+void CMainFrame::ProcessFrame(int frameWidth, int frameHeight) {
+    FramePipeline pipeline{
+        .raw = m_pRawBuffer.get(),
+        .image = m_pImageBuffer.get(),
+        .frameWidth = frameWidth,
+        .frameHeight = frameHeight,
+        .header = m_pBmpInfo->bmiHeader,
+        .luts = m_Lut,
+        .conversion = m_nConversion,
+        .bayerLayout = m_nBayerLayout,
+        .imageMode = m_nImageMode,
+        .grayTable = m_pYUVLut.get(),
+        .frameToggle = FrameToggle(),
+        .sensorWidth = m_nWidth,
+        .sensorHeight = m_nHeight,
+        .regionLeft = m_rcRegion.left,
+        .regionTop = m_rcRegion.top,
+        .badPixels = m_pBadPixels.get(),
+        .patternNoise = m_pPatternNoise.get(),
+        .getBadPixels = m_bGetBadPixels,
+        .eraseBadPixels = m_bEraseBadPixels,
+        .getTemplate = m_bGetTemplate,
+        .templateCorrect = m_bTemplateCorrect,
+        .templateFrames = m_nTemplateFrames,
+        .restoreOutputWindow = [this] { ApplyRegionToCamera(); },
     };
-    if (m_bGetBadPixels) {
-        DetectDeadPixel(raw, m_pBadPixels.get(), m_nWidth, m_nHeight);
-        m_bGetBadPixels = 0;
-        restoreOutputWindow();
-    }
-    if (m_bEraseBadPixels)
-        EraseDeadPixel(raw, m_pBadPixels.get(), m_rcRegion.left, m_rcRegion.top, width, height, m_nWidth,
-                       m_nHeight);
-    if (m_bGetTemplate) {
-        if (m_nTemplateFrames == 0 && m_pPatternNoise)
-            std::fill_n(m_pPatternNoise.get(), static_cast<size_t>(m_nWidth) * static_cast<size_t>(m_nHeight),
-                        0);
-        GetPatternNoise(raw, m_pPatternNoise.get(), m_nWidth, m_nHeight);
-        if (++m_nTemplateFrames >= 10) {
-            AvgPatternNoise(m_pPatternNoise.get(), m_nWidth, m_nHeight, 10);
-            m_bGetTemplate = 0;
-            m_nTemplateFrames = 0;
-            restoreOutputWindow();
-        }
-    }
-    if (m_bTemplateCorrect)
-        FixPatternNoise(raw, m_pPatternNoise.get(), m_rcRegion.left, m_rcRegion.top, width, height, m_nWidth,
-                        m_nHeight);
-    convert();
+    RunFramePipeline(pipeline);
 }
 
 int CMainFrame::ConvertRgb2Gray(uint8_t* dst, const uint8_t* src, int width, int height) const {

@@ -16,9 +16,11 @@ protected:
     int Layout() const { return std::get<1>(GetParam()); }
 };
 
-// Sizes from the smallest region the viewer asks for up to images that span several tiles and the
-// vector path's edge chunks.
-constexpr int kSizes[][2] = {{4, 2}, {8, 4}, {12, 6}, {32, 8}, {36, 10}, {68, 34}, {200, 130}, {400, 210}};
+// Sizes from the smallest even image up to images that span several tiles and the vector path's edge
+// chunks, with widths that are multiples of 4 and widths that are not.
+constexpr int kSizes[][2] = {{2, 2},     {4, 2},    {6, 4},     {8, 4},   {10, 2}, {12, 6},
+                             {18, 6},    {32, 8},   {34, 10},   {36, 10}, {66, 2}, {68, 34},
+                             {200, 130}, {202, 18}, {400, 210}, {642, 4}};
 
 TEST_P(ConvertTest, FlatColourComesOutExactlyIncludingBorders) {
     const Rgb colours[] = {{200, 100, 50}, {0, 255, 0}, {255, 0, 255}, {17, 17, 17}};
@@ -72,7 +74,7 @@ TEST_P(ConvertTest, EachChannelPassesThroughItsOwnTable) {
 TEST_P(ConvertTest, WritesNothingOutsideTheImage) {
     constexpr size_t kGuard = 64;
     const Lut lut = Identity();
-    for (int w = 4; w <= 108; w += 4) {
+    for (int w = 2; w <= 134; w += 2) {
         for (int h : {2, 4, 6, 18}) {
             const auto raw = RandomBytes(static_cast<size_t>(w) * h, w * 100 + h);
             const size_t n = static_cast<size_t>(w) * h * 3;
@@ -118,14 +120,17 @@ INSTANTIATE_TEST_SUITE_P(AllTypesAndLayouts, ConvertTest,
                          ::testing::Combine(::testing::ValuesIn(kTypes), ::testing::ValuesIn(kLayouts)),
                          Name);
 
-TEST(ConvertBayer2Rgb, RefusesSizesItCannotConvertAndWritesNothing) {
+TEST(ConvertBayer2Rgb, RefusesOddAndEmptySizesAndWritesNothing) {
     const Lut lut = Identity();
     const auto raw = RandomBytes(64 * 64, 1);
     std::vector<uint8_t> out(64 * 64 * 3, 0x5A);
-    for (auto [w, h] : {std::pair{6, 4}, {8, 3}, {0, 4}, {8, 0}, {-4, 2}, {4, -2}})
-        EXPECT_EQ(
-            ConvertBayer2Rgb(out.data(), raw.data(), w, h, 1, lut.r.data(), lut.g.data(), lut.b.data(), 1, 1),
-            0);
+    for (int nType : kTypes)
+        for (auto [w, h] :
+             {std::pair{7, 4}, {8, 3}, {1, 2}, {2, 1}, {1, 1}, {33, 33}, {0, 4}, {8, 0}, {-4, 2}, {4, -2}})
+            EXPECT_EQ(ConvertBayer2Rgb(out.data(), raw.data(), w, h, nType, lut.r.data(), lut.g.data(),
+                                       lut.b.data(), 1, 1),
+                      0)
+                << w << "x" << h;
     EXPECT_EQ(ConvertBayer2Rgb(nullptr, raw.data(), 8, 4, 1, lut.r.data(), lut.g.data(), lut.b.data(), 1, 1),
               0);
     EXPECT_EQ(ConvertBayer2Rgb(out.data(), nullptr, 8, 4, 1, lut.r.data(), lut.g.data(), lut.b.data(), 1, 1),

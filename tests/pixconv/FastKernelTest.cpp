@@ -24,7 +24,7 @@ std::vector<uint8_t> Vectorised(pixconv::FastPath path, const std::vector<uint8_
     const pixconv::RawImage image{raw.data(), w, h, pixconv::BayerPattern::FromLayout(nLayout)};
     const uint8_t* const tables[3] = {lut.r.data(), lut.g.data(), lut.b.data()};
     pixconv::ConvertFast(path, image, out.data(), pixconv::PackedLut(tables[0], tables[1], tables[2]),
-                         tables);
+                         nullptr);
     return out;
 }
 
@@ -44,8 +44,11 @@ TEST(FastKernel, VectorPathsMatchReferenceBitForBit) {
             continue;
         }
         for (int nLayout : kLayouts) {
-            for (int w : {32, 36, 60, 64, 68, 96, 100, 128, 132, 196, 1284}) {
-                for (int h : {2, 4, 10}) {
+            // Every width from the smallest up to several vector chunks, multiples of 4 and not, with
+            // tails of every even length after the last whole chunk.
+            for (int w : {2,  4,  6,  10, 18,  30,  32,  34,  36,  38,  60,  62,  64,   66,
+                          68, 94, 96, 98, 100, 126, 128, 130, 132, 194, 196, 642, 1282, 1284}) {
+                for (int h : {2, 4, 6, 10}) {
                     const auto raw = RandomBytes(static_cast<size_t>(w) * h, w * 7 + h + nLayout);
                     ASSERT_EQ(Vectorised(path, raw, w, h, nLayout, lut), Reference(raw, w, h, nLayout, lut))
                         << "path " << static_cast<int>(path) << " layout " << nLayout << " " << w << "x" << h;
@@ -108,21 +111,24 @@ TEST(Mirror, ReflectsAboutTheEdgeSamplesAndKeepsParity) {
 namespace {
 
 // The slower types work tile by tile; the seams between tiles must not show.
+// Sizes whose width is not a multiple of 4 and tiles that do not divide the image are included.
 TEST(TiledKernels, ResultDoesNotDependOnTheTileSize) {
-    using Kernel = void (*)(const pixconv::RawImage&, uint8_t*, const pixconv::PackedLut&, std::ptrdiff_t);
+    using Kernel = void (*)(const pixconv::RawImage&, uint8_t*, const pixconv::PackedLut&,
+                            pixconv::WorkerPool*, std::ptrdiff_t);
     const Kernel kernels[] = {pixconv::ConvertHamiltonAdams, pixconv::ConvertRcd, pixconv::ConvertLmmse};
-    const int w = 132, h = 98;
-    const auto raw = RandomBytes(static_cast<size_t>(w) * h, 77);
     const Lut lut = Identity();
     const pixconv::PackedLut packed(lut.r.data(), lut.g.data(), lut.b.data());
-    for (int nLayout : kLayouts) {
-        const pixconv::RawImage image{raw.data(), w, h, pixconv::BayerPattern::FromLayout(nLayout)};
-        for (Kernel kernel : kernels) {
-            std::vector<uint8_t> whole(static_cast<size_t>(w) * h * 3), tiled(whole.size());
-            kernel(image, whole.data(), packed, 1024);
-            for (std::ptrdiff_t tile : {2, 14, 32, 48}) {
-                kernel(image, tiled.data(), packed, tile);
-                ASSERT_EQ(tiled, whole) << "layout " << nLayout << " tile " << tile;
+    for (auto [w, h] : {std::pair{132, 98}, {2, 2}, {6, 2}, {10, 6}, {18, 18}, {34, 10}, {130, 42}}) {
+        const auto raw = RandomBytes(static_cast<size_t>(w) * h, 77 + w);
+        for (int nLayout : kLayouts) {
+            const pixconv::RawImage image{raw.data(), w, h, pixconv::BayerPattern::FromLayout(nLayout)};
+            for (Kernel kernel : kernels) {
+                std::vector<uint8_t> whole(static_cast<size_t>(w) * h * 3), tiled(whole.size());
+                kernel(image, whole.data(), packed, nullptr, 1024);
+                for (std::ptrdiff_t tile : {2, 14, 32, 48}) {
+                    kernel(image, tiled.data(), packed, nullptr, tile);
+                    ASSERT_EQ(tiled, whole) << w << "x" << h << " layout " << nLayout << " tile " << tile;
+                }
             }
         }
     }

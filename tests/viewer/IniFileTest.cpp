@@ -93,6 +93,16 @@ TEST(IniFile, KeepsLineEndingsAndByteOrderMark) {
     EXPECT_EQ(ini.Text(), "\xEF\xBB\xBF[Video Parameter]\r\nA=1\r\nB=2\r\n");
 }
 
+TEST(IniFile, WhatIsWrittenReadsBackAsTheSameText) {
+    // Stray carriage returns at the ends of lines, with and without a last line feed.
+    for (const char* text : {"\r\r", "[Video Parameter]\r\r\nA=1\r\n", "A=1\r\r\r", "[S]\nA=1\r\r\nB=2\n"}) {
+        IniFile ini(text);
+        ini.SetString("Video Parameter", "B", "3");
+        EXPECT_EQ(IniFile(ini.Text()).Text(), ini.Text()) << text;
+        EXPECT_EQ(IniFile(ini.Text()).GetInt("Video Parameter", "B", 0), 3);
+    }
+}
+
 TEST(IniFile, MissingFileReadsAsEmptyAndWriteCreatesItWithItsFolder) {
     TempDir dir;
     const std::string path = dir.File("sub/folder/OcuViewer.ini");

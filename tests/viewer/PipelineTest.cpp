@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -301,4 +302,60 @@ TEST_F(ColourOnTheCamera, BlackAndWhiteInTheSettingsMapsTheTableAtStart) {
     ASSERT_TRUE(viewer.Started());
     EXPECT_TRUE(viewer.Frame().m_pYUVLut);
     viewer.Frame().close();
+}
+
+namespace {
+
+class CaptureFramesOnTheCamera : public SimViewerTest {};
+
+// The upright display image as rows of blue, green, red.
+std::vector<uint8_t> Picture(const CMainFrame& frame) {
+    const BitmapInfoHeader& h = frame.m_pBmpInfo->bmiHeader;
+    return std::vector<uint8_t>(frame.m_pImageBuffer.get(),
+                                frame.m_pImageBuffer.get() + static_cast<size_t>(h.biWidth) * h.biHeight * 3);
+}
+
+} // namespace
+
+// A capture's frames are of the whole sensor; what is shown of them is the region, as in every other
+// frame, in colour and in gray, with elimination on (which then covers the whole frame).
+TEST_F(CaptureFramesOnTheCamera, ShowTheRegionNotRowsOfTheWholeSensor) {
+    const ExactSimCamera camera;
+    WriteSettingsFile("[Video Parameter]\nResolution=1\n"); // 640 x 480
+    RunningViewer viewer;
+    ASSERT_TRUE(viewer.Started());
+    CMainFrame& frame = viewer.Frame();
+    ResizeClient(frame, 320, 240);
+    ASSERT_EQ(frame.m_rcRegion, (Rect{0, 0, 320, 240}));
+    frame.m_bEraseBadPixels = 1;
+    for (const int mode : {0, 1}) {
+        SCOPED_TRACE(mode);
+        ASSERT_TRUE(frame.ExecuteCommand(mode == 0 ? kIdImageColor : kIdImageBw));
+        ASSERT_TRUE(frame.ExecuteCommand(kIdSingleSnap));
+        const std::vector<uint8_t> usual = Picture(frame);
+
+        frame.m_bGetTemplate = 1; // in gray it waits, with the camera reading the whole sensor
+        frame.ApplyOutputWindow(0, 0, frame.m_nWidth, frame.m_nHeight);
+        ASSERT_TRUE(frame.ExecuteCommand(kIdSingleSnap));
+        EXPECT_EQ(frame.m_nTemplateFrames, mode == 0 ? 1 : 0);
+        EXPECT_EQ(frame.m_pBmpInfo->bmiHeader.biWidth, 320);
+        // The same picture; only brighter or darker, since the exposure value was reckoned for the
+        // region's lines and the camera now reads longer ones.
+        const std::vector<uint8_t> shown = Picture(frame);
+        double sumUsual = 0;
+        double sumShown = 0;
+        for (size_t i = 0; i < usual.size(); ++i) {
+            sumUsual += usual[i];
+            sumShown += shown[i];
+        }
+        const double gain = sumShown / sumUsual;
+        size_t unlike = 0;
+        for (size_t i = 0; i < usual.size(); ++i)
+            unlike += std::abs(shown[i] - gain * usual[i]) > 6 + 0.1 * usual[i];
+        EXPECT_LT(unlike, usual.size() / 100) << "gain " << gain;
+        frame.m_bGetTemplate = 0;
+        frame.m_nTemplateFrames = 0;
+        frame.ApplyRegionToCamera();
+    }
+    frame.close();
 }

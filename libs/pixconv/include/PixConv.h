@@ -3,7 +3,8 @@
  *
  * Images are packed rows with nothing between them. A raw image holds one 8-bit Bayer sample per pixel,
  * top row first, as the camera delivers it. An RGB image holds blue, green, red per pixel.
- * The functions write only into the buffers they are given and keep no state between calls.
+ * The functions write only into the buffers they are given. Between calls the library keeps only the
+ * worker threads of its conversions and their working memory.
  * Every function returns 1 when it did its work and 0 when it refused its arguments.
  */
 #ifndef PIXCONV_H
@@ -38,26 +39,31 @@ enum { PIX_TEMPLATE_ZERO = 0x40000000 };
 
 /* Converts the nWidth x nHeight raw image to nWidth x nHeight x 3 bytes of blue, green, red, written
  * bottom-up (the first raw row becomes the last output row), each channel passed through its 256-byte
- * table. nWidth must be a positive multiple of 4 and nHeight a positive multiple of 2. Border pixels
- * see their neighbours mirrored about the edge. Unknown types fall back to PIX_CONVERT_FAST and unknown
+ * table. nWidth and nHeight must be even and at least 2 (odd sizes are refused). Border pixels see
+ * their neighbours mirrored about the edge. Unknown types fall back to PIX_CONVERT_FAST and unknown
  * layouts to PIX_BAYER_GBRG. nFlags is reserved: pass 1; its value is ignored.
- * PIX_CONVERT_FAST allocates nothing. The other types allocate their working planes per call, a few
- * megabytes whatever the image size (the image is processed in tiles); should that fail, the image is
+ * The slower types share their tiles out over the library's worker threads, started on the first
+ * call and kept (as many as the process has cores, or PIXCONV_THREADS from 1 to 64); Fast does so
+ * for large frames. The call returns when the image is written, and the result does not depend on the
+ * number of threads. A second thread calling meanwhile waits. Nothing is allocated per frame once the
+ * threads' working memory (a few megabytes each) is there; should it not be had, the image is
  * converted with PIX_CONVERT_FAST instead. Nothing outside the nWidth x nHeight x 3 bytes is written. */
 int ConvertBayer2Rgb(uint8_t* pDst, const uint8_t* pSrc, int nWidth, int nHeight, int nType,
                      const uint8_t* pLutR, const uint8_t* pLutG, const uint8_t* pLutB, int nFlags,
                      int nLayout);
 
-/* Marks the bad pixels of a full-sensor frame taken with the lens covered, overwriting the whole map;
- * allocates nothing. Hot: far above the frame's dark level (its median) and above all but the brightest
- * of its eight same-colour neighbours and of its eight immediate neighbours. Dead: as far below them
- * (all but the darkest), which a dark frame shows only when its dark level lies clearly above zero; a
- * frame of a uniformly lit surface shows both kinds. "Far" is eight times the frame's noise, at least
- * 16 levels. */
+/* Marks the bad pixels of a full-sensor frame taken with the lens covered (or of a uniformly lit
+ * surface), overwriting the whole map; allocates nothing. Hot: more than T above the frame's dark level
+ * (its median) and above the median of its eight same-colour neighbours two pixels away, which clusters
+ * of up to 4 x 4 pixels, runs and bad lines do not fill. Dead: as far below both, which a dark frame
+ * shows only when its dark level lies above T. T is eight times the frame's noise, at least 16 levels.
+ * Whole columns and rows whose median offset from the same-colour lines on both sides exceeds T / 2
+ * (and the spread of all lines' offsets) are marked too. */
 int DetectDeadPixel(const uint8_t* pSrc, uint8_t* pMap, int nFullWidth, int nFullHeight);
-/* Replaces each marked pixel of an nWidth x nHeight region at (nLeft, nTop) of the sensor from its good
- * same-colour neighbours inside the region. Pixel (x, y) uses map entry (nLeft + x, nTop + y); a region
- * that does not lie inside the sensor is refused. */
+/* Replaces each marked pixel of an nWidth x nHeight region at (nLeft, nTop) of the sensor from the
+ * nearest good same-colour pixels inside the region, also where its neighbours are marked too (clusters,
+ * bad lines). Pixel (x, y) uses map entry (nLeft + x, nTop + y); a region that does not lie inside the
+ * sensor is refused. */
 int EraseDeadPixel(uint8_t* pRaw, const uint8_t* pMap, int nLeft, int nTop, int nWidth, int nHeight,
                    int nFullWidth, int nFullHeight);
 

@@ -11,28 +11,30 @@ int ConvertBayer2Rgb(uint8_t* pDst, const uint8_t* pSrc, int nWidth, int nHeight
                      int nLayout) {
     if (!pDst || !pSrc || !pLutR || !pLutG || !pLutB)
         return 0;
-    if (nWidth <= 0 || nHeight <= 0 || nWidth % 4 != 0 || nHeight % 2 != 0)
+    // Every kernel works on whole 2 x 2 Bayer cells; an odd size has a half cell it cannot place.
+    if (nWidth < 2 || nHeight < 2 || nWidth % 2 != 0 || nHeight % 2 != 0)
         return 0;
     const RawImage raw{pSrc, nWidth, nHeight, BayerPattern::FromLayout(nLayout)};
     const PackedLut lut(pLutR, pLutG, pLutB);
+    WorkerPool* const pool = SharedPool();
     try {
         switch (nType) {
         case PIX_CONVERT_NORMAL:
-            ConvertHamiltonAdams(raw, pDst, lut);
+            ConvertHamiltonAdams(raw, pDst, lut, pool);
             return 1;
         case PIX_CONVERT_EDGESENSING:
-            ConvertRcd(raw, pDst, lut);
+            ConvertRcd(raw, pDst, lut, pool);
             return 1;
         case PIX_CONVERT_BEST:
-            ConvertLmmse(raw, pDst, lut);
+            ConvertLmmse(raw, pDst, lut, pool);
             return 1;
         default:
             break;
         }
     } catch (const std::bad_alloc&) {
-        // The slower types need a few megabytes of planes; without them the picture still comes, fast.
+        // The slower types need a few megabytes of planes per thread; without them the picture still
+        // comes, fast.
     }
-    const uint8_t* const tables[3] = {pLutR, pLutG, pLutB};
-    ConvertFast(BestFastPath(), raw, pDst, lut, tables);
+    ConvertFast(BestFastPath(), raw, pDst, lut, pool);
     return 1;
 }

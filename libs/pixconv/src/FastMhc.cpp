@@ -9,22 +9,10 @@
 // as the pixels are written: by scalar lookups, or, with AVX-512 VBMI, by byte permutations of the
 // whole chunk.
 #include "Demosaic.h"
+#include "TableWriters.h"
 
 #include <algorithm>
 #include <cstring>
-
-#if defined(__x86_64__) || defined(__i386__)
-#define PIXCONV_X86 1
-#include <immintrin.h>
-#endif
-
-// The 32-byte vectors never cross a function boundary that is not inlined, so the ABI note about
-// passing them without AVX concerns nothing here. Every function that takes or returns one is forced
-// inline: an unoptimised build inlines nothing else, and a call from an AVX entry point into a function
-// compiled for the baseline would pass the vectors in other registers than the callee reads them from.
-#pragma GCC diagnostic ignored "-Wpsabi"
-
-#define PIXCONV_INLINE inline __attribute__((always_inline))
 
 namespace pixconv {
 namespace {
@@ -74,8 +62,6 @@ void ReferencePixel(const RawImage& raw, std::ptrdiff_t x, std::ptrdiff_t y, uin
         out[c] = static_cast<uint8_t>(Scale(rgb[c]));
 }
 
-#define PIXCONV_TARGET_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi")))
-
 // Vectors of kBytes bytes: kBytes / 2 lanes of 16 bits, one per even or odd pixel of a chunk.
 template <int kBytes>
 struct Lanes {
@@ -103,15 +89,6 @@ struct Lanes {
     static PIXCONV_INLINE void StoreInterleaved(uint8_t* p, I16 even, I16 odd) {
         const U16 v = reinterpret_cast<U16>(even) | (reinterpret_cast<U16>(odd) << 8);
         std::memcpy(p, &v, sizeof v);
-    }
-};
-
-// Applies the tables pixel by pixel.
-struct ScalarWriter {
-    const PackedLut& lut;
-    template <int kChunk>
-    PIXCONV_INLINE void Write(uint8_t* pOut, const uint8_t* r, const uint8_t* g, const uint8_t* b) const {
-        WritePixels(pOut, r, g, b, kChunk, lut);
     }
 };
 
@@ -183,11 +160,12 @@ PIXCONV_INLINE void Row(const RawImage& raw, const uint8_t* const rows[5], uint8
     edgeChunk(w - kChunk); // w is even, so this chunk starts on an even pixel too
 }
 
-// The whole image, for images at least kChunk wide.
+// Rows y0 to y1 (exclusive) of an image at least kChunk wide.
 template <int kChunk, typename Writer>
-PIXCONV_INLINE void ConvertRows(const RawImage& raw, uint8_t* pDst, const Writer& writer) {
+PIXCONV_INLINE void ConvertRows(const RawImage& raw, uint8_t* pDst, const Writer& writer, std::ptrdiff_t y0,
+                                std::ptrdiff_t y1) {
     const std::ptrdiff_t w = raw.width, h = raw.height;
-    for (std::ptrdiff_t y = 0; y < h; ++y) {
+    for (std::ptrdiff_t y = y0; y < y1; ++y) {
         const uint8_t* rows[5];
         for (int k = 0; k < 5; ++k)
             rows[k] = raw.data + Mirror(y - 2 + k, h) * w;
@@ -201,75 +179,25 @@ PIXCONV_INLINE void ConvertRows(const RawImage& raw, uint8_t* pDst, const Writer
     }
 }
 
-void ConvertBaseline(const RawImage& raw, uint8_t* pDst, const PackedLut& lut) {
-    ConvertRows<32>(raw, pDst, ScalarWriter{lut});
+void ConvertBaseline(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, std::ptrdiff_t y0,
+                     std::ptrdiff_t y1) {
+    ConvertRows<32>(raw, pDst, ScalarWriter{lut}, y0, y1);
 }
 
 #ifdef PIXCONV_X86
-// With AVX-512 VBMI a 256-entry byte table is four registers: two two-register permutations look up
-// the lower and the upper half, the top bit of the index chooses. Two more permutations per 64 output
-// bytes interleave blue, green and red.
-struct VbmiWriter {
-    __m512i tables[3][4]; // red, green, blue
-    __m512i blueGreen[3], red[3];
-    __mmask64 redBytes[3];
-
-    PIXCONV_TARGET_AVX512 explicit VbmiWriter(const uint8_t* pLutR, const uint8_t* pLutG,
-                                              const uint8_t* pLutB) {
-        const uint8_t* luts[3] = {pLutR, pLutG, pLutB};
-        for (int c = 0; c < 3; ++c)
-            for (int q = 0; q < 4; ++q)
-                tables[c][q] = _mm512_loadu_si512(luts[c] + 64 * q);
-        for (int v = 0; v < 3; ++v) {
-            alignas(64) uint8_t fromBlueGreen[64], fromRed[64];
-            uint64_t mask = 0;
-            for (int j = 0; j < 64; ++j) {
-                const int byte = 64 * v + j, pixel = byte / 3, channel = byte % 3; // 0 blue, 1 green, 2 red
-                fromBlueGreen[j] = static_cast<uint8_t>(channel == 1 ? 64 + pixel : pixel);
-                fromRed[j] = static_cast<uint8_t>(pixel);
-                if (channel == 2)
-                    mask |= uint64_t{1} << j;
-            }
-            blueGreen[v] = _mm512_load_si512(fromBlueGreen);
-            red[v] = _mm512_load_si512(fromRed);
-            redBytes[v] = mask;
-        }
-    }
-
-    static PIXCONV_TARGET_AVX512 PIXCONV_INLINE __m512i Lookup(__m512i index, const __m512i table[4]) {
-        const __m512i lower = _mm512_permutex2var_epi8(table[0], index, table[1]);
-        const __m512i upper = _mm512_permutex2var_epi8(table[2], index, table[3]);
-        return _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), lower, upper);
-    }
-
-    // Not forced inline: the generic chunk code that calls it is compiled without AVX-512 before it is
-    // inlined into the AVX-512 entry point, and GCC checks the targets at each step.
-    template <int kChunk>
-    PIXCONV_TARGET_AVX512 void Write(uint8_t* pOut, const uint8_t* r, const uint8_t* g,
-                                     const uint8_t* b) const {
-        static_assert(kChunk == 64);
-        const __m512i vr = Lookup(_mm512_loadu_si512(r), tables[0]);
-        const __m512i vg = Lookup(_mm512_loadu_si512(g), tables[1]);
-        const __m512i vb = Lookup(_mm512_loadu_si512(b), tables[2]);
-        for (int v = 0; v < 3; ++v) {
-            const __m512i bg = _mm512_permutex2var_epi8(vb, blueGreen[v], vg);
-            _mm512_storeu_si512(pOut + 64 * v, _mm512_mask_permutexvar_epi8(bg, redBytes[v], red[v], vr));
-        }
-    }
-};
-
-__attribute__((target("avx2"))) void ConvertAvx2(const RawImage& raw, uint8_t* pDst, const PackedLut& lut) {
-    ConvertRows<32>(raw, pDst, ScalarWriter{lut});
+__attribute__((target("avx2"))) void ConvertAvx2(const RawImage& raw, uint8_t* pDst, const PackedLut& lut,
+                                                 std::ptrdiff_t y0, std::ptrdiff_t y1) {
+    ConvertRows<32>(raw, pDst, ScalarWriter{lut}, y0, y1);
 }
 
 PIXCONV_TARGET_AVX512 void ConvertAvx512(const RawImage& raw, uint8_t* pDst, const PackedLut& lut,
-                                         const uint8_t* const tables[3]) {
+                                         std::ptrdiff_t y0, std::ptrdiff_t y1) {
     if (raw.width < 64) {
-        ConvertRows<32>(raw, pDst, ScalarWriter{lut});
+        ConvertRows<32>(raw, pDst, ScalarWriter{lut}, y0, y1);
         return;
     }
-    const VbmiWriter writer(tables[0], tables[1], tables[2]);
-    ConvertRows<64>(raw, pDst, writer);
+    const VbmiWriter writer(lut);
+    ConvertRows<64>(raw, pDst, writer, y0, y1);
 }
 
 FastPath Detect() {
@@ -305,27 +233,42 @@ FastPath BestFastPath() {
     return best;
 }
 
-void ConvertFast(FastPath path, const RawImage& raw, uint8_t* pDst, const PackedLut& lut,
-                 [[maybe_unused]] const uint8_t* const tables[3]) {
+void ConvertFast(FastPath path, const RawImage& raw, uint8_t* pDst, const PackedLut& lut, WorkerPool* pool,
+                 std::ptrdiff_t splitPixels) {
     if (path > BestFastPath())
         path = BestFastPath();
     if (raw.width < 32) {
         ConvertFastReference(raw, pDst, lut);
         return;
     }
-    switch (path) {
+    auto convert = [&](std::ptrdiff_t y0, std::ptrdiff_t y1) {
+        switch (path) {
 #ifdef PIXCONV_X86
-    case FastPath::kAvx512Vbmi:
-        ConvertAvx512(raw, pDst, lut, tables);
-        break;
-    case FastPath::kAvx2:
-        ConvertAvx2(raw, pDst, lut);
-        break;
+        case FastPath::kAvx512Vbmi:
+            ConvertAvx512(raw, pDst, lut, y0, y1);
+            break;
+        case FastPath::kAvx2:
+            ConvertAvx2(raw, pDst, lut, y0, y1);
+            break;
 #endif
-    default:
-        ConvertBaseline(raw, pDst, lut);
-        break;
+        default:
+            ConvertBaseline(raw, pDst, lut, y0, y1);
+            break;
+        }
+    };
+    const std::ptrdiff_t threads = pool ? pool->Threads() : 1;
+    if (threads == 1 || raw.width * raw.height < splitPixels) {
+        convert(0, raw.height);
+        return;
     }
+    // Rows are independent: each reads its mirrored neighbours from the raw image. Bands of some
+    // 32 000 pixels (a few tens of microseconds each) keep the caller from waiting long for a band that
+    // a worker woken late took up last.
+    const std::ptrdiff_t band = std::max<std::ptrdiff_t>(2, kFastBandPixels / raw.width);
+    const std::ptrdiff_t bands = (raw.height + band - 1) / band;
+    pool->Run(bands, 0, 0, [&](std::ptrdiff_t k, WorkerPool::Memory) {
+        convert(k * band, std::min(raw.height, (k + 1) * band));
+    });
 }
 
 } // namespace pixconv

@@ -75,8 +75,9 @@ PIXCONV_VECTOR_CLONES TileResult HamiltonAdamsTile(const Tile& t, float* const* 
 
 } // namespace
 
-void ConvertHamiltonAdams(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, std::ptrdiff_t tileSize) {
-    ConvertTiled(raw, pDst, lut, tileSize, 4, 3, HamiltonAdamsTile);
+void ConvertHamiltonAdams(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, WorkerPool* pool,
+                          std::ptrdiff_t tileSize) {
+    ConvertTiled(raw, pDst, lut, pool, tileSize, 4, 3, HamiltonAdamsTile);
 }
 
 } // namespace pixconv

@@ -82,8 +82,10 @@ inline void Estimate(const float* z, const float* lp, std::ptrdiff_t s, float& x
         signal += d * d;
         noise += e * e;
     }
-    x = (z[0] * signal + lp[0] * noise) / (signal + noise);
-    var = signal * noise / (signal + noise);
+    // One division for both: the kernel's cost is mostly its divisions.
+    const float inverse = 1.0f / (signal + noise);
+    x = (z[0] * signal + lp[0] * noise) * inverse;
+    var = signal * noise * inverse;
 }
 
 // Green at red and blue sites, and the error variance of that estimate.
@@ -96,9 +98,10 @@ PIXCONV_ROW_KERNEL void GreenRow(const float* __restrict c, const float* __restr
         float xh, vh, xv, vv;
         Estimate(dh + k, sh + k, 1, xh, vh);
         Estimate(dv + k, sv + k, w, xv, vv);
-        const float green = Clamp01(c[k] + (xh * vv + xv * vh) / (vh + vv));
+        const float inverse = 1.0f / (vh + vv);
+        const float green = Clamp01(c[k] + (xh * vv + xv * vh) * inverse);
         g[k] = IsColourSite(k, p) ? green : c[k];
-        var[k] = vh * vv / (vh + vv);
+        var[k] = vh * vv * inverse;
     }
 }
 
@@ -150,8 +153,9 @@ TileResult LmmseTile(const Tile& t, float* const* planes) {
 
 } // namespace
 
-void ConvertLmmse(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, std::ptrdiff_t tileSize) {
-    ConvertTiled(raw, pDst, lut, tileSize, 16, 8, LmmseTile);
+void ConvertLmmse(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, WorkerPool* pool,
+                  std::ptrdiff_t tileSize) {
+    ConvertTiled(raw, pDst, lut, pool, tileSize, 16, 8, LmmseTile);
 }
 
 } // namespace pixconv

@@ -190,8 +190,9 @@ TileResult RcdTile(const Tile& t, float* const* planes) {
 
 } // namespace
 
-void ConvertRcd(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, std::ptrdiff_t tileSize) {
-    ConvertTiled(raw, pDst, lut, tileSize, 10, 7, RcdTile);
+void ConvertRcd(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, WorkerPool* pool,
+                std::ptrdiff_t tileSize) {
+    ConvertTiled(raw, pDst, lut, pool, tileSize, 10, 7, RcdTile);
 }
 
 } // namespace pixconv

@@ -9,13 +9,15 @@
 namespace pixconv {
 
 // The caller's three tables, widened so that one pixel is three loads and two ORs, already in
-// its byte position.
+// its byte position; and the tables themselves, red, green, blue.
 struct PackedLut {
     uint32_t r[256];
     uint32_t g[256];
     uint32_t b[256];
+    const uint8_t* tables[3];
 
-    PackedLut(const uint8_t* pLutR, const uint8_t* pLutG, const uint8_t* pLutB) {
+    PackedLut(const uint8_t* pLutR, const uint8_t* pLutG, const uint8_t* pLutB)
+        : tables{pLutR, pLutG, pLutB} {
         for (int i = 0; i < 256; ++i) {
             b[i] = pLutB[i];
             g[i] = uint32_t{pLutG[i]} << 8;

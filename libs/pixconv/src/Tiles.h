@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Demosaic.h"
+#include "WorkerPool.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,8 +16,10 @@ namespace pixconv {
 // Each step of a slower conversion is compiled twice, for baseline x86-64 and for AVX2, and the better
 // one is chosen when the program starts. Its row kernels are always inlined into it, so that they are
 // compiled for both too.
-#if defined(__x86_64__) || defined(__i386__)
-#define PIXCONV_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+// Not under ThreadSanitizer: the resolver that picks a clone runs while the program is loaded, before
+// the sanitizer's runtime is ready for the calls that instrument it.
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(__SANITIZE_THREAD__)
+#define PIXCONV_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #else
 #define PIXCONV_VECTOR_CLONES
 #endif
@@ -82,44 +85,56 @@ inline void ToLevels(const float* __restrict in, uint8_t* __restrict out, std::p
         out[x] = static_cast<uint8_t>(static_cast<int>(Clamp01(in[x]) * 255 + 0.5f));
 }
 
+// Where a tile lies in the image: its interior of w x h pixels at (x, y), and the width of the mirrored
+// border around it in the tile's planes.
+struct TilePlace {
+    std::ptrdiff_t x, y, w, h, pad;
+};
+
+// Fills the tile's plane of raw samples (cfa, tile.width x tile.height).
+void LoadTile(const RawImage& raw, const TilePlace& place, const Tile& tile, float* cfa);
+// Writes the interior of a tile's result into the image, bottom-up, through the tables; row8 holds
+// 3 x place.w bytes.
+void StoreTile(const RawImage& raw, const TilePlace& place, const Tile& tile, const TileResult& rgb,
+               uint8_t* pDst, const PackedLut& lut, uint8_t* row8);
+
 // Cuts the image into tiles of tileSize (an even number, so every tile starts on the same Bayer
 // phase), gives each one padded by `pad` (even) mirrored samples to `algo` together with `planes`
 // scratch planes of the padded tile's size, and writes the interior of the planes that algo returns.
+// The tiles are independent of each other and of the order they run in, so the pool's threads share
+// them out and the result is the same for any number of threads. Without a pool (while the process
+// shuts down) the calling thread converts them all with memory of its own.
 template <typename Algo>
-void ConvertTiled(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, std::ptrdiff_t tileSize,
-                  std::ptrdiff_t pad, int planes, Algo algo) {
+void ConvertTiled(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, WorkerPool* pool,
+                  std::ptrdiff_t tileSize, std::ptrdiff_t pad, int planes, Algo algo) {
     const std::ptrdiff_t step = std::max<std::ptrdiff_t>(2, tileSize & ~std::ptrdiff_t{1});
     const std::ptrdiff_t tileW = std::min(step, raw.width) + 2 * pad;
     const std::ptrdiff_t tileH = std::min(step, raw.height) + 2 * pad;
     const std::ptrdiff_t planeSize = tileW * tileH;
-    auto memory = std::make_unique_for_overwrite<float[]>(planeSize * (planes + 1));
-    auto row8 = std::make_unique_for_overwrite<uint8_t[]>(3 * step);
-    float* cfa = memory.get();
-    float* scratch[16];
-    for (int k = 0; k < planes && k < 16; ++k)
-        scratch[k] = cfa + planeSize * (k + 1);
+    const std::ptrdiff_t columns = (raw.width + step - 1) / step, rows = (raw.height + step - 1) / step;
+    const auto floats = static_cast<std::size_t>(planeSize * (planes + 1));
+    const auto bytes = static_cast<std::size_t>(3 * step);
 
-    for (std::ptrdiff_t ty = 0; ty < raw.height; ty += step) {
-        for (std::ptrdiff_t tx = 0; tx < raw.width; tx += step) {
-            const std::ptrdiff_t w = std::min(step, raw.width - tx);
-            const std::ptrdiff_t h = std::min(step, raw.height - ty);
-            Tile tile{w + 2 * pad, h + 2 * pad, raw.pattern, cfa};
-            for (std::ptrdiff_t y = 0; y < tile.height; ++y)
-                LoadRow(raw, Mirror(ty - pad + y, raw.height), tx - pad, cfa + y * tile.width, tile.width);
-            const TileResult rgb = algo(tile, scratch);
-            uint8_t* r8 = row8.get();
-            uint8_t* g8 = r8 + step;
-            uint8_t* b8 = g8 + step;
-            for (std::ptrdiff_t y = 0; y < h; ++y) {
-                const std::ptrdiff_t i = (y + pad) * tile.width + pad;
-                ToLevels(rgb.r + i, r8, w);
-                ToLevels(rgb.g + i, g8, w);
-                ToLevels(rgb.b + i, b8, w);
-                uint8_t* pOut = pDst + ((raw.height - 1 - ty - y) * raw.width + tx) * 3;
-                WritePixels(pOut, r8, g8, b8, static_cast<std::size_t>(w), lut);
-            }
-        }
+    auto convertTile = [&](std::ptrdiff_t index, WorkerPool::Memory memory) {
+        TilePlace place{index % columns * step, index / columns * step, 0, 0, pad};
+        place.w = std::min(step, raw.width - place.x);
+        place.h = std::min(step, raw.height - place.y);
+        float* cfa = memory.floats;
+        float* scratch[16];
+        for (int k = 0; k < planes && k < 16; ++k)
+            scratch[k] = cfa + planeSize * (k + 1);
+        const Tile tile{place.w + 2 * pad, place.h + 2 * pad, raw.pattern, cfa};
+        LoadTile(raw, place, tile, cfa);
+        StoreTile(raw, place, tile, algo(tile, scratch), pDst, lut, memory.bytes);
+    };
+    if (pool) {
+        pool->Run(columns * rows, floats, bytes, convertTile);
+        return;
     }
+    auto memory = std::make_unique_for_overwrite<float[]>(floats);
+    auto row8 = std::make_unique_for_overwrite<uint8_t[]>(bytes);
+    for (std::ptrdiff_t index = 0; index < columns * rows; ++index)
+        convertTile(index, {memory.get(), row8.get()});
 }
 
 } // namespace pixconv

@@ -1,0 +1,74 @@
+/*
+ * OcuUtil: the image utility library. JPEG files to and from the viewer's display layout.
+ *
+ * The display layout is that of a device-independent bitmap: rows bottom-up, each padded to a multiple
+ * of 4 bytes; 24-bit pixels hold blue, green, red; 8-bit pixels hold a gray level (an index into the
+ * caller's gray colour table). OCU_JPEG_BOTTOM_UP in nFlags selects it; without it the rows are stored
+ * top-down, padded the same way.
+ *
+ * Every function returns 1 when it did its work and 0 when it did nothing; OcuUtilLastError then tells
+ * why (per thread). A failed load writes nothing at all: neither a pixel nor one of the three sizes.
+ */
+#ifndef OCUUTIL_H
+#define OCUUTIL_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Row order of the caller's pixels. */
+enum { OCU_JPEG_TOP_DOWN = 0, OCU_JPEG_BOTTOM_UP = 1 };
+
+/* Why the last call on this thread did nothing. */
+enum {
+    OCU_UTIL_OK = 0,
+    OCU_UTIL_ERR_ARGUMENT,       /* a null pointer, a size or flag out of range */
+    OCU_UTIL_ERR_OPEN,           /* the file cannot be opened or read, or is no regular file */
+    OCU_UTIL_ERR_CREATE,         /* the file cannot be created or written */
+    OCU_UTIL_ERR_NOT_JPEG,       /* no JPEG image, or one damaged beyond decoding */
+    OCU_UTIL_ERR_UNSUPPORTED,    /* 12-bit or 16-bit samples, lossless or hierarchical coding, CMYK */
+    OCU_UTIL_ERR_TOO_MANY_SCANS, /* a progressive image of more scans than OCU_JPEG_MAX_SCANS */
+    OCU_UTIL_ERR_TOO_LARGE,      /* the image does not fit the caller's buffer, or the file is too long */
+    OCU_UTIL_ERR_RESOURCES,      /* out of memory */
+    OCU_UTIL_ERR_ENCODE          /* the encoder failed */
+};
+
+/* Progressive images carry ten scans or so; hundreds only serve to make a decoder work for minutes. */
+#define OCU_JPEG_MAX_SCANS 100
+
+/* The bytes an image of nWidth x nHeight pixels at nBitCount (8 or 24) bits takes in the display layout;
+ * 0 for sizes that are not positive or a bit count other than 8 and 24. */
+size_t OcuDibBytes(int32_t nWidth, int32_t nHeight, int32_t nBitCount);
+
+/* Reads the size of the JPEG image in pszPath and the bit count it loads with: 8 for a gray image, 24
+ * for a colour one. Refuses what OcuLoadJPEG refuses before decoding (unsupported kinds, too many
+ * scans), but not a size, which it does not know the limit of. */
+int OcuReadJPEGHeader(const char* pszPath, int32_t* pnWidth, int32_t* pnHeight, uint16_t* pnBitCount);
+
+/* Loads the JPEG image in pszPath into pPixels in the layout nFlags selects and stores its width, height
+ * and bit count through the three pointers. nCapacity is the size of pPixels in bytes: an image whose
+ * OcuDibBytes exceed it is refused before anything is decoded. The file is read once, so the size that
+ * was checked is the size that is decoded. A damaged image whose decoder gets to its end (a file cut
+ * short, for instance) loads with the decoder's filling for what is missing. */
+int OcuLoadJPEG(const char* pszPath, uint8_t* pPixels, size_t nCapacity, int32_t* pnWidth, int32_t* pnHeight,
+                uint16_t* pnBitCount, int nFlags);
+
+/* Writes the nWidth x nHeight image at pPixels (nBitCount 8 or 24, in the layout nFlags selects) as a
+ * baseline JPEG file of the given quality (1..100), replacing any file at pszPath. Colour is stored
+ * without chroma subsampling, 8-bit images as gray. A file that could not be written whole is removed. */
+int OcuSaveJPEG(const char* pszPath, const uint8_t* pPixels, int32_t nWidth, int32_t nHeight,
+                int32_t nBitCount, int nFlags, int nQuality);
+
+/* The reason of the last call on this thread that did nothing (OCU_UTIL_OK after one that worked). */
+int OcuUtilLastError(void);
+/* A short English text for a reason, such as "the image does not fit the buffer". */
+const char* OcuUtilErrorString(int nError);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* OCUUTIL_H */

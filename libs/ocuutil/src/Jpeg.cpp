@@ -1,0 +1,219 @@
+// The JPEG functions of OcuUtil.h over libjpeg-turbo's TurboJPEG API.
+#include "FileBytes.h"
+#include "JpegMarkers.h"
+#include "OcuUtil.h"
+
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+#include <turbojpeg.h>
+#include <vector>
+
+namespace ocuutil {
+namespace {
+
+thread_local int t_lastError = OCU_UTIL_OK;
+
+int Fail(int error) {
+    t_lastError = error;
+    return 0;
+}
+
+int Succeed() {
+    t_lastError = OCU_UTIL_OK;
+    return 1;
+}
+
+// Metadata (EXIF, colour profiles) may make a JPEG file long; past this it is no image for the viewer.
+constexpr size_t kMaxHeaderFileBytes = size_t{256} << 20;
+
+// A file that could hold an image of `capacity` bytes: even noise at quality 100 takes less than twice
+// its pixels, and metadata a few megabytes.
+size_t MaxFileBytes(size_t capacity) {
+    const size_t doubled = capacity > kMaxHeaderFileBytes ? kMaxHeaderFileBytes : 2 * capacity;
+    const size_t limit = doubled + (size_t{16} << 20);
+    return limit < kMaxHeaderFileBytes ? limit : kMaxHeaderFileBytes;
+}
+
+struct TjFree {
+    void operator()(void* handle) const { tjDestroy(handle); }
+};
+using TjHandle = std::unique_ptr<void, TjFree>;
+
+// What a file holds, read once.
+struct JpegImage {
+    std::vector<uint8_t> bytes;
+    int width = 0;
+    int height = 0;
+    int bitCount = 0;
+};
+
+int ErrorOf(ReadResult result) {
+    return result == ReadResult::TooLong ? OCU_UTIL_ERR_TOO_LARGE : OCU_UTIL_ERR_OPEN;
+}
+
+int ErrorOf(OutlineResult result) {
+    switch (result) {
+    case OutlineResult::Ok:
+        return OCU_UTIL_OK;
+    case OutlineResult::NotJpeg:
+        return OCU_UTIL_ERR_NOT_JPEG;
+    case OutlineResult::Unsupported:
+        return OCU_UTIL_ERR_UNSUPPORTED;
+    case OutlineResult::TooManyScans:
+        return OCU_UTIL_ERR_TOO_MANY_SCANS;
+    }
+    return OCU_UTIL_ERR_NOT_JPEG;
+}
+
+// Reads the file and its header with a new decompressor, refusing what will not be shown. OCU_UTIL_OK or
+// the reason.
+int ReadJpeg(const char* path, size_t maxFileBytes, TjHandle& tj, JpegImage& image) {
+    tj.reset(tjInitDecompress());
+    if (!tj)
+        return OCU_UTIL_ERR_RESOURCES;
+    if (const ReadResult read = ReadFileBytes(path, maxFileBytes, image.bytes); read != ReadResult::Ok)
+        return ErrorOf(read);
+    JpegOutline outline;
+    if (const int error =
+            ErrorOf(OutlineJpeg(image.bytes.data(), image.bytes.size(), OCU_JPEG_MAX_SCANS, outline)))
+        return error;
+    int subsampling = 0;
+    int colourspace = 0;
+    if (tjDecompressHeader3(tj.get(), image.bytes.data(), static_cast<unsigned long>(image.bytes.size()),
+                            &image.width, &image.height, &subsampling, &colourspace) != 0 ||
+        image.width <= 0 || image.height <= 0)
+        return OCU_UTIL_ERR_NOT_JPEG;
+    if (colourspace == TJCS_CMYK || colourspace == TJCS_YCCK)
+        return OCU_UTIL_ERR_UNSUPPORTED;
+    image.bitCount = colourspace == TJCS_GRAY ? 8 : 24;
+    return OCU_UTIL_OK;
+}
+
+// Bytes of one padded row, or 0 when it does not fit an int (TurboJPEG's pitch).
+int Pitch(int32_t width, int32_t bitCount) {
+    const size_t row = ((static_cast<size_t>(width) * static_cast<size_t>(bitCount) + 31) / 32) * 4;
+    return row > static_cast<size_t>(std::numeric_limits<int>::max()) ? 0 : static_cast<int>(row);
+}
+
+} // namespace
+} // namespace ocuutil
+
+using namespace ocuutil;
+
+extern "C" size_t OcuDibBytes(int32_t nWidth, int32_t nHeight, int32_t nBitCount) {
+    if (nWidth <= 0 || nHeight <= 0 || (nBitCount != 8 && nBitCount != 24))
+        return 0;
+    // Both factors are below 2^31 and 2^32: the product fits 64 bits.
+    return ((static_cast<size_t>(nWidth) * static_cast<size_t>(nBitCount) + 31) / 32) * 4 *
+           static_cast<size_t>(nHeight);
+}
+
+extern "C" int OcuReadJPEGHeader(const char* pszPath, int32_t* pnWidth, int32_t* pnHeight,
+                                 uint16_t* pnBitCount) {
+    if (pszPath == nullptr || pnWidth == nullptr || pnHeight == nullptr || pnBitCount == nullptr)
+        return Fail(OCU_UTIL_ERR_ARGUMENT);
+    try {
+        TjHandle tj;
+        JpegImage image;
+        if (const int error = ReadJpeg(pszPath, kMaxHeaderFileBytes, tj, image))
+            return Fail(error);
+        *pnWidth = image.width;
+        *pnHeight = image.height;
+        *pnBitCount = static_cast<uint16_t>(image.bitCount);
+        return Succeed();
+    } catch (const std::bad_alloc&) {
+        return Fail(OCU_UTIL_ERR_RESOURCES);
+    }
+}
+
+extern "C" int OcuLoadJPEG(const char* pszPath, uint8_t* pPixels, size_t nCapacity, int32_t* pnWidth,
+                           int32_t* pnHeight, uint16_t* pnBitCount, int nFlags) {
+    if (pszPath == nullptr || pPixels == nullptr || pnWidth == nullptr || pnHeight == nullptr ||
+        pnBitCount == nullptr || (nFlags != OCU_JPEG_TOP_DOWN && nFlags != OCU_JPEG_BOTTOM_UP))
+        return Fail(OCU_UTIL_ERR_ARGUMENT);
+    try {
+        TjHandle tj;
+        JpegImage image;
+        if (const int error = ReadJpeg(pszPath, MaxFileBytes(nCapacity), tj, image))
+            return Fail(error);
+        const size_t bytes = OcuDibBytes(image.width, image.height, image.bitCount);
+        const int pitch = Pitch(image.width, image.bitCount);
+        if (bytes == 0 || bytes > nCapacity || pitch == 0)
+            return Fail(OCU_UTIL_ERR_TOO_LARGE);
+        // Decoded aside and copied only when whole, so that a refused file leaves the caller's image as
+        // it was; the padding at the rows' ends comes out zero.
+        std::vector<uint8_t> decoded(bytes);
+        const int flags =
+            TJFLAG_ACCURATEDCT | TJFLAG_LIMITSCANS | (nFlags == OCU_JPEG_BOTTOM_UP ? TJFLAG_BOTTOMUP : 0);
+        if (tjDecompress2(tj.get(), image.bytes.data(), static_cast<unsigned long>(image.bytes.size()),
+                          decoded.data(), image.width, pitch, image.height,
+                          image.bitCount == 8 ? TJPF_GRAY : TJPF_BGR, flags) != 0 &&
+            tjGetErrorCode(tj.get()) != TJERR_WARNING)
+            return Fail(OCU_UTIL_ERR_NOT_JPEG);
+        std::memcpy(pPixels, decoded.data(), bytes);
+        *pnWidth = image.width;
+        *pnHeight = image.height;
+        *pnBitCount = static_cast<uint16_t>(image.bitCount);
+        return Succeed();
+    } catch (const std::bad_alloc&) {
+        return Fail(OCU_UTIL_ERR_RESOURCES);
+    }
+}
+
+extern "C" int OcuSaveJPEG(const char* pszPath, const uint8_t* pPixels, int32_t nWidth, int32_t nHeight,
+                           int32_t nBitCount, int nFlags, int nQuality) {
+    if (pszPath == nullptr || pPixels == nullptr || OcuDibBytes(nWidth, nHeight, nBitCount) == 0 ||
+        (nFlags != OCU_JPEG_TOP_DOWN && nFlags != OCU_JPEG_BOTTOM_UP) || nQuality < 1 || nQuality > 100)
+        return Fail(OCU_UTIL_ERR_ARGUMENT);
+    const int pitch = Pitch(nWidth, nBitCount);
+    if (pitch == 0)
+        return Fail(OCU_UTIL_ERR_TOO_LARGE);
+    const TjHandle tj(tjInitCompress());
+    if (!tj)
+        return Fail(OCU_UTIL_ERR_RESOURCES);
+    unsigned char* jpeg = nullptr;
+    unsigned long jpegSize = 0;
+    const bool gray = nBitCount == 8;
+    const int flags = TJFLAG_ACCURATEDCT | (nFlags == OCU_JPEG_BOTTOM_UP ? TJFLAG_BOTTOMUP : 0);
+    const int encoded = tjCompress2(tj.get(), pPixels, nWidth, pitch, nHeight, gray ? TJPF_GRAY : TJPF_BGR,
+                                    &jpeg, &jpegSize, gray ? TJSAMP_GRAY : TJSAMP_444, nQuality, flags);
+    const std::unique_ptr<unsigned char, void (*)(unsigned char*)> owned(jpeg, tjFree);
+    if (encoded != 0)
+        return Fail(OCU_UTIL_ERR_ENCODE);
+    if (!WriteFileBytes(pszPath, jpeg, jpegSize))
+        return Fail(OCU_UTIL_ERR_CREATE);
+    return Succeed();
+}
+
+extern "C" int OcuUtilLastError(void) {
+    return t_lastError;
+}
+
+extern "C" const char* OcuUtilErrorString(int nError) {
+    switch (nError) {
+    case OCU_UTIL_OK:
+        return "no error";
+    case OCU_UTIL_ERR_ARGUMENT:
+        return "invalid argument";
+    case OCU_UTIL_ERR_OPEN:
+        return "cannot read the file";
+    case OCU_UTIL_ERR_CREATE:
+        return "cannot write the file";
+    case OCU_UTIL_ERR_NOT_JPEG:
+        return "not a JPEG image, or one damaged beyond decoding";
+    case OCU_UTIL_ERR_UNSUPPORTED:
+        return "unsupported kind of JPEG (not 8-bit, lossless, hierarchical or CMYK)";
+    case OCU_UTIL_ERR_TOO_MANY_SCANS:
+        return "progressive JPEG with too many scans";
+    case OCU_UTIL_ERR_TOO_LARGE:
+        return "the image does not fit the buffer";
+    case OCU_UTIL_ERR_RESOURCES:
+        return "out of memory";
+    case OCU_UTIL_ERR_ENCODE:
+        return "the JPEG encoder failed";
+    default:
+        return "unknown error";
+    }
+}

@@ -1,0 +1,200 @@
+// BMP files: the display bitmap as the file header, its 40-byte header, the colour table and the pixels.
+#include "display/ImageFileIo.h"
+#include "display/ImageFiles.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <optional>
+
+namespace ocu {
+namespace {
+
+using namespace fileio;
+
+constexpr uint16_t kBmpMagic = 0x4D42; // "BM"
+constexpr size_t kFileHeaderBytes = 14;
+constexpr uint32_t kInfoHeaderBytes = 40;
+constexpr size_t kColourTableBytes = 256 * sizeof(RgbQuad);
+// The file header, the largest info header taken and a full colour table: all that precedes the pixels.
+constexpr size_t kMaxHeadBytes = kFileHeaderBytes + 124 + kColourTableBytes;
+
+// Where a BMP file keeps what the viewer shows.
+struct BmpLayout {
+    int width = 0;
+    int height = 0; // rows, positive
+    bool topDown = false;
+    int bitCount = 0;
+    uint32_t colours = 0; // colour-table entries in the file (8-bit images)
+    uint32_t tableOffset = 0;
+    uint32_t pixelOffset = 0;
+    size_t rowBytes = 0;
+    size_t pixelBytes = 0;
+};
+
+bool KnownInfoHeader(uint32_t size) {
+    // BITMAPINFOHEADER and its V4 and V5 successors; their extra fields only matter for kinds refused here.
+    return size == 40 || size == 108 || size == 124;
+}
+
+// Checks the headers in head (the first headSize bytes of a file of fileSize bytes) against the limits;
+// imageBytes 0 leaves the buffer unchecked.
+std::optional<BmpLayout> ParseBmp(const uint8_t* head, size_t headSize, uint64_t fileSize, int maxWidth,
+                                  int maxHeight, size_t imageBytes, std::string* note) {
+    const auto refuse = [note](const std::string& reason) {
+        Refuse(note, reason);
+        return std::nullopt;
+    };
+    if (headSize < 2 || Le16(head) != kBmpMagic)
+        return refuse("not a BMP file (no BM signature)");
+    if (headSize < kFileHeaderBytes + kInfoHeaderBytes)
+        return refuse("the file ends inside the BMP headers");
+    const uint8_t* h = head + kFileHeaderBytes;
+    const uint32_t infoSize = Le32(h);
+    if (!KnownInfoHeader(infoSize))
+        return refuse("unsupported BMP header of " + std::to_string(infoSize) + " bytes");
+    if (headSize < kFileHeaderBytes + infoSize)
+        return refuse("the file ends inside the BMP headers");
+    const int64_t width = LeS32(h + 4);
+    const int64_t signedHeight = LeS32(h + 8);
+    const uint16_t planes = Le16(h + 12);
+    const uint16_t bitCount = Le16(h + 14);
+    const uint32_t compression = Le32(h + 16);
+    const uint32_t clrUsed = Le32(h + 32);
+    if (planes != 1)
+        return refuse(std::to_string(planes) + " planes in a BMP file (only 1 is valid)");
+    if (bitCount != 8 && bitCount != 24)
+        return refuse(std::to_string(bitCount) + " bits per pixel (only 8 and 24 are shown)");
+    if (compression != kBiRgb)
+        return refuse("compressed or bit-field BMP pixels (only uncompressed ones are shown)");
+    const int64_t height = signedHeight < 0 ? -signedHeight : signedHeight;
+    if (width <= 0 || height <= 0)
+        return refuse("BMP image of " + std::to_string(width) + " x " + std::to_string(signedHeight) +
+                      " pixels");
+    if (width > maxWidth || height > maxHeight)
+        return refuse("BMP image of " + std::to_string(width) + " x " + std::to_string(height) +
+                      " pixels, larger than " + std::to_string(maxWidth) + " x " + std::to_string(maxHeight));
+    if (clrUsed > 256)
+        return refuse("a colour table of " + std::to_string(clrUsed) + " entries (at most 256)");
+
+    BmpLayout layout;
+    layout.width = static_cast<int>(width);
+    layout.height = static_cast<int>(height);
+    layout.topDown = signedHeight < 0;
+    layout.bitCount = bitCount;
+    layout.colours = bitCount == 8 ? (clrUsed == 0 ? 256 : clrUsed) : 0;
+    layout.tableOffset = static_cast<uint32_t>(kFileHeaderBytes) + infoSize;
+    layout.pixelOffset = Le32(head + 10);
+    if (layout.pixelOffset < layout.tableOffset + layout.colours * sizeof(RgbQuad))
+        return refuse(layout.colours > 0 ? "the BMP pixels start inside the colour table"
+                                         : "the BMP pixels start inside the headers");
+    if (layout.pixelOffset >= fileSize)
+        return refuse("the BMP pixels start past the end of the file");
+    const int64_t pixelBytes = DibPixelBytes(layout.width, layout.height, bitCount);
+    if (pixelBytes <= 0)
+        return refuse("BMP image too large");
+    layout.rowBytes = static_cast<size_t>(pixelBytes / layout.height);
+    layout.pixelBytes = static_cast<size_t>(pixelBytes);
+    if (imageBytes != 0 && layout.pixelBytes > imageBytes)
+        return refuse("the BMP pixels (" + std::to_string(pixelBytes) +
+                      " bytes) do not fit the display buffer (" + std::to_string(imageBytes) + " bytes)");
+    return layout;
+}
+
+// Reads the headers and checks them.
+std::optional<BmpLayout> ReadLayout(const InputFile& file, std::array<uint8_t, kMaxHeadBytes>& head,
+                                    int maxWidth, int maxHeight, size_t imageBytes, std::string* note) {
+    const size_t headSize = file.ReadAt(0, head.data(), head.size());
+    return ParseBmp(head.data(), headSize, file.Size(), maxWidth, maxHeight, imageBytes, note);
+}
+
+// The header of a camera frame of this size and bit count.
+BitmapInfoHeader FrameHeader(int width, int height, int bitCount) {
+    BitmapInfoHeader header{};
+    header.biSize = kInfoHeaderBytes;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = static_cast<uint16_t>(bitCount);
+    header.biCompression = kBiRgb;
+    return header;
+}
+
+} // namespace
+
+int ReadBmpFile(const std::string& path, BitmapInfo& info, uint8_t* pixels, const ImageLimits& limits,
+                std::string* note) {
+    if (pixels == nullptr || limits.imageBytes == 0)
+        return Refuse(note, "no display buffer");
+    const InputFile file(path);
+    if (!file.IsOpen())
+        return Refuse(note, "cannot open the file, or it is no regular file");
+    std::array<uint8_t, kMaxHeadBytes> head{};
+    const std::optional<BmpLayout> layout =
+        ReadLayout(file, head, limits.maxWidth, limits.maxHeight, limits.imageBytes, note);
+    if (!layout)
+        return 0;
+
+    // The pixels first, rows in their display order: bottom-up files in one piece, top-down ones row by
+    // row into the mirrored place. A file that ends early leaves the rest as it was.
+    size_t got = 0;
+    if (!layout->topDown) {
+        got = file.ReadAt(layout->pixelOffset, pixels, layout->pixelBytes);
+    } else {
+        for (int row = 0; row < layout->height; ++row) {
+            const size_t target = static_cast<size_t>(layout->height - 1 - row) * layout->rowBytes;
+            const size_t read =
+                file.ReadAt(layout->pixelOffset + static_cast<uint64_t>(row) * layout->rowBytes,
+                            pixels + target, layout->rowBytes);
+            got += read;
+            if (read < layout->rowBytes)
+                break;
+        }
+    }
+    NoteShortRead(note, got, layout->pixelBytes);
+
+    info.bmiHeader = FrameHeader(layout->width, layout->height, layout->bitCount);
+    std::copy_n(head.data() + layout->tableOffset, layout->colours * sizeof(RgbQuad),
+                reinterpret_cast<uint8_t*>(info.bmiColors));
+    return 1;
+}
+
+int WriteBmpFile(const std::string& path, const BitmapInfo& info, const uint8_t* pixels, size_t pixelBytes,
+                 std::string* note) {
+    const BitmapInfoHeader& header = info.bmiHeader;
+    const int64_t size = DibPixelBytes(header.biWidth, header.biHeight, header.biBitCount);
+    if (size == 0)
+        return Refuse(note, "no image to save");
+    if (header.biBitCount != 8 && header.biBitCount != 24)
+        return Refuse(note, "the image has " + std::to_string(header.biBitCount) + " bits per pixel");
+    if (size < 0 || static_cast<uint64_t>(size) > pixelBytes || pixels == nullptr)
+        return Refuse(note, "the image does not fit its buffer");
+    const uint32_t tableBytes = header.biBitCount <= 8 ? kColourTableBytes : 0;
+    const uint32_t offBits = static_cast<uint32_t>(kFileHeaderBytes) + kInfoHeaderBytes + tableBytes;
+
+    std::string content;
+    content.reserve(offBits + static_cast<size_t>(size));
+    AppendLe16(content, kBmpMagic);
+    AppendLe32(content, offBits + static_cast<uint32_t>(size));
+    AppendLe16(content, 0);
+    AppendLe16(content, 0);
+    AppendLe32(content, offBits);
+    AppendBytes(content, &info, kInfoHeaderBytes + tableBytes);
+    AppendBytes(content, pixels, static_cast<size_t>(size));
+    return WriteWholeFile(path, content, note) ? 1 : 0;
+}
+
+int fileio::ReadBmpSize(const std::string& path, int maxWidth, int maxHeight, ImageSize& size,
+                        std::string* note) {
+    const InputFile file(path);
+    if (!file.IsOpen())
+        return Refuse(note, "cannot open the file, or it is no regular file");
+    std::array<uint8_t, kMaxHeadBytes> head{};
+    const std::optional<BmpLayout> layout = ReadLayout(file, head, maxWidth, maxHeight, 0, note);
+    if (!layout)
+        return 0;
+    size = ImageSize{layout->width, layout->height, layout->bitCount};
+    return 1;
+}
+
+} // namespace ocu

@@ -1,0 +1,172 @@
+// ocuimage as a user runs it: its command line, every file of the corpus, and what the options do to a
+// raw frame.
+#include "CorpusSupport.h"
+#include "OcuVersion.h"
+#include "TestSupport.h"
+#include "display/ImageFiles.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+using namespace ocu;
+using namespace ocu::test;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// Runs ocuimage with the arguments, its output and errors captured in files of dir.
+Outcome Ocuimage(const TempDir& dir, const std::vector<std::string>& arguments) {
+    std::string command = Quoted(OCU_OCUIMAGE);
+    for (const std::string& a : arguments)
+        command += " " + Quoted(a);
+    command += " >" + Quoted(dir.File("stdout")) + " 2>" + Quoted(dir.File("stderr"));
+    const int raw = std::system(command.c_str());
+    Outcome run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = ReadText(dir.File("stdout"));
+    run.err = ReadText(dir.File("stderr"));
+    return run;
+}
+
+size_t Lines(const std::string& text) {
+    size_t lines = 0;
+    for (const char c : text)
+        lines += c == '\n';
+    return lines;
+}
+
+// A raw frame of a colourful pattern.
+std::string RawFrame(int width, int height) {
+    std::string bytes(8, '\0');
+    for (int i = 0; i < 4; ++i) {
+        bytes[static_cast<size_t>(i)] = static_cast<char>((width >> (8 * i)) & 0xFF);
+        bytes[static_cast<size_t>(4 + i)] = static_cast<char>((height >> (8 * i)) & 0xFF);
+    }
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            bytes += static_cast<char>(((x & 1) ? 40 : 200) + ((y & 1) ? 10 : 0) + x / 4);
+    return bytes;
+}
+
+} // namespace
+
+TEST(Ocuimage, CommandLine) {
+    const TempDir dir;
+    WriteText(dir.File("in.raw"), RawFrame(16, 8));
+    const std::string in = dir.File("in.raw");
+    const std::string out = dir.File("out.bmp");
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        const char* stdoutHas;
+        const char* stderrHas;
+    };
+    const std::vector<Case> cases = {
+        {{"--help"}, 0, "usage: ocuimage IN OUT", ""},
+        {{"--version"}, 0, "ocuimage " OCU_VERSION "\n", ""},
+        {{}, 2, "", "IN and OUT are needed"},
+        {{in}, 2, "", "IN and OUT are needed"},
+        {{in, out, "x"}, 2, "", "more than two files"},
+        {{in, out, "--bogus"}, 2, "", "unknown option '--bogus'"},
+        {{in, out, "--layout", "xyzw"}, 2, "", "invalid value 'xyzw' for --layout"},
+        {{in, out, "--conversion=slow"}, 2, "", "invalid value 'slow' for --conversion"},
+        {{in, out, "--gamma", "5"}, 2, "", "invalid value '5' for --gamma"},
+        {{in, out, "--ratios", "1,2"}, 2, "", "invalid value '1,2' for --ratios"},
+        {{in, out, "--ratios", "1,-1,1"}, 2, "", "invalid value"},
+        {{in, out, "--gray=yes"}, 2, "", "invalid value"},
+        {{in, out, "--layout"}, 2, "", "invalid value '' for --layout"},
+        {{dir.File("missing.raw"), out}, 1, "", "missing.raw: cannot open the file"},
+        {{dir.File("out.bmp"), dir.File("x.raw")},
+         1,
+         "",
+         "x.raw: a raw file can only be written from a raw file"},
+        {{in, in + "/x.bmp"}, 1, "", "x.bmp: cannot write the file"},
+        {{"--layout=rggb", in, "--conversion", "best", out, "--gray", "--gamma", "0.5", "--ratios",
+          "1.5,1,2"},
+         0,
+         "",
+         ""},
+    };
+    for (const Case& c : cases) {
+        std::string line;
+        for (const std::string& a : c.arguments)
+            line += a + " ";
+        SCOPED_TRACE(line);
+        const Outcome run = Ocuimage(dir, c.arguments);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_NE(run.out.find(c.stdoutHas), std::string::npos) << run.out;
+        EXPECT_NE(run.err.find(c.stderrHas), std::string::npos) << run.err;
+        if (c.status == 1) {
+            EXPECT_EQ(Lines(run.err), 1u) << run.err;
+        }
+        if (c.status == 2) {
+            EXPECT_NE(run.err.find("usage: ocuimage"), std::string::npos);
+        }
+    }
+}
+
+TEST(Ocuimage, EveryCorpusFileIsConvertedOrRefusedWithOneLineAndNoOutput) {
+    const TempDir dir;
+    for (const CorpusFile& file : CorpusFiles()) {
+        SCOPED_TRACE(file.name);
+        const std::string out = dir.File(file.name + ".bmp");
+        const Outcome run = Ocuimage(dir, {file.path, out});
+        if (!file.ocuimageShows) {
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(Lines(run.err), 1u) << run.err;
+            EXPECT_EQ(run.err.rfind("ocuimage: " + file.path + ": ", 0), 0u) << run.err;
+            EXPECT_FALSE(std::filesystem::exists(out));
+            continue;
+        }
+        EXPECT_EQ(run.status, 0) << run.err;
+        // What it wrote is a BMP the viewer reads back.
+        BitmapInfo info{};
+        InitBitmapInfo(info);
+        std::vector<uint8_t> pixels(4 << 20);
+        const ImageLimits limits{65535, 65535, pixels.size(), 0};
+        EXPECT_EQ(ReadBmpFile(out, info, pixels.data(), limits), 1);
+        EXPECT_GT(info.bmiHeader.biWidth, 0);
+    }
+}
+
+TEST(Ocuimage, TheOptionsChangeTheConversionOfARawFrame) {
+    const TempDir dir;
+    WriteText(dir.File("in.raw"), RawFrame(64, 32));
+    const auto convert = [&](const std::string& name, std::vector<std::string> options) {
+        options.insert(options.begin(), {dir.File("in.raw"), dir.File(name)});
+        EXPECT_EQ(Ocuimage(dir, options).status, 0) << name;
+        return ReadText(dir.File(name));
+    };
+    const std::string plain = convert("plain.bmp", {});
+    EXPECT_EQ(plain.size(), 54u + 64 * 32 * 3);
+    EXPECT_EQ(convert("fast.bmp", {"--conversion", "fast", "--layout", "gbrg", "--ratios", "1,1,1"}), plain);
+    for (const auto& [name, options] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+             {"layout.bmp", {"--layout", "bggr"}},
+             {"best.bmp", {"--conversion", "best"}},
+             {"gamma.bmp", {"--gamma", "2"}},
+             {"ratios.bmp", {"--ratios", "1.5,1,1"}}}) {
+        const std::string converted = convert(name, options);
+        EXPECT_EQ(converted.size(), plain.size()) << name;
+        EXPECT_NE(converted, plain) << name;
+    }
+    EXPECT_EQ(convert("gray.bmp", {"--gray"}).size(), 1078u + 64 * 32);
+    const std::string jpeg = convert("frame.jpg", {});
+    EXPECT_EQ(jpeg.substr(0, 2), "\xFF\xD8");
+    EXPECT_EQ(convert("copy.raw", {}), ReadText(dir.File("in.raw")));
+}
