@@ -55,4 +55,11 @@ bool QueryBlankingLimits(OCUHANDLE device, BlankingLimits& limits) {
     return true;
 }
 
+BlankingRange QueryBlankingRange(OCUHANDLE device, bool reportsLimits) {
+    BlankingLimits limits{};
+    if (!reportsLimits || device == nullptr || !QueryBlankingLimits(device, limits))
+        return kDefaultBlankingRange;
+    return BlankingRange{limits.nHMin, limits.nVMin, limits.nHMax, limits.nVMax};
+}
+
 } // namespace ocu

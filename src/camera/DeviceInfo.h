@@ -2,6 +2,7 @@
 #pragma once
 
 #include "OcuSnap.h"
+#include "camera/Exposure.h"
 
 #include <cstdint>
 #include <vector>
@@ -16,5 +17,8 @@ bool QueryDeviceType(OCUHANDLE device, int32_t& type);
 bool QueryResolutionTable(OCUHANDLE device, std::vector<ResolutionEntry>& table);
 // False when the device does not report its blanking limits.
 bool QueryBlankingLimits(OCUHANDLE device, BlankingLimits& limits);
+// The blanking limits in force: the device's own when its type reports them (reportsLimits) and it
+// answers, else the default limits.
+BlankingRange QueryBlankingRange(OCUHANDLE device, bool reportsLimits);
 
 } // namespace ocu

@@ -85,11 +85,8 @@ void CMainFrame::ApplyExposure(int width, int upper, int lower) {
 }
 
 void CMainFrame::ApplyBlanking(int h, int v) {
-    BlankingRange range = kDefaultBlankingRange;
-    BlankingLimits limits{};
     // Read anew on every call: the limits may depend on the mode and the speed.
-    if (m_bBlankingQuery && m_hDevice != nullptr && QueryBlankingLimits(m_hDevice, limits))
-        range = BlankingRange{limits.nHMin, limits.nVMin, limits.nHMax, limits.nVMax};
+    const BlankingRange range = QueryBlankingRange(m_hDevice, m_bBlankingQuery != 0);
     m_nHBlanking = ClampBlanking(h, range.hMin, range.hMax);
     m_nVBlanking = ClampBlanking(v, range.vMin, range.vMax);
     if (m_hDevice != nullptr)
