@@ -22,6 +22,11 @@ void RequestCapture(CMainFrame& frame, const char* text, int CMainFrame::*flag) 
     if (ShowMessageBox(box) != QMessageBox::Ok)
         return;
     frame.*flag = 1;
+    // The exposure value counts in lines, whose length follows the window's width: recomputed for the
+    // whole sensor's lines, the capture sees the light as the live picture does (a template taken at
+    // another exposure would not match the frames it corrects), and again for the region's when the
+    // pipeline gives the region back. It comes first, so that no frame of the capture has the old one.
+    frame.ApplyExposure(frame.m_nWidth, frame.m_nTintUpper, frame.m_nTintLower);
     frame.ApplyOutputWindow(0, 0, frame.m_nWidth, frame.m_nHeight);
 }
 

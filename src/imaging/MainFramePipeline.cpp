@@ -34,7 +34,13 @@ void CMainFrame::ProcessFrame(int frameWidth, int frameHeight) {
         .getTemplate = m_bGetTemplate,
         .templateCorrect = m_bTemplateCorrect,
         .templateFrames = m_nTemplateFrames,
-        .restoreOutputWindow = [this] { ApplyRegionToCamera(); },
+        .restoreOutputWindow =
+            [this] {
+                // The exposure for the region's lines first, so that no frame of the region is taken
+                // with the whole sensor's.
+                ApplyExposure(RegionWidth(), m_nTintUpper, m_nTintLower);
+                ApplyRegionToCamera();
+            },
     };
     RunFramePipeline(pipeline);
 }

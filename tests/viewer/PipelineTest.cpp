@@ -3,13 +3,14 @@
 #include "LiveTestSupport.h"
 #include "OcuSnapTesting.h"
 #include "PixConv.h"
+#include "camera/Exposure.h"
 #include "frame/CommandIds.h"
 #include "imaging/FramePipeline.h"
 #include "imaging/YuvLut.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <cmath>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -185,18 +186,22 @@ TEST_F(PipelineOnTheCamera, AServedCaptureRestoresTheRegionAsTheOutputWindow) {
     CMainFrame& frame = viewer.Frame();
     ResizeClient(frame, 640, 480);
     const std::string region = "OcuSetOutputWindow(0, 0, 640, 480)";
+    // The exposure goes back to the region's lines before the region itself.
+    const std::string exposure =
+        "OcuAECControl(1, " + std::to_string(ExposureValue(ExposureInput{2, 1, 640, 0, 60, 1000})) + ")";
+    const std::string type = "OcuGetDeviceInfo(0, buf, 4)";
 
     frame.m_bGetBadPixels = 1;
     driver.ClearCalls();
     ASSERT_TRUE(frame.ExecuteCommand(kIdSingleSnap));
-    EXPECT_EQ(driver.CallTexts(), (Calls{"OcuSnapShot(buf, 1)", region}));
+    EXPECT_EQ(driver.CallTexts(), (Calls{"OcuSnapShot(buf, 1)", type, exposure, region}));
 
     frame.m_bGetTemplate = 1;
     for (int i = 0; i < 9; ++i)
         frame.ExecuteCommand(kIdSingleSnap);
     driver.ClearCalls();
     frame.ExecuteCommand(kIdSingleSnap);
-    EXPECT_EQ(driver.CallTexts(), (Calls{"OcuSnapShot(buf, 1)", region}));
+    EXPECT_EQ(driver.CallTexts(), (Calls{"OcuSnapShot(buf, 1)", type, exposure, region}));
 
     // While acquiring, delivery is paused around the change and resumed into the same buffer.
     ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
@@ -204,7 +209,7 @@ TEST_F(PipelineOnTheCamera, AServedCaptureRestoresTheRegionAsTheOutputWindow) {
     driver.ClearCalls();
     ASSERT_TRUE(driver.DeliverFrame());
     ASSERT_TRUE(WaitFor([&] { return frame.m_nFrameCount == 1; }));
-    EXPECT_EQ(driver.CallTexts(), (Calls{"OcuStopSnap()", region, "OcuStartSnap(buf, 1)"}));
+    EXPECT_EQ(driver.CallTexts(), (Calls{type, exposure, "OcuStopSnap()", region, "OcuStartSnap(buf, 1)"}));
     EXPECT_TRUE(WaitFor([&] { return !driver.InCallback(); }));
     frame.ExecuteCommand(kIdContinuousSnap);
 }

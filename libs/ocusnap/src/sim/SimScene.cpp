@@ -116,6 +116,14 @@ void AddFixedPattern(ModeScene& scene) {
             scene.offset[i] = static_cast<uint8_t>(std::clamp(std::lround(offset), 0L, 40L) + extra);
         }
     }
+    // Each photosite turns light into signal a little more or less efficiently than the others: under
+    // light this, not the dark offset, is most of the fixed pattern, as on real sensors. Drawn apart from
+    // the offsets, so that these stay as they were.
+    SplitMix responseRng{kDefectSeed + 2 + uint64_t(scene.width)};
+    scene.response.resize(scene.offset.size());
+    for (int8_t& r : scene.response)
+        r = static_cast<int8_t>(
+            std::clamp(std::lround(kResponseSpreadTenths * responseRng.Gaussian()), -100L, 100L));
 }
 
 std::shared_ptr<const ModeScene> BuildScene(Bayer bayer, bool withChart, SensorSize sensor, int32_t width,

@@ -55,6 +55,10 @@ struct RadianceMap {
 // Radiance of the uniformly lit white surface (a reflectance of 0.6).
 inline constexpr double kFlatReflectance = 0.6;
 
+// The spread (one standard deviation) of the photosites' response, in tenths of a percent: 2 %, as on an
+// inexpensive industrial sensor.
+inline constexpr double kResponseSpreadTenths = 20.0;
+
 struct ModeScene {
     int32_t width = 0;
     int32_t height = 0;
@@ -62,6 +66,7 @@ struct ModeScene {
     std::vector<uint16_t> flatRow; // one row of the uniform light
     std::vector<uint16_t> darkRow; // one row of nothing (lens covered)
     std::vector<uint8_t> offset;   // fixed-pattern offset per site in converter units
+    std::vector<int8_t> response;  // photo-response non-uniformity per site, in tenths of a percent
     std::vector<Defect> defects;   // sorted by row
 
     RadianceMap Radiance(SceneKind kind) const;

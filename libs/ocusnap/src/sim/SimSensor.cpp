@@ -87,25 +87,34 @@ void RenderCleanRow(const uint16_t* radiance, const uint8_t* even, const uint8_t
     }
 }
 
-void RenderNoisyRow(const uint16_t* radiance, const uint8_t* offset, const uint16_t* even,
-                    const uint16_t* odd, const uint8_t* output, NoiseStream& noise, int32_t width,
-                    uint8_t* out) {
+// A signal as the photosite of response r (tenths of a percent) gives it: signal x (1 + r / 1000), the
+// division a multiplication by 2^22 / 1000.
+int32_t Respond(int32_t signal, int8_t response) {
+    return signal + ((signal * response * 4194) >> 22);
+}
+
+void RenderNoisyRow(const uint16_t* radiance, const uint8_t* offset, const int8_t* response,
+                    const uint16_t* even, const uint16_t* odd, const uint8_t* output, NoiseStream& noise,
+                    int32_t width, uint8_t* out) {
     const int8_t* gauss = GaussTable().data();
     int32_t x = 0;
     for (; x + 8 <= width; x += 8) {
         uint64_t bits = noise.Next();
         for (int k = 0; k < 8; k += 2) {
-            const int32_t a = even[radiance[x + k]] + offset[x + k] + gauss[bits & 0xFF];
-            const int32_t b = odd[radiance[x + k + 1]] + offset[x + k + 1] + gauss[(bits >> 8) & 0xFF];
-            out[x + k] = output[a];
-            out[x + k + 1] = output[b];
+            const int32_t a =
+                Respond(even[radiance[x + k]], response[x + k]) + offset[x + k] + gauss[bits & 0xFF];
+            const int32_t b = Respond(odd[radiance[x + k + 1]], response[x + k + 1]) + offset[x + k + 1] +
+                              gauss[(bits >> 8) & 0xFF];
+            out[x + k] = output[std::min(a, kConverterMax + FrameTables::kOutputHeadroom)];
+            out[x + k + 1] = output[std::min(b, kConverterMax + FrameTables::kOutputHeadroom)];
             bits >>= 16;
         }
     }
     uint64_t bits = noise.Next();
     for (; x < width; ++x, bits >>= 8) {
         const uint16_t* table = (x & 1) ? odd : even;
-        out[x] = output[table[radiance[x]] + offset[x] + gauss[bits & 0xFF]];
+        const int32_t v = Respond(table[radiance[x]], response[x]) + offset[x] + gauss[bits & 0xFF];
+        out[x] = output[std::min(v, kConverterMax + FrameTables::kOutputHeadroom)];
     }
 }
 
@@ -163,8 +172,8 @@ void RenderFrame(const ModeScene& scene, Bayer bayer, const FrameInput& in, Fram
             const auto chEven = static_cast<size_t>(SiteChannel(bayer, w.left, sy));
             const auto chOdd = static_cast<size_t>(SiteChannel(bayer, w.left + 1, sy));
             RenderNoisyRow(radianceMap.Row(sy) + w.left, scene.offset.data() + rowStart,
-                           tables.signal[chEven].data(), tables.signal[chOdd].data(), output, noise, w.width,
-                           out);
+                           scene.response.data() + rowStart, tables.signal[chEven].data(),
+                           tables.signal[chOdd].data(), output, noise, w.width, out);
         }
         if (!object) {
             continue;
@@ -182,7 +191,9 @@ void RenderFrame(const ModeScene& scene, Bayer bayer, const FrameInput& in, Fram
             if (in.noise) {
                 const size_t site =
                     static_cast<size_t>(sy) * static_cast<size_t>(scene.width) + static_cast<size_t>(sx);
-                pixel = output[tables.signal[ch][code] + scene.offset[site] + GaussTable()[bits & 0xFF]];
+                const int32_t v = Respond(tables.signal[ch][code], scene.response[site]) +
+                                  scene.offset[site] + GaussTable()[bits & 0xFF];
+                pixel = output[std::min(v, kConverterMax + FrameTables::kOutputHeadroom)];
             } else {
                 pixel = tables.clean[ch][code];
             }

@@ -68,7 +68,9 @@ struct FrameTables {
     std::array<std::array<uint8_t, kRadianceMax + 1>, 4> clean;
     // Delivered 8-bit value for a converter input of (index - kOutputBias).
     static constexpr int kOutputBias = 128;
-    std::array<uint8_t, kOutputBias + kConverterMax + 256> output;
+    // Room above the converter's top for offsets, defects' dark current and noise on a full signal.
+    static constexpr int kOutputHeadroom = 255;
+    std::array<uint8_t, kOutputBias + kConverterMax + kOutputHeadroom + 1> output;
 };
 
 // The converter value of a signal for the given ADC level, as delivered in 8 bits.
