@@ -1,6 +1,7 @@
 #include "app/AboutDlg.h"
 
 #include "app/AppIcon.h"
+#include "common/DialogFrame.h"
 #include "common/DialogUnits.h"
 
 #include <QGroupBox>
@@ -17,6 +18,7 @@ constexpr char kAboutNotice[] = "Copyright (C) Norvale Vistar";
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About VelViewer"));
+    ocu::UseDialogFrame(*this);
     const ocu::DialogUnits du(font());
     setFixedSize(du.X(212), du.Y(76));
 

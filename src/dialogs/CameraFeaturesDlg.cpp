@@ -3,6 +3,7 @@
 #include "OcuSnap.h"
 #include "camera/DeviceInfo.h"
 #include "camera/Exposure.h"
+#include "common/DialogFrame.h"
 #include "common/DialogUnits.h"
 #include "dialogs/DataExchange.h"
 #include "frame/MainFrame.h"
@@ -74,9 +75,7 @@ CCameraFeaturesDlg::CCameraFeaturesDlg(CMainFrame& frame) : QDialog(&frame), m_f
 
 void CCameraFeaturesDlg::CreateControls() {
     setWindowTitle(QStringLiteral("Camera Features"));
-    // A modal frame with the system menu: a close box, but nothing to minimise or maximise.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    ocu::UseDialogFrame(*this);
     const DialogUnits du(font());
     setFixedSize(du.X(227), du.Y(201));
 

@@ -1,5 +1,6 @@
 #include "dialogs/GammaDlg.h"
 
+#include "common/DialogFrame.h"
 #include "common/DialogUnits.h"
 #include "dialogs/DataExchange.h"
 
@@ -27,6 +28,7 @@ QString GammaDialogFontFamily() {
 
 CGammaDlg::CGammaDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Gamma 校正系数"));
+    ocu::UseDialogFrame(*this);
     QFont dialogFont = font();
     if (const QString family = ocu::GammaDialogFontFamily(); !family.isEmpty())
         dialogFont.setFamilies({family});

@@ -1,5 +1,6 @@
 #include "dialogs/WhiteBalanceDlg.h"
 
+#include "common/DialogFrame.h"
 #include "common/DialogUnits.h"
 #include "dialogs/DataExchange.h"
 #include "frame/MainFrame.h"
@@ -12,6 +13,7 @@
 
 CWhiteBalanceDlg::CWhiteBalanceDlg(CMainFrame& frame, QWidget* parent) : QDialog(parent), m_frame(frame) {
     setWindowTitle(QStringLiteral("White Balance"));
+    ocu::UseDialogFrame(*this);
     const ocu::DialogUnits du(font());
     setFixedSize(du.X(183), du.Y(111));
 
