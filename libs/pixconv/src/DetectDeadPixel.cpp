@@ -108,7 +108,7 @@ struct Levels {
     int threshold = kMinThreshold;
 };
 
-// The map serves as the scratch row for the medians: it is overwritten with the marks afterwards.
+// The map keeps every pixel's ring median for MarkPoints, which replaces each by its mark.
 Levels Measure(const Frame& f, uint8_t* pMap) {
     std::array<std::size_t, 256> levels{}, deviations{};
     for (std::ptrdiff_t y = 0; y < f.h; ++y) {
@@ -129,8 +129,7 @@ Levels Measure(const Frame& f, uint8_t* pMap) {
 void MarkPoints(const Frame& f, const Levels& levels, uint8_t* pMap) {
     const int t = levels.threshold;
     for (std::ptrdiff_t y = 0; y < f.h; ++y) {
-        uint8_t* marks = pMap + y * f.w; // holds the medians until each is replaced by its mark
-        RingMedians(f, y, marks);
+        uint8_t* marks = pMap + y * f.w; // holds the medians Measure left, until each is replaced by its mark
         const uint8_t* row = f.data + y * f.w;
         for (std::ptrdiff_t x = 0; x < f.w; ++x) {
             const int v = row[x], median = marks[x];
@@ -199,6 +198,8 @@ void MarkLines(const Frame& f, bool bColumns, int threshold, uint8_t* pMap) {
     // threshold / 2 levels is threshold half levels.
     const int limit =
         std::min(kMaxOffset - 1, std::max(threshold, static_cast<int>(std::ceil(kSpreads * sigma))));
+    if (std::all_of(spread.begin() + limit + 1, spread.end(), [](std::size_t n) { return n == 0; }))
+        return; // no line stands out, as on most frames
     for (std::ptrdiff_t k = 0; k < lines; ++k) {
         const Line line(f, bColumns, k);
         const int offset = line.Offset();

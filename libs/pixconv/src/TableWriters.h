@@ -34,6 +34,26 @@ struct ScalarWriter {
 };
 
 #ifdef PIXCONV_X86
+// Where each of the 3 x 64 output bytes of 64 pixels comes from: blue and green from one two-register
+// permutation, red blended in under a mask. The same for every table, so computed once, at compile time.
+struct VbmiIndices {
+    alignas(64) uint8_t blueGreen[3][64];
+    alignas(64) uint8_t red[3][64];
+    uint64_t redBytes[3];
+};
+inline constexpr VbmiIndices kVbmiIndices = [] {
+    VbmiIndices t{};
+    for (int v = 0; v < 3; ++v)
+        for (int j = 0; j < 64; ++j) {
+            const int byte = 64 * v + j, pixel = byte / 3, channel = byte % 3; // 0 blue, 1 green, 2 red
+            t.blueGreen[v][j] = static_cast<uint8_t>(channel == 1 ? 64 + pixel : pixel);
+            t.red[v][j] = static_cast<uint8_t>(pixel);
+            if (channel == 2)
+                t.redBytes[v] |= uint64_t{1} << j;
+        }
+    return t;
+}();
+
 // With AVX-512 VBMI a 256-entry byte table is four registers: two two-register permutations look up
 // the lower and the upper half, the top bit of the index chooses. Two more permutations per 64 output
 // bytes interleave blue, green and red.
@@ -48,18 +68,9 @@ struct VbmiWriter {
             for (int q = 0; q < 4; ++q)
                 tables[c][q] = _mm512_loadu_si512(luts[c] + 64 * q);
         for (int v = 0; v < 3; ++v) {
-            alignas(64) uint8_t fromBlueGreen[64], fromRed[64];
-            uint64_t mask = 0;
-            for (int j = 0; j < 64; ++j) {
-                const int byte = 64 * v + j, pixel = byte / 3, channel = byte % 3; // 0 blue, 1 green, 2 red
-                fromBlueGreen[j] = static_cast<uint8_t>(channel == 1 ? 64 + pixel : pixel);
-                fromRed[j] = static_cast<uint8_t>(pixel);
-                if (channel == 2)
-                    mask |= uint64_t{1} << j;
-            }
-            blueGreen[v] = _mm512_load_si512(fromBlueGreen);
-            red[v] = _mm512_load_si512(fromRed);
-            redBytes[v] = mask;
+            blueGreen[v] = _mm512_load_si512(kVbmiIndices.blueGreen[v]);
+            red[v] = _mm512_load_si512(kVbmiIndices.red[v]);
+            redBytes[v] = kVbmiIndices.redBytes[v];
         }
     }
 
