@@ -16,6 +16,12 @@ TEST(InstanceGuard, LockFileIsNamedAfterTheGuidInTheUsersRuntimeFolder) {
     ASSERT_EQ(chmod(runtime.Path().c_str(), 0700), 0);
     const ScopedEnv xdg("XDG_RUNTIME_DIR", runtime.Path().string());
     EXPECT_EQ(InstanceLockPath(), runtime.File(std::string(kInstanceGuid) + ".lock"));
+
+    // A relative value is no runtime folder: the shared temporary folder, the user in the name.
+    const ScopedEnv relative("XDG_RUNTIME_DIR", "relative/run");
+    const ScopedEnv tmp("TMPDIR", "/var/tmp");
+    EXPECT_EQ(InstanceLockPath(),
+              "/var/tmp/" + std::string(kInstanceGuid) + "-" + std::to_string(getuid()) + ".lock");
 }
 
 TEST(InstanceGuard, SecondHolderIsRefusedUntilTheFirstLetsGo) {

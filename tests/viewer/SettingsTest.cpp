@@ -167,9 +167,12 @@ TEST(Settings, FilePathFollowsXdgConfigHome) {
         const ScopedEnv config("XDG_CONFIG_HOME", "/somewhere/config");
         EXPECT_EQ(SettingsFilePath(), "/somewhere/config/OcuViewer.ini");
     }
+    // Unset, empty or relative: the base directory rules' default.
     const ScopedEnv home("HOME", "/home/someone");
-    {
-        const ScopedEnv config("XDG_CONFIG_HOME", std::nullopt);
-        EXPECT_EQ(SettingsFilePath(), "/home/someone/.config/OcuViewer.ini");
+    for (const std::optional<std::string>& value :
+         {std::optional<std::string>(), std::optional<std::string>(""),
+          std::optional<std::string>("relative/config")}) {
+        const ScopedEnv config("XDG_CONFIG_HOME", value);
+        EXPECT_EQ(SettingsFilePath(), "/home/someone/.config/OcuViewer.ini") << value.value_or("(unset)");
     }
 }

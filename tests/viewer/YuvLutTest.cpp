@@ -141,10 +141,11 @@ TEST(YuvLutPath, TheCacheFolderFollowsXdgCacheHome) {
     const ScopedEnv xdg("XDG_CACHE_HOME", cache.Path().string());
     SetYuvLutFolderForTesting("/nonexistent/folder");
     EXPECT_EQ(YuvLutPath(), cache.File("ocuviewer/YUVLut.dat"));
-    {
-        const ScopedEnv unset("XDG_CACHE_HOME", std::nullopt);
+    for (const std::optional<std::string>& value :
+         {std::optional<std::string>(), std::optional<std::string>("relative")}) {
+        const ScopedEnv unsetOrRelative("XDG_CACHE_HOME", value);
         const ScopedEnv home("HOME", std::string("/home/someone"));
-        EXPECT_EQ(YuvLutPath(), "/home/someone/.cache/ocuviewer/YUVLut.dat");
+        EXPECT_EQ(YuvLutPath(), "/home/someone/.cache/ocuviewer/YUVLut.dat") << value.value_or("(unset)");
     }
     SetYuvLutFolderForTesting(cache.Path().string());
     EXPECT_EQ(YuvLutPath(), cache.File("YUVLut.dat"));
