@@ -66,16 +66,14 @@ int main(int argc, char** argv) {
                                                      : "missing value after " + std::string(lever));
         }
         const std::string_view value = argv[i + 1];
-        if (lever == "cap" && (value == "on" || value == "off")) {
-            state.capOn = value == "on";
-        } else if (lever == "light" && (value == "flat" || value == "scene")) {
-            state.flatLight = value == "flat";
-        } else if (lever == "cap" || lever == "light") {
-            return UsageError("bad value for " + std::string(lever) + ": " + std::string(value));
-        } else {
-            return UsageError((lever.starts_with("-") ? "unknown option " : "unknown command ") +
-                              std::string(lever));
+        if (sim::SetLever(lever, value, state)) {
+            continue;
         }
+        if (lever == "cap" || lever == "light") {
+            return UsageError("bad value for " + std::string(lever) + ": " + std::string(value));
+        }
+        return UsageError((lever.starts_with("-") ? "unknown option " : "unknown command ") +
+                          std::string(lever));
     }
     std::string error;
     if (!sim::WriteControlFile(path, state, error)) {

@@ -31,13 +31,7 @@ void ApplyLine(std::string_view line, ControlState& state) {
     if (equals == std::string_view::npos) {
         return;
     }
-    const std::string_view key = Trim(line.substr(0, equals));
-    const std::string_view value = Trim(line.substr(equals + 1));
-    if (key == "cap" && (value == "on" || value == "off")) {
-        state.capOn = value == "on";
-    } else if (key == "light" && (value == "flat" || value == "scene")) {
-        state.flatLight = value == "flat";
-    }
+    SetLever(Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)), state);
 }
 
 // Opens the control file for reading if it is a regular file of this user; -1 otherwise.
@@ -92,6 +86,17 @@ std::string ControlFilePath(const EnvLookup& env) {
         return std::string(runtime) + "/" + kFileName;
     }
     return "/tmp/" + std::string(kFileName) + "-" + std::to_string(geteuid());
+}
+
+bool SetLever(std::string_view lever, std::string_view value, ControlState& state) {
+    if (lever == "cap" && (value == "on" || value == "off")) {
+        state.capOn = value == "on";
+    } else if (lever == "light" && (value == "flat" || value == "scene")) {
+        state.flatLight = value == "flat";
+    } else {
+        return false;
+    }
+    return true;
 }
 
 ControlState ParseControl(std::string_view text) {

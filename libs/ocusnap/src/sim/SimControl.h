@@ -30,6 +30,9 @@ SceneKind EffectiveScene(SceneKind opened, const ControlState& control);
 // "/tmp/ocusnap-sim-UID".
 std::string ControlFilePath(const EnvLookup& env);
 
+// Sets one lever ("cap" on|off, "light" flat|scene), as a line of the file or the tool's command line
+// says it; false for any other lever or value.
+bool SetLever(std::string_view lever, std::string_view value, ControlState& state);
 ControlState ParseControl(std::string_view text);
 std::string FormatControl(const ControlState& state);
 

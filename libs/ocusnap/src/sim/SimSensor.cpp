@@ -87,12 +87,6 @@ void RenderCleanRow(const uint16_t* radiance, const uint8_t* even, const uint8_t
     }
 }
 
-// A signal as the photosite of response r (tenths of a percent) gives it: signal x (1 + r / 1000), the
-// division a multiplication by 2^22 / 1000.
-int32_t Respond(int32_t signal, int8_t response) {
-    return signal + ((signal * response * 4194) >> 22);
-}
-
 void RenderNoisyRow(const uint16_t* radiance, const uint8_t* offset, const int8_t* response,
                     const uint16_t* even, const uint16_t* odd, const uint8_t* output, NoiseStream& noise,
                     int32_t width, uint8_t* out) {
@@ -105,8 +99,8 @@ void RenderNoisyRow(const uint16_t* radiance, const uint8_t* offset, const int8_
                 Respond(even[radiance[x + k]], response[x + k]) + offset[x + k] + gauss[bits & 0xFF];
             const int32_t b = Respond(odd[radiance[x + k + 1]], response[x + k + 1]) + offset[x + k + 1] +
                               gauss[(bits >> 8) & 0xFF];
-            out[x + k] = output[std::min(a, kConverterMax + FrameTables::kOutputHeadroom)];
-            out[x + k + 1] = output[std::min(b, kConverterMax + FrameTables::kOutputHeadroom)];
+            out[x + k] = output[a];
+            out[x + k + 1] = output[b];
             bits >>= 16;
         }
     }
@@ -114,7 +108,7 @@ void RenderNoisyRow(const uint16_t* radiance, const uint8_t* offset, const int8_
     for (; x < width; ++x, bits >>= 8) {
         const uint16_t* table = (x & 1) ? odd : even;
         const int32_t v = Respond(table[radiance[x]], response[x]) + offset[x] + gauss[bits & 0xFF];
-        out[x] = output[std::min(v, kConverterMax + FrameTables::kOutputHeadroom)];
+        out[x] = output[v];
     }
 }
 
@@ -193,7 +187,7 @@ void RenderFrame(const ModeScene& scene, Bayer bayer, const FrameInput& in, Fram
                     static_cast<size_t>(sy) * static_cast<size_t>(scene.width) + static_cast<size_t>(sx);
                 const int32_t v = Respond(tables.signal[ch][code], scene.response[site]) +
                                   scene.offset[site] + GaussTable()[bits & 0xFF];
-                pixel = output[std::min(v, kConverterMax + FrameTables::kOutputHeadroom)];
+                pixel = output[v];
             } else {
                 pixel = tables.clean[ch][code];
             }

@@ -19,6 +19,12 @@
 namespace ocusnap::detail::sim {
 
 inline constexpr int kConverterMax = 2047;
+
+// A signal as the photosite of response r (tenths of a percent) gives it: signal x (1 + r / 1000), the
+// division a multiplication by 2^22 / 1000.
+constexpr int32_t Respond(int32_t signal, int8_t response) {
+    return signal + ((signal * response * 4194) >> 22);
+}
 // A reflectance-1 green site at the standard exposure (60 ms, gain 8) gives this converter value:
 // about 200 of 255 at ADC level 1; at level 2 only the brightest whites clip.
 inline constexpr double kWhiteAtStandardExposure = 820.0;
@@ -68,8 +74,10 @@ struct FrameTables {
     std::array<std::array<uint8_t, kRadianceMax + 1>, 4> clean;
     // Delivered 8-bit value for a converter input of (index - kOutputBias).
     static constexpr int kOutputBias = 128;
-    // Room above the converter's top for offsets, defects' dark current and noise on a full signal.
-    static constexpr int kOutputHeadroom = 255;
+    // Room above the converter's top for all that a site's response, its offset and a noise sample can
+    // add to a full signal by their types (int8_t, uint8_t, int8_t), so that no value needs a clamp.
+    static constexpr int kOutputHeadroom =
+        Respond(kConverterMax, INT8_MAX) - kConverterMax + UINT8_MAX + INT8_MAX;
     std::array<uint8_t, kOutputBias + kConverterMax + kOutputHeadroom + 1> output;
 };
 
