@@ -1,5 +1,6 @@
 // The frame's camera configuration: device set-up, exposure, blanking, output window, and the
 // Resolution and Snap Speed commands.
+#include "camera/DeliveryPause.h"
 #include "camera/DeviceInfo.h"
 #include "camera/Exposure.h"
 #include "frame/MainFrame.h"
@@ -98,12 +99,9 @@ void CMainFrame::ApplyOutputWindow(int left, int top, int width, int height) {
     if (m_hDevice == nullptr)
         return;
     // The driver takes a new window only while delivery is paused.
-    if (m_bSnapping)
-        OcuStopSnap(m_hDevice);
+    const DeliveryPause pause(m_hDevice, m_bSnapping, m_pRawBuffer.get());
     if (OcuSetOutputWindow(m_hDevice, left, top, width, height) == OCU_OK)
         m_rcOutputWindow = Rect{left, top, left + width, top + height};
-    if (m_bSnapping)
-        OcuStartSnap(m_hDevice, RawBufferList().data(), 1);
 }
 
 void CMainFrame::ApplyRegionToCamera() {

@@ -29,8 +29,6 @@ public:
     // user changes something.
     explicit CCameraFeaturesDlg(CMainFrame& frame);
 
-    enum { IDD = 103 };
-
     // Reads the controls into the members (save = true), validating each, or shows the members in the
     // controls. Reading stops at the first field that fails, after its message; false then.
     bool UpdateData(bool save);

@@ -12,15 +12,6 @@
 namespace ocu {
 namespace {
 
-bool IsGrayRamp(const BitmapInfo& info) {
-    for (int i = 0; i < 256; ++i) {
-        const RgbQuad& c = info.bmiColors[i];
-        if (c.rgbRed != i || c.rgbGreen != i || c.rgbBlue != i)
-            return false;
-    }
-    return true;
-}
-
 bool IsBottomUp(const BitmapInfo& info) {
     return info.bmiHeader.biHeight > 0;
 }
@@ -95,10 +86,9 @@ std::optional<DibLayout> LayoutOf(const BitmapInfo& info, const uint8_t* bits) {
     DibLayout layout;
     layout.width = h.biWidth;
     layout.height = std::abs(h.biHeight);
-    // Rows of a device-independent bitmap are padded to whole 32-bit words.
-    layout.stride = ((static_cast<qsizetype>(layout.width) * h.biBitCount + 31) / 32) * 4;
+    layout.stride = static_cast<qsizetype>(DibRowBytes(layout.width, h.biBitCount));
     layout.bitCount = h.biBitCount;
-    layout.grayRamp = h.biBitCount == 8 && IsGrayRamp(info);
+    layout.grayRamp = h.biBitCount == 8 && HasGrayTable(info);
     return layout;
 }
 

@@ -34,7 +34,7 @@ ImageLimits LimitsForSensor(int width, int height) {
 int64_t DibPixelBytes(int width, int height, int bitCount) {
     if (width < 0 || height < 0 || bitCount < 0)
         return -1;
-    const int64_t row = ((static_cast<int64_t>(width) * bitCount + 31) / 32) * 4;
+    const auto row = static_cast<int64_t>(DibRowBytes(width, bitCount));
     // Both factors are below 2^34 and 2^31: the product fits 64 bits.
     const int64_t bytes = row * height;
     return bytes > INT32_MAX ? -1 : bytes;

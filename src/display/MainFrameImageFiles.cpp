@@ -1,4 +1,5 @@
 // Opening and saving images: the File menu's Open and Save As, over the window-free file formats.
+#include "camera/DeliveryPause.h"
 #include "camera/DeviceInfo.h"
 #include "common/FileDialog.h"
 #include "display/ImageFiles.h"
@@ -52,27 +53,6 @@ std::optional<ChosenFile> ChooseImageFile(CMainFrame& frame, bool save) {
     return ChosenFile{std::move(path), *limits};
 }
 
-// Keeps the driver from writing the raw buffer while a file is read into it or written from it: the driver
-// fills the buffer on its own thread between two frames. Delivery goes on into the same buffer afterwards;
-// acquisition does not stop.
-class RawBufferHold {
-public:
-    explicit RawBufferHold(CMainFrame& frame) : m_frame(frame) {
-        if (m_frame.m_bSnapping && m_frame.m_hDevice != nullptr)
-            OcuStopSnap(m_frame.m_hDevice);
-    }
-    ~RawBufferHold() {
-        if (m_frame.m_bSnapping && m_frame.m_hDevice != nullptr) {
-            OcuStartSnap(m_frame.m_hDevice, m_frame.RawBufferList().data(), 1);
-        }
-    }
-    RawBufferHold(const RawBufferHold&) = delete;
-    RawBufferHold& operator=(const RawBufferHold&) = delete;
-
-private:
-    CMainFrame& m_frame;
-};
-
 } // namespace
 
 void CMainFrame::OnFileOpenImage() {
@@ -86,7 +66,7 @@ void CMainFrame::OnFileOpenImage() {
         ReadJpegFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits);
         break;
     case kFileRaw: {
-        const RawBufferHold hold(*this);
+        const DeliveryPause pause(m_hDevice, m_bSnapping, m_pRawBuffer.get());
         if (ReadRawFile(path, *m_pBmpInfo, m_pRawBuffer.get(), limits)) {
             // An opened frame is always converted, never dropped by the alternation of the slower types,
             // so that the image matches the header that now has its size.
@@ -116,7 +96,7 @@ void CMainFrame::OnFileSaveAs() {
         WriteJpegFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits.imageBytes);
         break;
     case kFileRaw: {
-        const RawBufferHold hold(*this);
+        const DeliveryPause pause(m_hDevice, m_bSnapping, m_pRawBuffer.get());
         WriteRawFile(path, *m_pBmpInfo, m_pRawBuffer.get(), limits.rawBytes);
         break;
     }

@@ -74,10 +74,9 @@ public:
 
     // --- Image processing --------------------------------------------------------------------------
     int BuildChannelLuts(double ratioR, double ratioG, double ratioB);
-    void ProcessFrame();
-    // The same for a camera frame of the given size in the raw buffer: the camera's output window, which
-    // for a capture is the whole sensor rather than the region.
-    void ProcessFrame(int frameWidth, int frameHeight);
+    // The raw buffer holds a frame of the bitmap header's size, or, when given, of the camera's output
+    // window, which for a capture is the whole sensor rather than the region.
+    void ProcessFrame(int frameWidth = 0, int frameHeight = 0);
     // Gray levels of a blue-green-red image through the mapped table; dst may be src. 1 when written.
     int ConvertRgb2Gray(uint8_t* dst, const uint8_t* src, int width, int height) const;
     // Maps the gray lookup file at path, creating it when needed; keeps the file in m_hYUVLutFile and

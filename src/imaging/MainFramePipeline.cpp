@@ -6,10 +6,6 @@
 
 using namespace ocu;
 
-void CMainFrame::ProcessFrame() {
-    ProcessFrame(m_pBmpInfo->bmiHeader.biWidth, m_pBmpInfo->bmiHeader.biHeight);
-}
-
 void CMainFrame::ProcessFrame(int frameWidth, int frameHeight) {
     FramePipeline pipeline{
         .raw = m_pRawBuffer.get(),

@@ -1,5 +1,6 @@
 // White balance: measuring the channel ratios from the current frame, and the dialog that edits them.
 #include "PixConv.h"
+#include "camera/DeliveryPause.h"
 #include "dialogs/WhiteBalanceDlg.h"
 #include "frame/MainFrame.h"
 #include "imaging/FramePipeline.h"
@@ -21,17 +22,12 @@ int CMainFrame::OnWbMeasure() {
     BuildChannelLuts(1.0, 1.0, 1.0);
     BitmapInfoHeader& header = m_pBmpInfo->bmiHeader;
     header.biBitCount = 24;
-    // Outside a frame handler the driver may be writing the next frame into the raw buffer: delivery is
-    // paused while it is read.
-    const bool paused = m_bSnapping && m_hDevice != nullptr;
-    if (paused)
-        OcuStopSnap(m_hDevice);
+    // Outside a frame handler the driver may be writing the next frame into the raw buffer.
+    const DeliveryPause pause(m_hDevice, m_bSnapping, raw);
     ConvertBayer2Rgb(image, raw, header.biWidth, header.biHeight, m_nConversion, m_Lut[kLutRed].data(),
                      m_Lut[kLutGreen].data(), m_Lut[kLutBlue].data(), 1, m_nBayerLayout);
     GetWhiteBalanceRatio(image, header.biWidth, header.biHeight, &m_dRatioR, &m_dRatioG, &m_dRatioB);
     // The image stays in the buffer as the header describes it, for a repaint before the next frame.
     PadRowsToDib(image, header.biWidth, header.biHeight, 24);
-    if (paused)
-        OcuStartSnap(m_hDevice, RawBufferList().data(), 1);
     return 1;
 }
