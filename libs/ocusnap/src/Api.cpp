@@ -135,9 +135,8 @@ OCUSTATUS OcuListCameras(OcuCameraEntry* pEntries, uint32_t* pnCount) {
             CopyText(cameras[i].vendor, e.szVendor);
             CopyText(cameras[i].model, e.szModel);
         }
-        const bool fits = written == found;
-        *pnCount = fits ? written : found;
-        return fits ? OCU_OK : OCU_ERR_BUFFER_TOO_SMALL;
+        *pnCount = found;
+        return written == found ? OCU_OK : OCU_ERR_BUFFER_TOO_SMALL;
     });
 }
 

@@ -201,7 +201,6 @@ OCUSTATUS CameraDevice::End() {
     }
     m_ended = true;
     m_capture.Close();
-    m_sensor->StopAcquisition();
     m_sensor->Shutdown();
     return OCU_OK;
 }

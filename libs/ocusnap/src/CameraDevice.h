@@ -54,7 +54,7 @@ public:
     // The camera's own acquisition, around a capture's delivery.
     virtual OCUSTATUS StartAcquisition() { return OCU_OK; }
     virtual void StopAcquisition() {}
-    // The device is ended: let go of the camera.
+    // The device is ended: stop acquiring and let go of the camera.
     virtual void Shutdown() {}
 };
 

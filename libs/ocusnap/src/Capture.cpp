@@ -87,19 +87,15 @@ void Capture::Start(uint8_t* buffer) {
     }
     m_buffer = buffer;
     m_started = true;
-    ++m_run;
-    m_stream->Interrupt();
-    m_wake.notify_all();
+    BeginRunLocked();
 }
 
 void Capture::Stop() {
     std::lock_guard lock(m_mutex);
     if (m_started) {
         m_started = false;
-        ++m_run;
         m_requests.clear();
-        m_stream->Interrupt();
-        m_wake.notify_all();
+        BeginRunLocked();
     }
 }
 
@@ -108,17 +104,19 @@ void Capture::Close() {
     m_closed = true;
     m_started = false;
     m_buffer = nullptr;
-    ++m_run;
     m_requests.clear();
+    BeginRunLocked();
+}
+
+void Capture::BeginRunLocked() {
+    ++m_run;
     m_stream->Interrupt();
     m_wake.notify_all();
 }
 
 void Capture::Restart() {
     std::lock_guard lock(m_mutex);
-    ++m_run;
-    m_stream->Interrupt();
-    m_wake.notify_all();
+    BeginRunLocked();
 }
 
 bool Capture::RequestFrame(uint64_t token) {

@@ -78,6 +78,8 @@ public:
 
 private:
     void Loop();
+    // A new run: frames of the one before are dropped, and a wait for the next frame wakes. Under m_mutex.
+    void BeginRunLocked();
 
     const std::unique_ptr<FrameStream> m_stream;
     std::vector<uint8_t> m_scratch; // written by the delivery thread only

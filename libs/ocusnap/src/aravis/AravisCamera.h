@@ -43,7 +43,6 @@ public:
     void StopAcquisition() override;
     void Shutdown() override;
 
-    const Profile& CameraProfile() const { return m_profile; }
     // Runs `use` with the Aravis camera under the camera's lock (tests read features back this way).
     // False once the camera has been let go.
     bool WithCamera(const std::function<void(ArvCamera*)>& use);

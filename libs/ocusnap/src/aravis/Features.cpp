@@ -141,10 +141,4 @@ bool Features::SetBool(const char* name, bool value) {
     return Succeeded(error.Get());
 }
 
-bool Features::Execute(const char* name) {
-    GErrorHolder error;
-    arv_camera_execute_command(m_camera, name, error.Out());
-    return Succeeded(error.Get());
-}
-
 } // namespace ocusnap::detail::aravis

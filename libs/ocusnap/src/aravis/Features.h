@@ -33,7 +33,6 @@ public:
     std::optional<std::string> Enum(const char* name);
     bool SetEnum(const char* name, const char* entry);
     bool SetBool(const char* name, bool value);
-    bool Execute(const char* name);
 
     // Whether a call failed because the camera stopped answering (not because it refused a value).
     bool ConnectionFailed() const { return m_connectionFailed; }

@@ -64,7 +64,6 @@ void SimCamera::Render(const Registers& registers, RenderContext& context, uint8
     input.motionIndex = m_config.freeze ? 0 : input.frameIndex;
     input.scene = kind;
     input.noise = m_config.noise;
-    input.movingObject = kind == SceneKind::Chart;
     RenderFrame(*scene, m_config.bayer, input, context.tables, destination);
     m_rendered.fetch_add(1);
 }

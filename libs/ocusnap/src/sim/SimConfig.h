@@ -10,8 +10,14 @@
 
 namespace ocusnap::detail::sim {
 
-// Bayer layouts by the colours of the first two samples of rows 0 and 1 (the viewer's codes).
-enum class Bayer : int32_t { GBRG = 1, GRBG = 2, BGGR = 3, RGGB = 4 };
+// Bayer layouts by the colours of the first two samples of rows 0 and 1: the driver's (and the viewer's)
+// codes, which the capabilities report as they are.
+enum class Bayer : int32_t {
+    GBRG = OCU_BAYER_GBRG,
+    GRBG = OCU_BAYER_GRBG,
+    BGGR = OCU_BAYER_BGGR,
+    RGGB = OCU_BAYER_RGGB
+};
 
 // What the lens sees: the test chart, a uniformly lit white surface (for pattern-noise templates),
 // or nothing (lens covered, for bad-pixel detection).

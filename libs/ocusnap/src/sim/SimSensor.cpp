@@ -133,7 +133,7 @@ void RenderFrame(const ModeScene& scene, Bayer bayer, const FrameInput& in, Fram
     if (!in.noise) {
         StillFrame& still = tables.still;
         const StillFrame::Key key{&scene, in.scene, w, tables.builtFor};
-        if (!still.valid || !(still.key == key)) {
+        if (still.key != key) {
             still.pixels.resize(bytes);
             for (int32_t y = 0; y < w.height; ++y) {
                 const int32_t sy = w.top + y;
@@ -144,7 +144,6 @@ void RenderFrame(const ModeScene& scene, Bayer bayer, const FrameInput& in, Fram
                                still.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(w.width));
             }
             still.key = key;
-            still.valid = true;
         }
         if (bytes > 0) {
             std::memcpy(destination, still.pixels.data(), bytes);
@@ -154,7 +153,7 @@ void RenderFrame(const ModeScene& scene, Bayer bayer, const FrameInput& in, Fram
     for (int32_t y = 0; y < w.height; ++y) {
         const int32_t sy = w.top + y;
         const double dy = sy + 0.5 - disc.cy;
-        const bool object = in.movingObject && std::abs(dy) < disc.radius;
+        const bool object = in.scene == SceneKind::Chart && std::abs(dy) < disc.radius; // the chart's disc
         if (!in.noise && !object) {
             continue;
         }

@@ -43,7 +43,6 @@ struct FrameInput {
     uint64_t motionIndex = 0;           // places the moving object
     SceneKind scene = SceneKind::Chart; // what the lens sees in this frame
     bool noise = true;
-    bool movingObject = true;
 };
 
 // A frame without noise and without the moving object, kept for the settings it was rendered with.
@@ -55,8 +54,7 @@ struct StillFrame {
         std::optional<std::tuple<double, std::array<int32_t, 4>, int32_t>> tables;
         friend bool operator==(const Key&, const Key&) = default;
     };
-    Key key;
-    bool valid = false;
+    std::optional<Key> key;      // none until the first still frame
     std::vector<uint8_t> pixels; // grows to the largest window rendered, then stays
 };
 
