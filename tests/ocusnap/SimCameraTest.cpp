@@ -418,42 +418,11 @@ TEST_F(CleanCamera, ACaptureFollowsEveryChangeOfTheSettingsExactly) {
     ASSERT_EQ(OcuSetResolution(h, 1), OCU_OK);
     ASSERT_EQ(OcuSetOutputWindow(h, 0, 0, 640, 480), OCU_OK);
 
-    struct Latest {
-        std::mutex m;
-        const uint8_t* buffer = nullptr;
-        std::vector<uint8_t> frame;
-        int count = 0;
-    } latest;
+    FrameLog latest;
     Frame live;
     latest.buffer = live.data();
     uint8_t* const buffers[] = {live.data()};
-    ASSERT_EQ(OcuOpenSnap(
-                  h,
-                  [](SnapInfo* info) {
-                      auto* l = static_cast<Latest*>(info->pContext);
-                      std::lock_guard lock(l->m);
-                      l->frame.assign(l->buffer,
-                                      l->buffer + static_cast<size_t>(info->nWidth) * info->nHeight);
-                      ++l->count;
-                      return int32_t{1};
-                  },
-                  &latest),
-              OCU_OK);
-    // The frame three frames after now: by then nothing rendered before is delivered any more.
-    auto frameAfterChange = [&] {
-        int start = 0;
-        {
-            std::lock_guard lock(latest.m);
-            start = latest.count;
-        }
-        for (;;) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            std::lock_guard lock(latest.m);
-            if (latest.count >= start + 4) {
-                return latest.frame;
-            }
-        }
-    };
+    ASSERT_EQ(OcuOpenSnap(h, FrameLog::Receive, &latest), OCU_OK);
     auto snapNow = [&](int32_t width, int32_t height) {
         EXPECT_EQ(OcuStopSnap(h), OCU_OK);
         Frame f;
@@ -486,7 +455,9 @@ TEST_F(CleanCamera, ACaptureFollowsEveryChangeOfTheSettingsExactly) {
     };
     for (const Change& change : changes) {
         change.apply();
-        const std::vector<uint8_t> streamed = frameAfterChange();
+        // A frame at least four frames after now: by then nothing rendered before is delivered any more.
+        ASSERT_TRUE(latest.WaitFor(latest.Count() + 4)) << change.what;
+        const std::vector<uint8_t> streamed = latest.Last();
         EXPECT_EQ(streamed, snapNow(change.width, change.height)) << change.what;
     }
     ASSERT_EQ(OcuCloseSnap(h), OCU_OK);
@@ -607,9 +578,8 @@ TEST(SimTiming, DeliveredFramesKeepTheSensorsBeatAndOneWaitsForASlowReceiver) {
         uint8_t* const buffers[] = {f.data()};
         ASSERT_EQ(OcuOpenSnap(cam.handle, SlowReceiver::Record, &receiver), OCU_OK);
         ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
-        for (int i = 0; i < 200 && receiver.Count() < 5; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+        // Its result is checked below, once the receiver is out of the capture's reach.
+        WaitUntil([&] { return receiver.Count() >= 5; });
         ASSERT_EQ(OcuCloseSnap(cam.handle), OCU_OK);
         DrainDeliveryThreads();
         std::lock_guard lock(receiver.m);

@@ -5,10 +5,13 @@
 #include "ThreadReaper.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -64,6 +67,61 @@ inline void DrainDeliveryThreads() {
     }
     ASSERT_EQ(reaper.Pending(), 0u);
 }
+
+// Waits until `done` holds; false after the timeout. The timeout only bounds a capture that has stopped
+// delivering: a loaded machine may take long, and the wait ends as soon as the condition holds.
+template <typename Done>
+bool WaitUntil(Done&& done, std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// Frames as a callback sees them: each copied out of the driver's buffer while it is the callback's.
+struct FrameLog {
+    std::mutex mutex;
+    std::condition_variable arrived;
+    int count = 0;
+    int32_t width = -1;
+    int32_t height = -1;
+    std::vector<uint8_t> last;
+    uint8_t* buffer = nullptr;
+    // Sees every frame's bytes, under `mutex`, for a test that needs more than the last frame.
+    std::function<void(const uint8_t*, size_t)> onFrame;
+
+    static int32_t Receive(SnapInfo* info) {
+        auto* log = static_cast<FrameLog*>(info->pContext);
+        const size_t bytes = static_cast<size_t>(info->nWidth) * info->nHeight;
+        std::lock_guard lock(log->mutex);
+        ++log->count;
+        log->width = info->nWidth;
+        log->height = info->nHeight;
+        log->last.assign(log->buffer, log->buffer + bytes);
+        if (log->onFrame) {
+            log->onFrame(log->buffer, bytes);
+        }
+        log->arrived.notify_all();
+        return 1;
+    }
+    int Count() {
+        std::lock_guard lock(mutex);
+        return count;
+    }
+    // Waits until `n` frames in all have arrived; false after the timeout.
+    bool WaitFor(int n, std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
+        std::unique_lock lock(mutex);
+        return arrived.wait_for(lock, timeout, [&] { return count >= n; });
+    }
+    std::vector<uint8_t> Last() {
+        std::lock_guard lock(mutex);
+        return last;
+    }
+};
 
 // An open camera for one test; ends it when the test is done.
 class Camera {
