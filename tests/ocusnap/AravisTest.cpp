@@ -329,6 +329,8 @@ TEST_F(AravisFake, ACameraLostMidStreamEndsDeliveryAndTheNextStartSaysSo) {
     ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
     ASSERT_TRUE(log.WaitFor(2));
 
+    // Frames are still coming just before the loss, so that none coming after it is the loss's doing.
+    ASSERT_TRUE(log.WaitFor(log.Count() + 2));
     // What Aravis signals when the camera stops answering; the fake camera's stream itself goes on.
     AravisOf(cam.handle).SignalControlLost();
     const int atLoss = log.Count();

@@ -529,8 +529,8 @@ struct Stamps {
     }
 };
 
-// A receiver that holds each frame for a while, with the readout end of every frame it got and the moment
-// it let go of each.
+// A receiver that holds each frame until a while after its readout end, with the readout end of every frame
+// it got and the moment it let go of each.
 struct SlowReceiver {
     std::chrono::microseconds hold{0};
     std::mutex m;
@@ -544,7 +544,11 @@ struct SlowReceiver {
     }
     static int32_t Record(SnapInfo* info) {
         auto* s = static_cast<SlowReceiver*>(info->pContext);
-        std::this_thread::sleep_for(s->hold);
+        // Held from the readout end, not from the callback's start: a hold of 2.5 periods then lets go
+        // mid-period, far from the beat at which the camera next reads its clock, so which frame waited
+        // for the release does not depend on how late the callback began.
+        const std::chrono::steady_clock::time_point readoutEnd{std::chrono::microseconds(info->nTimestampUs)};
+        std::this_thread::sleep_until(readoutEnd + s->hold);
         std::lock_guard lock(s->m);
         s->readout.push_back(info->nTimestampUs);
         s->released.push_back(NowUs());
