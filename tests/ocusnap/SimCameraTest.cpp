@@ -241,9 +241,8 @@ TEST(SimCamera, DefectsStayPutAndComeSingleInClustersAndAsAColumnInEveryMode) {
         ScopedEnv size{{"OCUSNAP_SIM_SENSOR", sensor}};
         Camera cam;
         ASSERT_EQ(cam.status, OCU_OK);
-        ResolutionEntry modes[3] = {};
-        uint32_t bytes = sizeof modes;
-        ASSERT_EQ(OcuGetDeviceInfo(cam.handle, OCU_INFO_RESOLUTIONS, modes, &bytes), OCU_OK);
+        const std::vector<ResolutionEntry> modes = Modes(cam.handle);
+        ASSERT_EQ(modes.size(), 3u);
         ASSERT_EQ(OcuADCControl(cam.handle, 0, 2), OCU_OK);
         for (int32_t mode = 0; mode < 3; ++mode) {
             const int32_t w = modes[mode].nWidth;
@@ -342,9 +341,8 @@ TEST_F(CleanCamera, LargerSensorsHaveHalfAndQuarterModesAndTheChartScaledToThem)
     ScopedEnv size{{"OCUSNAP_SIM_SENSOR", "2592x1944"}};
     Camera cam;
     ASSERT_EQ(cam.status, OCU_OK);
-    ResolutionEntry modes[3] = {};
-    uint32_t bytes = sizeof modes;
-    ASSERT_EQ(OcuGetDeviceInfo(cam.handle, OCU_INFO_RESOLUTIONS, modes, &bytes), OCU_OK);
+    const std::vector<ResolutionEntry> modes = Modes(cam.handle);
+    ASSERT_EQ(modes.size(), 3u);
     const std::array<std::pair<int32_t, int32_t>, 3> expected{{{2592, 1944}, {1296, 972}, {648, 486}}};
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(std::pair(modes[i].nWidth, modes[i].nHeight), expected[i]) << i;

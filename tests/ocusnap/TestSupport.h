@@ -138,6 +138,19 @@ public:
     OCUHANDLE handle = nullptr;
 };
 
+// The camera's resolution table, every mode it reports (none, and a failure, when it cannot be read).
+inline std::vector<ResolutionEntry> Modes(OCUHANDLE handle) {
+    uint32_t bytes = 0;
+    if (OcuGetDeviceInfo(handle, OCU_INFO_RESOLUTIONS, nullptr, &bytes) != OCU_OK) {
+        ADD_FAILURE() << "the resolution table's size cannot be read";
+        return {};
+    }
+    std::vector<ResolutionEntry> modes(bytes / sizeof(ResolutionEntry));
+    EXPECT_EQ(bytes, modes.size() * sizeof(ResolutionEntry));
+    EXPECT_EQ(OcuGetDeviceInfo(handle, OCU_INFO_RESOLUTIONS, modes.data(), &bytes), OCU_OK);
+    return modes;
+}
+
 // A frame buffer, by default for the largest mode of the standard sensor, with a snapshot helper.
 struct Frame {
     explicit Frame(size_t bytes = 1280 * 1024) : pixels(bytes, 0) {}
