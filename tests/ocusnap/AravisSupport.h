@@ -8,9 +8,7 @@
 #include "aravis/AravisCamera.h"
 #include "aravis/Features.h"
 
-#include <mutex>
 #include <string>
-#include <vector>
 
 namespace ocusnap::test {
 
@@ -45,40 +43,5 @@ inline std::string CameraEnum(OCUHANDLE handle, const char* name) {
     });
     return value;
 }
-
-// Frames as a callback sees them: each copied out of the driver's buffer while it is the callback's.
-struct FrameLog {
-    std::mutex mutex;
-    int count = 0;
-    int32_t width = -1;
-    int32_t height = -1;
-    std::vector<uint8_t> last;
-    uint8_t* buffer = nullptr;
-
-    static int32_t Receive(SnapInfo* info) {
-        auto* log = static_cast<FrameLog*>(info->pContext);
-        std::lock_guard lock(log->mutex);
-        ++log->count;
-        log->width = info->nWidth;
-        log->height = info->nHeight;
-        log->last.assign(log->buffer, log->buffer + static_cast<size_t>(info->nWidth) * info->nHeight);
-        return 1;
-    }
-    int Count() {
-        std::lock_guard lock(mutex);
-        return count;
-    }
-    // Waits until `n` frames in all have arrived; false after the timeout.
-    bool WaitFor(int n, std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
-        const auto end = std::chrono::steady_clock::now() + timeout;
-        while (Count() < n) {
-            if (std::chrono::steady_clock::now() > end) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return true;
-    }
-};
 
 } // namespace ocusnap::test

@@ -66,7 +66,8 @@ TEST_F(AravisThreading, StopStartAndCloseReturnWhileTheCallbackWaitsForTheirThre
     viewer.closed = true;
     // The callback that was waiting returns; no other starts.
     viewer.handOver.Release();
-    std::this_thread::sleep_for(50ms); // ten frame periods
+    // Once the closed capture's thread is joined no callback can come any more: the count is final.
+    ASSERT_NO_FATAL_FAILURE(DrainDeliveryThreads());
     EXPECT_EQ(viewer.callbacksAfterClose, 0);
 
     // Ending the camera while a callback waits for the ending thread returns too.

@@ -241,9 +241,8 @@ TEST(SimCamera, DefectsStayPutAndComeSingleInClustersAndAsAColumnInEveryMode) {
         ScopedEnv size{{"OCUSNAP_SIM_SENSOR", sensor}};
         Camera cam;
         ASSERT_EQ(cam.status, OCU_OK);
-        ResolutionEntry modes[3] = {};
-        uint32_t bytes = sizeof modes;
-        ASSERT_EQ(OcuGetDeviceInfo(cam.handle, OCU_INFO_RESOLUTIONS, modes, &bytes), OCU_OK);
+        const std::vector<ResolutionEntry> modes = Modes(cam.handle);
+        ASSERT_EQ(modes.size(), 3u);
         ASSERT_EQ(OcuADCControl(cam.handle, 0, 2), OCU_OK);
         for (int32_t mode = 0; mode < 3; ++mode) {
             const int32_t w = modes[mode].nWidth;
@@ -342,9 +341,8 @@ TEST_F(CleanCamera, LargerSensorsHaveHalfAndQuarterModesAndTheChartScaledToThem)
     ScopedEnv size{{"OCUSNAP_SIM_SENSOR", "2592x1944"}};
     Camera cam;
     ASSERT_EQ(cam.status, OCU_OK);
-    ResolutionEntry modes[3] = {};
-    uint32_t bytes = sizeof modes;
-    ASSERT_EQ(OcuGetDeviceInfo(cam.handle, OCU_INFO_RESOLUTIONS, modes, &bytes), OCU_OK);
+    const std::vector<ResolutionEntry> modes = Modes(cam.handle);
+    ASSERT_EQ(modes.size(), 3u);
     const std::array<std::pair<int32_t, int32_t>, 3> expected{{{2592, 1944}, {1296, 972}, {648, 486}}};
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(std::pair(modes[i].nWidth, modes[i].nHeight), expected[i]) << i;
@@ -418,42 +416,11 @@ TEST_F(CleanCamera, ACaptureFollowsEveryChangeOfTheSettingsExactly) {
     ASSERT_EQ(OcuSetResolution(h, 1), OCU_OK);
     ASSERT_EQ(OcuSetOutputWindow(h, 0, 0, 640, 480), OCU_OK);
 
-    struct Latest {
-        std::mutex m;
-        const uint8_t* buffer = nullptr;
-        std::vector<uint8_t> frame;
-        int count = 0;
-    } latest;
+    FrameLog latest;
     Frame live;
     latest.buffer = live.data();
     uint8_t* const buffers[] = {live.data()};
-    ASSERT_EQ(OcuOpenSnap(
-                  h,
-                  [](SnapInfo* info) {
-                      auto* l = static_cast<Latest*>(info->pContext);
-                      std::lock_guard lock(l->m);
-                      l->frame.assign(l->buffer,
-                                      l->buffer + static_cast<size_t>(info->nWidth) * info->nHeight);
-                      ++l->count;
-                      return int32_t{1};
-                  },
-                  &latest),
-              OCU_OK);
-    // The frame three frames after now: by then nothing rendered before is delivered any more.
-    auto frameAfterChange = [&] {
-        int start = 0;
-        {
-            std::lock_guard lock(latest.m);
-            start = latest.count;
-        }
-        for (;;) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            std::lock_guard lock(latest.m);
-            if (latest.count >= start + 4) {
-                return latest.frame;
-            }
-        }
-    };
+    ASSERT_EQ(OcuOpenSnap(h, FrameLog::Receive, &latest), OCU_OK);
     auto snapNow = [&](int32_t width, int32_t height) {
         EXPECT_EQ(OcuStopSnap(h), OCU_OK);
         Frame f;
@@ -486,7 +453,9 @@ TEST_F(CleanCamera, ACaptureFollowsEveryChangeOfTheSettingsExactly) {
     };
     for (const Change& change : changes) {
         change.apply();
-        const std::vector<uint8_t> streamed = frameAfterChange();
+        // A frame at least four frames after now: by then nothing rendered before is delivered any more.
+        ASSERT_TRUE(latest.WaitFor(latest.Count() + 4)) << change.what;
+        const std::vector<uint8_t> streamed = latest.Last();
         EXPECT_EQ(streamed, snapNow(change.width, change.height)) << change.what;
     }
     ASSERT_EQ(OcuCloseSnap(h), OCU_OK);
@@ -558,8 +527,8 @@ struct Stamps {
     }
 };
 
-// A receiver that holds each frame for a while, with the readout end of every frame it got and the moment
-// it let go of each.
+// A receiver that holds each frame until a while after its readout end, with the readout end of every frame
+// it got and the moment it let go of each.
 struct SlowReceiver {
     std::chrono::microseconds hold{0};
     std::mutex m;
@@ -573,7 +542,11 @@ struct SlowReceiver {
     }
     static int32_t Record(SnapInfo* info) {
         auto* s = static_cast<SlowReceiver*>(info->pContext);
-        std::this_thread::sleep_for(s->hold);
+        // Held from the readout end, not from the callback's start: a hold of 2.5 periods then lets go
+        // mid-period, far from the beat at which the camera next reads its clock, so which frame waited
+        // for the release does not depend on how late the callback began.
+        const std::chrono::steady_clock::time_point readoutEnd{std::chrono::microseconds(info->nTimestampUs)};
+        std::this_thread::sleep_until(readoutEnd + s->hold);
         std::lock_guard lock(s->m);
         s->readout.push_back(info->nTimestampUs);
         s->released.push_back(NowUs());
@@ -607,9 +580,8 @@ TEST(SimTiming, DeliveredFramesKeepTheSensorsBeatAndOneWaitsForASlowReceiver) {
         uint8_t* const buffers[] = {f.data()};
         ASSERT_EQ(OcuOpenSnap(cam.handle, SlowReceiver::Record, &receiver), OCU_OK);
         ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
-        for (int i = 0; i < 200 && receiver.Count() < 5; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+        // Its result is checked below, once the receiver is out of the capture's reach.
+        WaitUntil([&] { return receiver.Count() >= 5; });
         ASSERT_EQ(OcuCloseSnap(cam.handle), OCU_OK);
         DrainDeliveryThreads();
         std::lock_guard lock(receiver.m);

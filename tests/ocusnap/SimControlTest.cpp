@@ -167,42 +167,24 @@ TEST_F(Levers, ARunningCaptureFollowsEveryChangeByTheThirdFrame) {
     ASSERT_EQ(Snap(cam.handle, chart, 320, 240), OCU_OK);
     const uint64_t chartSum = Sum(chart.data(), chart.pixels.size());
 
-    struct Sums {
-        const uint8_t* buffer;
-        std::mutex m;
-        std::vector<uint64_t> sums;
-        size_t Count() {
-            std::lock_guard lock(m);
-            return sums.size();
-        }
-    };
     Frame live;
-    Sums frames{live.data(), {}, {}};
+    std::vector<uint64_t> sums; // one a frame, under frames.mutex
+    FrameLog frames;
+    frames.buffer = live.data();
+    frames.onFrame = [&](const uint8_t* data, size_t bytes) { sums.push_back(Sum(data, bytes)); };
     uint8_t* const buffers[] = {live.data()};
-    ASSERT_EQ(OcuOpenSnap(
-                  cam.handle,
-                  [](SnapInfo* info) {
-                      auto* f = static_cast<Sums*>(info->pContext);
-                      const uint64_t sum = Sum(f->buffer, static_cast<size_t>(info->nWidth) * info->nHeight);
-                      std::lock_guard lock(f->m);
-                      f->sums.push_back(sum);
-                      return int32_t{1};
-                  },
-                  &frames),
-              OCU_OK);
+    ASSERT_EQ(OcuOpenSnap(cam.handle, FrameLog::Receive, &frames), OCU_OK);
     ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
     for (int round = 0; round < 20; ++round) {
         const bool cap = round % 2 == 0;
         std::string error;
         ASSERT_TRUE(sim::WriteControlFile(folder.File(), sim::ControlState{cap, false}, error)) << error;
         // Frames recorded so far; the one whose callback runs now is not among them yet.
-        const size_t changedAt = frames.Count();
-        while (frames.Count() < changedAt + 6) {
-            std::this_thread::yield();
-        }
-        std::lock_guard lock(frames.m);
-        for (size_t i = changedAt + 3; i < frames.sums.size(); ++i) {
-            EXPECT_EQ(frames.sums[i], cap ? 0 : chartSum) << "round " << round << " frame " << i - changedAt;
+        const size_t changedAt = static_cast<size_t>(frames.Count());
+        ASSERT_TRUE(frames.WaitFor(static_cast<int>(changedAt) + 6)) << "round " << round;
+        std::lock_guard lock(frames.mutex);
+        for (size_t i = changedAt + 3; i < sums.size(); ++i) {
+            EXPECT_EQ(sums[i], cap ? 0 : chartSum) << "round " << round << " frame " << i - changedAt;
         }
     }
     ASSERT_EQ(OcuCloseSnap(cam.handle), OCU_OK);

@@ -5,10 +5,13 @@
 #include "ThreadReaper.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -65,6 +68,61 @@ inline void DrainDeliveryThreads() {
     ASSERT_EQ(reaper.Pending(), 0u);
 }
 
+// Waits until `done` holds; false after the timeout. The timeout only bounds a capture that has stopped
+// delivering: a loaded machine may take long, and the wait ends as soon as the condition holds.
+template <typename Done>
+bool WaitUntil(Done&& done, std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// Frames as a callback sees them: each copied out of the driver's buffer while it is the callback's.
+struct FrameLog {
+    std::mutex mutex;
+    std::condition_variable arrived;
+    int count = 0;
+    int32_t width = -1;
+    int32_t height = -1;
+    std::vector<uint8_t> last;
+    uint8_t* buffer = nullptr;
+    // Sees every frame's bytes, under `mutex`, for a test that needs more than the last frame.
+    std::function<void(const uint8_t*, size_t)> onFrame;
+
+    static int32_t Receive(SnapInfo* info) {
+        auto* log = static_cast<FrameLog*>(info->pContext);
+        const size_t bytes = static_cast<size_t>(info->nWidth) * info->nHeight;
+        std::lock_guard lock(log->mutex);
+        ++log->count;
+        log->width = info->nWidth;
+        log->height = info->nHeight;
+        log->last.assign(log->buffer, log->buffer + bytes);
+        if (log->onFrame) {
+            log->onFrame(log->buffer, bytes);
+        }
+        log->arrived.notify_all();
+        return 1;
+    }
+    int Count() {
+        std::lock_guard lock(mutex);
+        return count;
+    }
+    // Waits until `n` frames in all have arrived; false after the timeout.
+    bool WaitFor(int n, std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
+        std::unique_lock lock(mutex);
+        return arrived.wait_for(lock, timeout, [&] { return count >= n; });
+    }
+    std::vector<uint8_t> Last() {
+        std::lock_guard lock(mutex);
+        return last;
+    }
+};
+
 // An open camera for one test; ends it when the test is done.
 class Camera {
 public:
@@ -79,6 +137,22 @@ public:
     OCUSTATUS status;
     OCUHANDLE handle = nullptr;
 };
+
+// The camera's resolution table, every mode it reports (none, and a failure, when it cannot be read).
+inline std::vector<ResolutionEntry> Modes(OCUHANDLE handle) {
+    uint32_t bytes = 0;
+    if (OcuGetDeviceInfo(handle, OCU_INFO_RESOLUTIONS, nullptr, &bytes) != OCU_OK) {
+        ADD_FAILURE() << "the resolution table's size cannot be read";
+        return {};
+    }
+    std::vector<ResolutionEntry> modes(bytes / sizeof(ResolutionEntry));
+    EXPECT_EQ(bytes, modes.size() * sizeof(ResolutionEntry));
+    if (OcuGetDeviceInfo(handle, OCU_INFO_RESOLUTIONS, modes.data(), &bytes) != OCU_OK) {
+        ADD_FAILURE() << "the resolution table cannot be read";
+        return {};
+    }
+    return modes;
+}
 
 // A frame buffer, by default for the largest mode of the standard sensor, with a snapshot helper.
 struct Frame {

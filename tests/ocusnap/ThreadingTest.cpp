@@ -40,9 +40,7 @@ protected:
                       &frames),
                   OCU_OK);
         ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
-        while (frames == 0) {
-            std::this_thread::sleep_for(1ms);
-        }
+        ASSERT_TRUE(WaitUntil([&] { return frames > 0; }));
         ASSERT_EQ(OcuCloseSnap(cam.handle), OCU_OK);
         DrainDeliveryThreads();
     }
@@ -82,9 +80,7 @@ TEST_F(Threading, FramesFillTheBufferBeforeTheCallbackAndNotDuringIt) {
                   &check),
               OCU_OK);
     ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
-    while (check.frames < 20) {
-        std::this_thread::sleep_for(1ms);
-    }
+    ASSERT_TRUE(WaitUntil([&] { return check.frames >= 20; }));
     ASSERT_EQ(OcuCloseSnap(cam.handle), OCU_OK);
     DrainDeliveryThreads();
     EXPECT_EQ(check.empty, 0);
@@ -147,9 +143,7 @@ TEST(RenderAhead, TheNextFrameIsRenderedDuringTheCallbackButNotIntoTheBuffer) {
                   OCU_OK);
         uint8_t* const buffers[] = {check.buffer.data()};
         ASSERT_EQ(device.StartSnap(buffers, 1), OCU_OK);
-        while (check.frames < 12) {
-            std::this_thread::sleep_for(1ms);
-        }
+        ASSERT_TRUE(WaitUntil([&] { return check.frames >= 12; })) << sensorWidth;
         ASSERT_EQ(device.CloseSnap(), OCU_OK);
         DrainDeliveryThreads();
         EXPECT_EQ(check.incomplete, 0) << sensorWidth;
@@ -212,9 +206,7 @@ TEST_F(Threading, StopAndStartOnTheDeliveryThreadItself) {
                   &state),
               OCU_OK);
     ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
-    while (state.frames < kFrames) {
-        std::this_thread::sleep_for(1ms);
-    }
+    ASSERT_TRUE(WaitUntil([&] { return state.frames >= kFrames; }));
     ASSERT_EQ(OcuCloseSnap(cam.handle), OCU_OK);
     DrainDeliveryThreads();
     EXPECT_EQ(state.frames, kFrames);
@@ -298,9 +290,7 @@ TEST_F(Threading, AThousandOpenStartStopCloseCyclesLeaveNothingBehind) {
         ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
         if (i % 10 == 0) {
             const int before = frames;
-            while (frames == before) {
-                std::this_thread::yield();
-            }
+            ASSERT_TRUE(WaitUntil([&] { return frames != before; })) << i;
         }
         ASSERT_EQ(OcuStopSnap(cam.handle), OCU_OK);
         ASSERT_EQ(OcuCloseSnap(cam.handle), OCU_OK);
@@ -352,18 +342,14 @@ TEST_F(Threading, AModeChangeDuringDeliveryCutsEveryLaterFrame) {
     for (int round = 0; round < 30; ++round) {
         const int32_t mode = 1 + round % 2;
         const int32_t width = mode == 1 ? 640 : 320;
-        while (frames.Count() < 2) {
-            std::this_thread::yield();
-        }
+        ASSERT_TRUE(WaitUntil([&] { return frames.Count() >= 2; })) << "round " << round;
         ASSERT_EQ(OcuSetResolution(cam.handle, mode), OCU_OK);
         const uint64_t changedUs = nowUs();
         // Gains and exposure change freely meanwhile.
         ASSERT_EQ(OcuAGCControl(cam.handle, static_cast<uint8_t>(OCU_GAIN_RED + round % 4), round), OCU_OK);
         ASSERT_EQ(OcuAECControl(cam.handle, 1, round * 10), OCU_OK);
         const size_t before = frames.Count();
-        while (frames.Count() < before + 3) {
-            std::this_thread::yield();
-        }
+        ASSERT_TRUE(WaitUntil([&] { return frames.Count() >= before + 3; })) << "round " << round;
         {
             std::lock_guard lock(frames.m);
             for (const Seen& f : frames.seen) {

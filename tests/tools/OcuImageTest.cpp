@@ -53,15 +53,11 @@ size_t Lines(const std::string& text) {
 
 // A raw frame of a colourful pattern.
 std::string RawFrame(int width, int height) {
-    std::string bytes(8, '\0');
-    for (int i = 0; i < 4; ++i) {
-        bytes[static_cast<size_t>(i)] = static_cast<char>((width >> (8 * i)) & 0xFF);
-        bytes[static_cast<size_t>(4 + i)] = static_cast<char>((height >> (8 * i)) & 0xFF);
-    }
+    std::string samples;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            bytes += static_cast<char>(((x & 1) ? 40 : 200) + ((y & 1) ? 10 : 0) + x / 4);
-    return bytes;
+            samples += static_cast<char>(((x & 1) ? 40 : 200) + ((y & 1) ? 10 : 0) + x / 4);
+    return RawFileBytes(width, height, samples);
 }
 
 } // namespace

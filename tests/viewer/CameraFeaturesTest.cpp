@@ -17,7 +17,9 @@
 #include <QTest>
 #include <functional>
 #include <gtest/gtest.h>
+#include <numeric>
 #include <optional>
+#include <vector>
 
 using namespace ocu;
 using namespace ocu::test;
@@ -134,29 +136,20 @@ TEST_F(Features, TheTemplatesControlsTextsAndTabOrder) {
     EXPECT_FALSE(dlg.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     for (const QWidget* control : dlg.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         EXPECT_TRUE(dlg.rect().contains(control->geometry())) << control->objectName().toStdString();
-    QStringList buttons, groups, labels;
+    QStringList buttons, groups;
     for (const QPushButton* b : dlg.findChildren<QPushButton*>())
         buttons << b->text();
     for (const QGroupBox* g : dlg.findChildren<QGroupBox*>())
         groups << g->title();
-    for (const QLabel* l : dlg.findChildren<QLabel*>())
-        labels << l->text();
     EXPECT_EQ(buttons, QStringList({"OK", "Cancel", "Reset", "Default"}));
     groups.sort(); // they lie beneath the controls, so not in the template's order
     EXPECT_EQ(groups, QStringList({"ADC Control", "Gain", "HBlanking", "Shutter", "VBlanking"}));
-    EXPECT_EQ(labels, QStringList({"Exposure Time", "9", "ADC Bits", "/"}));
+    EXPECT_EQ(LabelTexts(dlg), QStringList({"Exposure Time", "9", "ADC Bits", "/"}));
     EXPECT_TRUE(Button(dlg, "IDOK").isDefault());
 
-    QStringList tabOrder;
-    QWidget* const first = &Child<QComboBox>(dlg, "1039");
-    QWidget* w = first;
-    do {
-        if (w->focusPolicy() & Qt::TabFocus)
-            tabOrder << w->objectName();
-        w = w->nextInFocusChain();
-    } while (w != first);
-    EXPECT_EQ(tabOrder, QStringList({"1039", "1038", "1021", "IDOK", "IDCANCEL", "4", "5", "1042", "1043",
-                                     "1023", "1044", "1024", "1045"}));
+    EXPECT_EQ(TabOrder(Child<QComboBox>(dlg, "1039")),
+              QStringList({"1039", "1038", "1021", "IDOK", "IDCANCEL", "4", "5", "1042", "1043", "1023",
+                           "1044", "1024", "1045"}));
 
     const auto items = [](const QComboBox* list) {
         QStringList texts;
@@ -427,10 +420,7 @@ TEST_F(Features, ABadEditShowsItsMessageAtOnceAndSendsNothing) {
             Edit(dlg, c.blamed).setText("");
         MessageBoxRecorder boxes;
         Type(dlg, c.edit, QString::fromLatin1(c.before), c.keys);
-        ASSERT_EQ(boxes.Boxes().size(), 1u);
-        EXPECT_EQ(boxes.Boxes()[0].text, c.message);
-        EXPECT_EQ(boxes.Boxes()[0].caption, "OcuViewer");
-        EXPECT_EQ(boxes.Boxes()[0].icon, QMessageBox::Warning);
+        ASSERT_NO_FATAL_FAILURE(ExpectOneWarning(boxes, c.message));
         QLineEdit* blamed = &Edit(dlg, c.blamed);
         EXPECT_EQ(dlg.focusWidget(), blamed);
         EXPECT_EQ(blamed->selectedText(), blamed->text());
@@ -529,12 +519,9 @@ namespace {
 
 // The mean level of the display image.
 double MeanLevel(const CMainFrame& frame) {
-    const BitmapInfoHeader& h = frame.m_pBmpInfo->bmiHeader;
-    const size_t bytes = static_cast<size_t>(h.biWidth) * static_cast<size_t>(h.biHeight) * 3;
-    double sum = 0;
-    for (size_t i = 0; i < bytes; ++i)
-        sum += frame.m_pImageBuffer[i];
-    return bytes == 0 ? 0 : sum / static_cast<double>(bytes);
+    const std::vector<uint8_t> bytes = DisplayBytes(frame);
+    const double sum = std::accumulate(bytes.begin(), bytes.end(), 0.0);
+    return bytes.empty() ? 0 : sum / static_cast<double>(bytes.size());
 }
 
 class FeaturesLive : public SimViewerTest {};

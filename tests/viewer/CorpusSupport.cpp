@@ -16,16 +16,28 @@ bool PipelineTakes(const std::string& path) {
     const std::string bytes = ReadText(path);
     if (bytes.size() < 8)
         return false;
-    const auto le32 = [&](size_t at) {
-        uint32_t v = 0;
-        for (size_t i = 0; i < 4; ++i)
-            v |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + i])) << (8 * i);
-        return static_cast<int32_t>(v);
-    };
-    return PipelineAcceptsSize(le32(0), le32(4));
+    return PipelineAcceptsSize(static_cast<int32_t>(Le32At(bytes, 0)),
+                               static_cast<int32_t>(Le32At(bytes, 4)));
 }
 
 } // namespace
+
+uint32_t Le32At(const std::string& bytes, size_t at) {
+    uint32_t v = 0;
+    for (size_t i = 0; i < 4; ++i)
+        v |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + i])) << (8 * i);
+    return v;
+}
+
+std::string RawFileBytes(int32_t width, int32_t height, const std::string& samples) {
+    std::string bytes(8, '\0');
+    for (int i = 0; i < 4; ++i) {
+        bytes[static_cast<size_t>(i)] = static_cast<char>((static_cast<uint32_t>(width) >> (8 * i)) & 0xFF);
+        bytes[static_cast<size_t>(4 + i)] =
+            static_cast<char>((static_cast<uint32_t>(height) >> (8 * i)) & 0xFF);
+    }
+    return bytes + samples;
+}
 
 std::vector<CorpusFile> CorpusFiles() {
     const std::string folder = OCU_CORPUS_DIR;

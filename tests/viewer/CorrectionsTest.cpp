@@ -91,10 +91,7 @@ TEST(GammaDialog, TakesCoefficientsFromPointThreeToThreeAndRefusesTheRestWithOne
             EXPECT_EQ(dlg->m_dGamma, c.accepted);
             continue;
         }
-        ASSERT_EQ(boxes.Boxes().size(), 1u);
-        EXPECT_EQ(boxes.Boxes()[0].text, c.message);
-        EXPECT_EQ(boxes.Boxes()[0].caption, "OcuViewer");
-        EXPECT_EQ(boxes.Boxes()[0].icon, QMessageBox::Warning);
+        ASSERT_NO_FATAL_FAILURE(ExpectOneWarning(boxes, c.message));
         EXPECT_TRUE(dlg->isVisible());
         EXPECT_EQ(dlg->focusWidget(), &Edit(*dlg, "1043"));
         dlg->reject();

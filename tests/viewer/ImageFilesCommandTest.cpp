@@ -135,7 +135,7 @@ TEST_F(FileCommands, TheDialogsAsksAsSpecifiedAndWithoutBuffersNothingHappens) {
     CMainFrame& frame = noBuffers.Frame();
     ASSERT_FALSE(frame.m_pImageBuffer);
     const Bytes header(frame.m_BmpInfoBuf, frame.m_BmpInfoBuf + sizeof(BitmapInfo));
-    WriteText(dir.File("in.raw"), std::string("\x40\0\0\0\x30\0\0\0", 8) + std::string(64 * 48, 'x'));
+    WriteText(dir.File("in.raw"), RawFileBytes(64, 48, std::string(64 * 48, 'x')));
     dialogs.Answer(dir.File("in.raw"));
     frame.ExecuteCommand(kIdFileOpenImage);
     dialogs.Answer(dir.File("out.bmp"));
@@ -247,7 +247,7 @@ TEST_F(FileCommands, ARawFileSavedAfterAnOpenedImageTakesTheDisplayHeadersSize) 
     SaveAs(dir.File("small.raw"));
     const std::string raw = ReadText(dir.File("small.raw"));
     ASSERT_EQ(raw.size(), 8u + 64 * 48);
-    EXPECT_EQ(raw.substr(0, 8), std::string("\x40\0\0\0\x30\0\0\0", 8));
+    EXPECT_EQ(raw.substr(0, 8), RawFileBytes(64, 48, "")); // the header alone
     EXPECT_EQ(std::memcmp(raw.data() + 8, Frame().m_pRawBuffer.get(), 64 * 48), 0);
 
     // A gray JPEG fits the display buffer with more pixels than the raw buffer has: no raw file then.

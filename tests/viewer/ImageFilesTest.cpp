@@ -45,13 +45,6 @@ struct Viewer {
     Bytes raw;
 };
 
-uint32_t Le32At(const std::string& bytes, size_t at) {
-    uint32_t v = 0;
-    for (size_t i = 0; i < 4; ++i)
-        v |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + i])) << (8 * i);
-    return v;
-}
-
 bool Exists(const std::string& path) {
     return std::filesystem::exists(path);
 }
@@ -226,13 +219,8 @@ TEST(ImageFiles, RawFilesMustFitTheBuffersAndThePipeline) {
         bool opens;
     };
     const auto raw = [](int w, int h) {
-        std::string bytes(8, '\0');
-        for (int i = 0; i < 4; ++i) {
-            bytes[static_cast<size_t>(i)] = static_cast<char>((static_cast<uint32_t>(w) >> (8 * i)) & 0xFF);
-            bytes[static_cast<size_t>(4 + i)] =
-                static_cast<char>((static_cast<uint32_t>(h) >> (8 * i)) & 0xFF);
-        }
-        return bytes + std::string(static_cast<size_t>(std::max(0, std::min(w * h, 5000))), '\x42');
+        return RawFileBytes(w, h,
+                            std::string(static_cast<size_t>(std::max(0, std::min(w * h, 5000))), '\x42'));
     };
     // The whole sensor; one row of it; more than the buffers; sizes the conversion does not take.
     for (const Case& c :

@@ -4,7 +4,6 @@
 #include "display/OcuViewerView.h"
 #include "frame/CommandIds.h"
 
-#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 using namespace ocu;
@@ -17,14 +16,6 @@ protected:
     ExactSimCamera camera;
     ScopedEnv sensor{"OCUSNAP_SIM_SENSOR", std::string("2592x1944")};
 };
-
-// The size in the title while frames arrive, or (0, 0) when it carries no frame rate.
-QSize LiveTitleSize(const QString& title) {
-    static const QRegularExpression pattern(
-        QStringLiteral(R"(^VelC Viewer \[(\d+) x (\d+)\]  \d+\.\d{6}\(fps\)$)"));
-    const QRegularExpressionMatch m = pattern.match(title);
-    return m.hasMatch() ? QSize(m.captured(1).toInt(), m.captured(2).toInt()) : QSize(0, 0);
-}
 
 int Brightness(const CMainFrame& frame, double u, double v) {
     const BitmapInfoHeader& h = frame.m_pBmpInfo->bmiHeader;

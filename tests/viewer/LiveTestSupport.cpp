@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cstdlib>
 
@@ -32,6 +33,26 @@ int DisplayGray(const CMainFrame& frame, int x, int y) {
     const BitmapInfoHeader& h = frame.m_pBmpInfo->bmiHeader;
     const size_t row = static_cast<size_t>(h.biHeight - 1 - y);
     return frame.m_pImageBuffer[row * static_cast<size_t>(h.biWidth) + static_cast<size_t>(x)];
+}
+
+std::vector<uint8_t> DisplayBytes(const CMainFrame& frame) {
+    const BitmapInfoHeader& h = frame.m_pBmpInfo->bmiHeader;
+    const size_t bytes = static_cast<size_t>(h.biWidth) * static_cast<size_t>(h.biHeight) * 3;
+    return std::vector<uint8_t>(frame.m_pImageBuffer.get(), frame.m_pImageBuffer.get() + bytes);
+}
+
+std::optional<RateTitle> ParseRateTitle(const QString& title) {
+    static const QRegularExpression pattern(
+        QStringLiteral(R"(^VelC Viewer \[(\d+) x (\d+)\]  (\d+\.\d{6})\(fps\)$)"));
+    const QRegularExpressionMatch m = pattern.match(title);
+    if (!m.hasMatch())
+        return std::nullopt;
+    return RateTitle{m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toDouble()};
+}
+
+QSize LiveTitleSize(const QString& title) {
+    const std::optional<RateTitle> parsed = ParseRateTitle(title);
+    return parsed ? QSize(parsed->width, parsed->height) : QSize(0, 0);
 }
 
 void GiveBuffers(CMainFrame& frame, int width, int height) {

@@ -5,9 +5,13 @@
 #include "WindowTestSupport.h"
 #include "frame/MainFrame.h"
 
+#include <QSize>
+#include <QString>
+#include <cstdint>
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
+#include <vector>
 
 namespace ocu::test {
 
@@ -23,6 +27,19 @@ struct Bgr {
 Bgr DisplayPixel(const CMainFrame& frame, int x, int y);
 // The gray level at (x, y) of an 8-bit display image, upright.
 int DisplayGray(const CMainFrame& frame, int x, int y);
+
+// The display buffer as the frame holds it: three bytes a pixel of the bitmap's size, bottom row first.
+std::vector<uint8_t> DisplayBytes(const CMainFrame& frame);
+
+// The title while frames arrive, taken apart: width, height and rate, or nothing when it has no rate.
+struct RateTitle {
+    int width = 0;
+    int height = 0;
+    double rate = 0;
+};
+std::optional<RateTitle> ParseRateTitle(const QString& title);
+// The size in the title while frames arrive, or (0, 0) when it carries no frame rate.
+QSize LiveTitleSize(const QString& title);
 
 // Gives a frame that never opened a camera buffers and a region of width x height, as the device set-up
 // and the window would, so that the pipeline can be run on frames written by the test.

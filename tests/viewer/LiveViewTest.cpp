@@ -7,7 +7,6 @@
 #include "frame/CommandIds.h"
 
 #include <QApplication>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -18,28 +17,6 @@ using namespace ocu::test;
 using Calls = std::vector<std::string>;
 
 namespace {
-
-// The title while frames arrive, taken apart: width, height and rate, or nothing when it has no rate.
-struct RateTitle {
-    int width = 0;
-    int height = 0;
-    double rate = 0;
-};
-
-std::optional<RateTitle> ParseRateTitle(const QString& title) {
-    static const QRegularExpression pattern(
-        QStringLiteral(R"(^VelC Viewer \[(\d+) x (\d+)\]  (\d+\.\d{6})\(fps\)$)"));
-    const QRegularExpressionMatch m = pattern.match(title);
-    if (!m.hasMatch())
-        return std::nullopt;
-    return RateTitle{m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toDouble()};
-}
-
-std::vector<uint8_t> ImageBytes(const CMainFrame& frame) {
-    const BitmapInfoHeader& h = frame.m_pBmpInfo->bmiHeader;
-    const size_t bytes = static_cast<size_t>(h.biWidth) * static_cast<size_t>(h.biHeight) * 3;
-    return std::vector<uint8_t>(frame.m_pImageBuffer.get(), frame.m_pImageBuffer.get() + bytes);
-}
 
 // Closes the modal box or dialog that is open after `ms`, and tells what the frame had counted by then.
 void CloseModalAfter(int ms, const CMainFrame& frame, int& countAtClose) {
@@ -72,7 +49,7 @@ TEST_F(Live, ContinuousSnapShowsMovingFramesWithTheRateInTheTitleUntilStopped) {
     EXPECT_FALSE(frame.ExecuteCommand(kIdSingleSnap));
 
     ASSERT_TRUE(WaitFor([&] { return frame.m_nFrameCount >= 3; }));
-    const std::vector<uint8_t> earlier = ImageBytes(frame);
+    const std::vector<uint8_t> earlier = DisplayBytes(frame);
     const std::optional<RateTitle> title = ParseRateTitle(frame.windowTitle());
     ASSERT_TRUE(title) << frame.windowTitle().toStdString();
     EXPECT_EQ(title->width, 640);
@@ -80,7 +57,7 @@ TEST_F(Live, ContinuousSnapShowsMovingFramesWithTheRateInTheTitleUntilStopped) {
     EXPECT_GT(title->rate, 0.0);
     const int earlierCount = frame.m_nFrameCount;
     ASSERT_TRUE(WaitFor([&] { return frame.m_nFrameCount >= earlierCount + 3; }));
-    EXPECT_NE(ImageBytes(frame), earlier); // the picture moves
+    EXPECT_NE(DisplayBytes(frame), earlier); // the picture moves
 
     ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
     EXPECT_EQ(frame.m_bSnapping, 0);

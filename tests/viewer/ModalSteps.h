@@ -3,8 +3,10 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStringList>
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
@@ -51,6 +53,28 @@ inline QLineEdit& Edit(QWidget& dlg, const char* id) {
 
 inline QPushButton& Button(QWidget& dlg, const char* id) {
     return Child<QPushButton>(dlg, id);
+}
+
+// The names of the controls that Tab reaches, in order, from `first` round to it again (the count is
+// capped, so that a chain that never comes back still ends).
+inline QStringList TabOrder(QWidget& first) {
+    QStringList order;
+    QWidget* w = &first;
+    int steps = 0;
+    do {
+        if (w->focusPolicy() & Qt::TabFocus)
+            order << w->objectName();
+        w = w->nextInFocusChain();
+    } while (w != &first && ++steps < 100);
+    return order;
+}
+
+// The texts of a dialog's labels, in the order of its children.
+inline QStringList LabelTexts(QWidget& dlg) {
+    QStringList texts;
+    for (const QLabel* label : dlg.findChildren<QLabel*>())
+        texts << label->text();
+    return texts;
 }
 
 } // namespace ocu::test

@@ -313,13 +313,6 @@ namespace {
 
 class CaptureFramesOnTheCamera : public SimViewerTest {};
 
-// The upright display image as rows of blue, green, red.
-std::vector<uint8_t> Picture(const CMainFrame& frame) {
-    const BitmapInfoHeader& h = frame.m_pBmpInfo->bmiHeader;
-    return std::vector<uint8_t>(frame.m_pImageBuffer.get(),
-                                frame.m_pImageBuffer.get() + static_cast<size_t>(h.biWidth) * h.biHeight * 3);
-}
-
 } // namespace
 
 // A capture's frames are of the whole sensor; what is shown of them is the region, as in every other
@@ -337,7 +330,7 @@ TEST_F(CaptureFramesOnTheCamera, ShowTheRegionNotRowsOfTheWholeSensor) {
         SCOPED_TRACE(mode);
         ASSERT_TRUE(frame.ExecuteCommand(mode == 0 ? kIdImageColor : kIdImageBw));
         ASSERT_TRUE(frame.ExecuteCommand(kIdSingleSnap));
-        const std::vector<uint8_t> usual = Picture(frame);
+        const std::vector<uint8_t> usual = DisplayBytes(frame);
 
         frame.m_bGetTemplate = 1; // in gray it waits, with the camera reading the whole sensor
         frame.ApplyOutputWindow(0, 0, frame.m_nWidth, frame.m_nHeight);
@@ -346,7 +339,7 @@ TEST_F(CaptureFramesOnTheCamera, ShowTheRegionNotRowsOfTheWholeSensor) {
         EXPECT_EQ(frame.m_pBmpInfo->bmiHeader.biWidth, 320);
         // The same picture; only brighter or darker, since the exposure value was reckoned for the
         // region's lines and the camera now reads longer ones.
-        const std::vector<uint8_t> shown = Picture(frame);
+        const std::vector<uint8_t> shown = DisplayBytes(frame);
         double sumUsual = 0;
         double sumShown = 0;
         for (size_t i = 0; i < usual.size(); ++i) {

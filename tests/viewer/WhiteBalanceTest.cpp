@@ -142,19 +142,9 @@ TEST_F(WhiteBalanceDialog, TheDialogShowsTheRatiosAndOnlyTheTypableEditsEnableSe
         EXPECT_FALSE(button->isDefault()) << button->text().toStdString();
         EXPECT_FALSE(button->autoDefault()) << button->text().toStdString();
     }
-    QStringList labels;
-    for (const QLabel* label : dlg->findChildren<QLabel*>())
-        labels << label->text();
-    EXPECT_EQ(labels, (QStringList{"Red ratio", "Green ratio", "Blue ratio"}));
+    EXPECT_EQ(LabelTexts(*dlg), (QStringList{"Red ratio", "Green ratio", "Blue ratio"}));
     // The tab order: the three edits, then Ok, Cancel, Ratio and Set.
-    QStringList order;
-    QWidget* w = &Red();
-    do {
-        order << w->objectName();
-        w = w->nextInFocusChain();
-    } while (w != &Red() && order.size() < 20);
-    order.removeAll(QString());
-    EXPECT_EQ(order, (QStringList{"1031", "1032", "1033", "IDOK", "IDCANCEL", "4", "5"}));
+    EXPECT_EQ(TabOrder(Red()), (QStringList{"1031", "1032", "1033", "IDOK", "IDCANCEL", "4", "5"}));
 
     // Ratio disables Set until a typable edit gets the focus; the read-only green one never enables it.
     struct Step {
@@ -210,10 +200,7 @@ TEST_F(WhiteBalanceDialog, SetAppliesWhatWasReadUpToTheFirstEditThatHoldsNoNumbe
         if (c.badEdit == nullptr) {
             EXPECT_TRUE(boxes.Boxes().empty());
         } else {
-            ASSERT_EQ(boxes.Boxes().size(), 1u);
-            EXPECT_EQ(boxes.Boxes()[0].text, "Please enter a number.");
-            EXPECT_EQ(boxes.Boxes()[0].caption, "OcuViewer");
-            EXPECT_EQ(boxes.Boxes()[0].icon, QMessageBox::Warning);
+            ASSERT_NO_FATAL_FAILURE(ExpectOneWarning(boxes, "Please enter a number."));
             EXPECT_EQ(dlg->focusWidget()->objectName(), c.badEdit);
         }
         // Set stays available for the next try.

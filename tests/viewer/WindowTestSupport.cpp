@@ -30,6 +30,13 @@ MessageBoxRecorder::~MessageBoxRecorder() {
     SetMessageBoxHandler(std::move(m_previous));
 }
 
+void ExpectOneWarning(const MessageBoxRecorder& boxes, const QString& text) {
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, text);
+    EXPECT_EQ(boxes.Boxes()[0].caption, "OcuViewer");
+    EXPECT_EQ(boxes.Boxes()[0].icon, QMessageBox::Warning);
+}
+
 std::string SettingsPath() {
     return SettingsFilePath();
 }

@@ -36,6 +36,10 @@ private:
     MessageBoxHandler m_previous;
 };
 
+// Fails the test unless exactly one box was shown: the viewer's warning with `text`. Fatal when the
+// count is wrong, so call it through ASSERT_NO_FATAL_FAILURE.
+void ExpectOneWarning(const MessageBoxRecorder& boxes, const QString& text);
+
 // The settings file the viewer reads and writes in the tests (under the temporary XDG_CONFIG_HOME).
 std::string SettingsPath();
 void RemoveSettings();
