@@ -10,6 +10,7 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -50,6 +51,24 @@ ScrollCode ScrollCodeOf(int action) {
     }
 }
 
+// A dialog's horizontal bar: Left lowers the value and Right raises it, as the bar is drawn and as a
+// click on its arrows does. QScrollBar turns its keys round for vertical bars (inverted controls), which
+// on a horizontal one swaps Left and Right alone; Page Up and Page Down, Up and Down keep their meaning.
+class HorizontalBar : public QScrollBar {
+public:
+    explicit HorizontalBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) {
+            triggerAction(event->key() == Qt::Key_Left ? SliderSingleStepSub : SliderSingleStepAdd);
+            event->accept();
+            return;
+        }
+        QScrollBar::keyPressEvent(event);
+    }
+};
+
 QLabel* AddLabel(QWidget* parent, const char* text, const QRect& rect, Qt::Alignment alignment) {
     auto* label = new QLabel(QString::fromLatin1(text), parent);
     label->setGeometry(rect);
@@ -89,7 +108,7 @@ void CCameraFeaturesDlg::CreateControls() {
         return list;
     };
     const auto addBar = [&](const char* id, const QRect& rect) {
-        auto* bar = new QScrollBar(Qt::Horizontal, this);
+        QScrollBar* bar = new HorizontalBar(this);
         bar->setObjectName(QString::fromLatin1(id));
         bar->setGeometry(rect);
         bar->setSingleStep(kScrollLineStep);

@@ -325,6 +325,52 @@ TEST_F(Features, EachChangeReachesTheCameraAtOnce) {
     }
 }
 
+// The keys move each bar the way it is drawn: Right and Page Down towards the larger values, as the mouse
+// does; the camera gets each step.
+TEST_F(Features, KeysMoveEachBarTowardsTheSideTheyName) {
+    using Bar = QScrollBar* CCameraFeaturesDlg::*;
+    struct Case {
+        const char* what;
+        Bar bar;
+        Qt::Key key;
+        int step;
+    };
+    const std::vector<Case> cases{
+        {"gain", &CCameraFeaturesDlg::m_sbGain, Qt::Key_Right, 1},
+        {"gain", &CCameraFeaturesDlg::m_sbGain, Qt::Key_Left, -1},
+        {"gain", &CCameraFeaturesDlg::m_sbGain, Qt::Key_PageDown, 10},
+        {"gain", &CCameraFeaturesDlg::m_sbGain, Qt::Key_PageUp, -10},
+        {"HBlanking", &CCameraFeaturesDlg::m_sbHBlanking, Qt::Key_Right, 1},
+        {"HBlanking", &CCameraFeaturesDlg::m_sbHBlanking, Qt::Key_Left, -1},
+        {"VBlanking", &CCameraFeaturesDlg::m_sbVBlanking, Qt::Key_Right, 1},
+        {"VBlanking", &CCameraFeaturesDlg::m_sbVBlanking, Qt::Key_PageDown, 10},
+        {"VBlanking", &CCameraFeaturesDlg::m_sbVBlanking, Qt::Key_Left, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.what) + " key " + std::to_string(c.key));
+        CMainFrame& frame = Start({20, 20, 20, 20});
+        CCameraFeaturesDlg dlg(frame);
+        dlg.show();
+        QScrollBar* bar = dlg.*c.bar;
+        bar->setFocus();
+        const int before = bar->value();
+        QTest::keyClick(bar, c.key);
+        QTest::keyClick(bar, c.key);
+        const int after = before + 2 * c.step;
+        EXPECT_EQ(bar->value(), after);
+        const Calls sent = Sent(driver);
+        ASSERT_FALSE(sent.empty());
+        if (bar == dlg.m_sbGain) {
+            EXPECT_EQ(sent.back(), "OcuAGCControl(0x13, " + std::to_string(after) + ")");
+        } else {
+            const bool h = bar == dlg.m_sbHBlanking;
+            EXPECT_EQ(sent[sent.size() - 2], "OcuSetBlanking(" + std::to_string(h ? after : 5) + ", " +
+                                                 std::to_string(h ? 6 : after) + ")");
+        }
+        dlg.hide();
+    }
+}
+
 TEST_F(Features, DefaultAppliesFactoryValuesResetAndCancelPutTheOpeningOnesBack) {
     CMainFrame& frame = Start({9, 8, 8, 8});
     CCameraFeaturesDlg dlg(frame);
