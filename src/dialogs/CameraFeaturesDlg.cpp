@@ -177,8 +177,8 @@ void CCameraFeaturesDlg::CreateControls() {
     // The user's choices and typing only: values the dialog puts into its controls notify nobody.
     connect(m_cbADC, &QComboBox::activated, this, &CCameraFeaturesDlg::OnSelchangeADC);
     connect(m_cbChannel, &QComboBox::activated, this, &CCameraFeaturesDlg::OnSelchangeChannel);
-    connect(m_editTintUpper, &QLineEdit::textEdited, this, &CCameraFeaturesDlg::OnChangeTint);
-    connect(m_editTintLower, &QLineEdit::textEdited, this, &CCameraFeaturesDlg::OnChangeTint);
+    connect(m_editTintUpper, &QLineEdit::textEdited, this, &CCameraFeaturesDlg::OnChangeTintUpper);
+    connect(m_editTintLower, &QLineEdit::textEdited, this, &CCameraFeaturesDlg::OnChangeTintLower);
     connect(m_editHBlanking, &QLineEdit::textEdited, this, &CCameraFeaturesDlg::OnChangeHBlanking);
     connect(m_editVBlanking, &QLineEdit::textEdited, this, &CCameraFeaturesDlg::OnChangeVBlanking);
 }
@@ -301,33 +301,38 @@ void CCameraFeaturesDlg::OnSelchangeChannel(int index) {
     SendChannelGains();
 }
 
-// A live edit whose fields do not all pass sends nothing and writes nothing: after the message the camera
-// and the viewer keep the last values that passed. Half-typed numbers would otherwise reach the camera (a
-// denominator typed as 0 on its way to 0.5 ... or an emptied one would ask for the longest exposure the
-// camera has); an out-of-range value stays in its member, as the exchange leaves it, and OK refuses it.
-void CCameraFeaturesDlg::OnChangeTint() {
-    if (!UpdateData(true))
+// A live edit reads its own field alone, so that what the camera runs with, what the dialog shows and
+// what OK keeps never part: a field that passes reaches the camera at its own edit, whatever the other
+// fields hold, and the others go with the values the camera already has. A field that fails shows its
+// message and sends nothing, so the camera keeps its last good value: half-typed numbers never reach it
+// (a denominator typed as 0 on its way to 0.5, or an emptied one, would ask for the longest exposure the
+// camera has). An out-of-range value stays in its member, as the exchange leaves it, and OK refuses it.
+void CCameraFeaturesDlg::OnChangeTintUpper() {
+    if (!ReadIntegerField(*m_editTintUpper, m_nTintUpper, kTintUpperRange))
         return;
-    // Both parts go to the camera together, so the viewer keeps both: a part read only now (after an
-    // earlier bad field held it back) would otherwise stay behind in the viewer, and the next blanking
-    // change would send the exposure without it.
     m_frame.m_nTintUpper = m_nTintUpper;
+    m_frame.ApplyExposure(m_frame.RegionWidth(), m_frame.m_nTintUpper, m_frame.m_nTintLower);
+}
+
+void CCameraFeaturesDlg::OnChangeTintLower() {
+    if (!ReadIntegerField(*m_editTintLower, m_nTintLower, kTintLowerRange))
+        return;
     m_frame.m_nTintLower = m_nTintLower;
-    m_frame.ApplyExposure(m_frame.RegionWidth(), m_nTintUpper, m_nTintLower);
+    m_frame.ApplyExposure(m_frame.RegionWidth(), m_frame.m_nTintUpper, m_frame.m_nTintLower);
 }
 
 void CCameraFeaturesDlg::OnChangeHBlanking() {
-    if (!UpdateData(true))
+    if (!ReadIntegerField(*m_editHBlanking, m_nHBlanking, kBlankingRange))
         return;
     m_sbHBlanking->setValue(m_nHBlanking);
-    m_frame.ApplyBlanking(m_nHBlanking, m_nVBlanking);
+    m_frame.ApplyBlanking(m_nHBlanking, m_frame.m_nVBlanking);
 }
 
 void CCameraFeaturesDlg::OnChangeVBlanking() {
-    if (!UpdateData(true))
+    if (!ReadIntegerField(*m_editVBlanking, m_nVBlanking, kBlankingRange))
         return;
     m_sbVBlanking->setValue(m_nVBlanking);
-    m_frame.ApplyBlanking(m_nHBlanking, m_nVBlanking);
+    m_frame.ApplyBlanking(m_frame.m_nHBlanking, m_nVBlanking);
 }
 
 void CCameraFeaturesDlg::OnHScroll(QScrollBar* bar, ScrollCode code) {
@@ -341,10 +346,10 @@ void CCameraFeaturesDlg::OnHScroll(QScrollBar* bar, ScrollCode code) {
         SendChannelGains();
     } else if (bar == m_sbHBlanking) {
         m_nHBlanking = position;
-        m_frame.ApplyBlanking(position, m_nVBlanking);
+        m_frame.ApplyBlanking(position, m_frame.m_nVBlanking);
     } else if (bar == m_sbVBlanking) {
         m_nVBlanking = position;
-        m_frame.ApplyBlanking(m_nHBlanking, position);
+        m_frame.ApplyBlanking(m_frame.m_nHBlanking, position);
     }
     UpdateData(false);
 }
