@@ -9,7 +9,6 @@
 #include "frame/MainFrame.h"
 
 #include <QComboBox>
-#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -77,13 +76,6 @@ QLabel* AddLabel(QWidget* parent, const char* text, const QRect& rect, Qt::Align
     return label;
 }
 
-// Group boxes lie beneath the controls they frame, so that those take the clicks.
-void AddGroup(QWidget* parent, const char* title, const QRect& rect) {
-    auto* group = new QGroupBox(QString::fromLatin1(title), parent);
-    group->setGeometry(rect);
-    group->lower();
-}
-
 } // namespace
 
 CCameraFeaturesDlg::CCameraFeaturesDlg(CMainFrame& frame) : QDialog(&frame), m_frame(frame) {
@@ -143,10 +135,10 @@ void CCameraFeaturesDlg::CreateControls() {
     QPushButton* cancel = addButton("IDCANCEL", "Cancel", 71);
     QPushButton* reset = addButton("4", "Reset", 113);
     QPushButton* defaults = addButton("5", "Default", 155);
-    AddGroup(this, "Gain", du.Rect(10, 67, 208, 29));
+    AddGroupBox(*this, QStringLiteral("Gain"), du.Rect(10, 67, 208, 29));
     AddLabel(this, "Exposure Time", du.Rect(13, 44, 59, 12), Qt::AlignRight);
-    AddGroup(this, "Shutter", du.Rect(10, 31, 208, 31));
-    AddGroup(this, "ADC Control", du.Rect(9, 3, 208, 26));
+    AddGroupBox(*this, QStringLiteral("Shutter"), du.Rect(10, 31, 208, 31));
+    AddGroupBox(*this, QStringLiteral("ADC Control"), du.Rect(9, 3, 208, 26));
     m_stGain = AddLabel(this, "", du.Rect(185, 77, 28, 12), Qt::AlignHCenter);
     m_stGain->setObjectName(QStringLiteral("1022"));
     m_stGain->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -154,10 +146,10 @@ void CCameraFeaturesDlg::CreateControls() {
     m_editTintUpper = addEdit("1042", du.Rect(83, 43, 36, 14));
     m_editTintLower = addEdit("1043", du.Rect(133, 43, 79, 14));
     AddLabel(this, "/", du.Rect(122, 46, 8, 8), Qt::AlignHCenter);
-    AddGroup(this, "HBlanking", du.Rect(9, 102, 207, 28));
+    AddGroupBox(*this, QStringLiteral("HBlanking"), du.Rect(9, 102, 207, 28));
     m_sbHBlanking = addBar("1023", du.Rect(15, 113, 146, 10));
     m_editHBlanking = addEdit("1044", du.Rect(171, 110, 40, 14));
-    AddGroup(this, "VBlanking", du.Rect(9, 134, 207, 28));
+    AddGroupBox(*this, QStringLiteral("VBlanking"), du.Rect(9, 134, 207, 28));
     m_sbVBlanking = addBar("1024", du.Rect(15, 145, 146, 10));
     m_editVBlanking = addEdit("1045", du.Rect(171, 142, 40, 14));
 
