@@ -1,6 +1,6 @@
 #include "display/ImageFileIo.h"
 
-#include "common/FileContent.h"
+#include "OcuFile.h"
 
 #include <cerrno>
 #include <cstring>
@@ -58,10 +58,12 @@ void NoteShortRead(std::string* note, size_t got, size_t wanted) {
                 " bytes of pixels; the rest keeps the previous image";
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& content, std::string* note) {
-    if (ReplaceFileContent(path, content))
+bool WriteWholeFile(const std::string& path, std::string_view content, std::string* note) {
+    // The file the user named: its folder must be there already.
+    std::string reason;
+    if (ocufile::ReplaceFile(path, content, ocufile::Folders::MustExist, &reason))
         return true;
-    Refuse(note, std::string("cannot write the file: ") + std::strerror(errno));
+    Refuse(note, "cannot write the file: " + reason);
     return false;
 }
 

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace ocu::fileio {
 
@@ -44,8 +45,10 @@ int Refuse(std::string* note, const std::string& reason);
 // The remark on a file that held only `got` of the `wanted` bytes; nothing when it held them all.
 void NoteShortRead(std::string* note, size_t got, size_t wanted);
 
-// Replaces the file at path as a whole (written beside it, then renamed); false, with a note, on failure.
-bool WriteWholeFile(const std::string& path, const std::string& content, std::string* note);
+// Writes a file the user named, as OcuFile.h describes: a regular file is replaced as a whole (the old one
+// stays until the new one is complete on the disk), a pipe or a character device is written into, and
+// nothing else is touched; the folder must exist. False, with a note, on failure.
+bool WriteWholeFile(const std::string& path, std::string_view content, std::string* note);
 
 // The size readers of each format, for ReadImageSize.
 int ReadBmpSize(const std::string& path, int maxWidth, int maxHeight, ImageSize& size, std::string* note);

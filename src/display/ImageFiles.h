@@ -5,7 +5,13 @@
 // Every read checks the whole file before a byte lands in a buffer. A refused file leaves the header, the
 // colour table and both buffers exactly as they were. Each function returns 1 when it did its work and 0
 // when it did nothing; `note`, when given, receives a one-line reason for a 0, or for a 1 a remark on a
-// file shorter than it says (read as far as it goes; the rest of the buffer keeps its old contents).
+// file shorter than it says (read as far as it goes; the rest of the buffer keeps its old contents; a
+// JPEG's decoder fills in what is missing).
+//
+// Every write replaces a regular file as a whole: the old file stays exactly as it was until the new one
+// is complete on the disk, so a full disk or a kill never loses it. A pipe or a character device is
+// written into, as cp would; nothing else that is not a regular file is touched, and the folder must
+// exist (OcuFile.h, libs/ocufile).
 #pragma once
 
 #include "display/Bitmap.h"
@@ -65,8 +71,8 @@ int WriteRawFile(const std::string& path, const BitmapInfo& info, const uint8_t*
 // gray as 8-bit indexing the current colour table; only width, height and bit count of the header change.
 int ReadJpegFile(const std::string& path, BitmapInfo& info, uint8_t* pixels, const ImageLimits& limits,
                  std::string* note = nullptr);
-// Saves the display image at quality 100. An 8-bit image whose colour table is not the gray ramp is
-// saved in the colours that table gives it.
+// Saves the display image at quality 100, encoded in memory and then written as the other formats are. An
+// 8-bit image whose colour table is not the gray ramp is saved in the colours that table gives it.
 int WriteJpegFile(const std::string& path, const BitmapInfo& info, const uint8_t* pixels, size_t pixelBytes,
                   std::string* note = nullptr);
 

@@ -3,12 +3,18 @@
 #include "display/ImageFiles.h"
 
 #include "CorpusSupport.h"
+#include "SmallDisk.h"
 #include "TestSupport.h"
 #include "imaging/FramePipeline.h"
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace ocu;
@@ -47,6 +53,18 @@ struct Viewer {
 
 bool Exists(const std::string& path) {
     return std::filesystem::exists(path);
+}
+
+// Save As of the file's kind, from the viewer's buffers.
+int Save(const std::string& path, const Viewer& viewer, std::string* note) {
+    switch (GetFileKind(path)) {
+    case kFileRaw:
+        return WriteRawFile(path, viewer.info, viewer.raw.data(), viewer.raw.size(), note);
+    case kFileJpeg:
+        return WriteJpegFile(path, viewer.info, viewer.image.data(), viewer.image.size(), note);
+    default:
+        return WriteBmpFile(path, viewer.info, viewer.image.data(), viewer.image.size(), note);
+    }
 }
 
 } // namespace
@@ -151,6 +169,72 @@ TEST(ImageFiles, NothingIsWrittenWithoutAnImageThatFitsItsBuffer) {
             EXPECT_FALSE(Exists(path)) << name;
         }
     }
+}
+
+// With no room on the disk, Save As over a file leaves it exactly as it was, whatever the format and
+// however small the image; with room again the same save goes through.
+TEST(ImageFiles, AFullDiskKeepsTheFileThatWasThere) {
+    SmallDisk disk;
+    if (!disk.Ready())
+        GTEST_SKIP() << "skipped: " << disk.Reason();
+    for (const char* name : {"a.bmp", "a.jpg", "a.raw"}) {
+        for (const int side : {120, 400}) {
+            SCOPED_TRACE(std::string(name) + " " + std::to_string(side));
+            Viewer viewer;
+            viewer.Picture(side, side, 24);
+            const std::string path = disk.File(name);
+            const std::string old(3000, 'o');
+            WriteText(path, old);
+            ASSERT_TRUE(disk.Fill());
+            std::string note;
+            EXPECT_EQ(Save(path, viewer, &note), 0);
+            EXPECT_EQ(note, std::string("cannot write the file: ") + std::strerror(ENOSPC));
+            EXPECT_TRUE(ReadText(path) == old) << "the file that was there changed";
+            disk.Free();
+            if (side == 120) {
+                EXPECT_EQ(Save(path, viewer, &note), 1) << note;
+                EXPECT_NE(ReadText(path), old);
+            }
+            std::filesystem::remove(path);
+        }
+    }
+}
+
+// Save As writes into a pipe or a device as cp would and never replaces one; it never makes a folder.
+TEST(ImageFiles, WritesGoIntoPipesAndDevicesAndNeverMakeAFolder) {
+    const TempDir dir;
+    Viewer viewer;
+    viewer.Picture(16, 8, 24);
+    ASSERT_EQ(::mkfifo(dir.File("pipe.bmp").c_str(), 0600), 0);
+    for (const char* name : {"a.bmp", "a.jpg", "a.raw"}) {
+        SCOPED_TRACE(name);
+        std::string note;
+        EXPECT_EQ(Save(dir.File(std::string("no/such/") + name), viewer, &note), 0);
+        EXPECT_EQ(note, "cannot write the file: the folder " + dir.File("no/such") + " does not exist");
+        EXPECT_FALSE(Exists(dir.File("no")));
+
+        // A name of the kind, linked to a null device of the test's own (root can make one), so that a
+        // fault could never replace the system's.
+        const std::string device = dir.File(std::string("null-") + name);
+        std::filesystem::create_symlink("null", device);
+        if (::mknod(dir.File("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 && errno != EEXIST)
+            continue;
+        EXPECT_EQ(Save(device, viewer, &note), 1) << note;
+        EXPECT_TRUE(std::filesystem::is_symlink(device));
+        EXPECT_TRUE(std::filesystem::is_character_file(dir.File("null")));
+    }
+    // A pipe that a program reads gets the file; one that nobody reads is refused, not waited on.
+    std::string note;
+    EXPECT_EQ(Save(dir.File("pipe.bmp"), viewer, &note), 0);
+    EXPECT_EQ(note, "cannot write the file: no program reads the pipe");
+    const int reader = ::open(dir.File("pipe.bmp").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(Save(dir.File("pipe.bmp"), viewer, &note), 1) << note;
+    char magic[2] = {};
+    EXPECT_EQ(::read(reader, magic, 2), 2);
+    ::close(reader);
+    EXPECT_EQ(std::string(magic, 2), "BM");
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.File("pipe.bmp")));
 }
 
 TEST(ImageFiles, ForeignBmpsAreFlippedAndNormalisedAndShortOnesKeepTheRest) {
