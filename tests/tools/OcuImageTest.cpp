@@ -70,6 +70,17 @@ TEST(Ocuimage, CommandLine) {
     WriteText(dir.File("in.raw"), RawFrame(16, 8));
     const std::string in = dir.File("in.raw");
     const std::string out = dir.File("out.bmp");
+    // A picture one pixel wider than a JPEG can be.
+    const std::string wide = dir.File("wide.bmp");
+    {
+        BitmapInfo info{};
+        InitBitmapInfo(info);
+        info.bmiHeader.biWidth = 65501;
+        info.bmiHeader.biHeight = 2;
+        info.bmiHeader.biBitCount = 24;
+        const std::vector<uint8_t> pixels(static_cast<size_t>(DibPixelBytes(65501, 2, 24)), 0x40);
+        ASSERT_EQ(WriteBmpFile(wide, info, pixels.data(), pixels.size()), 1);
+    }
     struct Case {
         std::vector<std::string> arguments;
         int status;
@@ -101,6 +112,18 @@ TEST(Ocuimage, CommandLine) {
          1,
          "",
          "out.bmp: cannot write the file: the folder " + dir.File("no/such") + " does not exist"},
+        {{wide, dir.File("wide.jpg")},
+         1,
+         "",
+         "wide.jpg: the image of 65501 x 2 pixels is larger than a JPEG image can be (at most 65500 x "
+         "65500)"},
+        // Cut short, as a short BMP or raw file: converted, and said so.
+        {{std::string(OCU_CORPUS_DIR) + "/jpeg-truncated-scan.jpg", out},
+         0,
+         "",
+         "ocuimage: warning: " + std::string(OCU_CORPUS_DIR) +
+             "/jpeg-truncated-scan.jpg: the JPEG data ends early or is damaged"},
+        {{std::string(OCU_CORPUS_DIR) + "/raw-short-pixels.raw", out}, 0, "", "ocuimage: warning: "},
         {{"--layout=rggb", in, "--conversion", "best", out, "--gray", "--gamma", "0.5", "--ratios",
           "1.5,1,2"},
          0,
@@ -183,9 +206,9 @@ TEST(Ocuimage, TheOptionsChangeTheConversionOfARawFrame) {
     };
     const std::string plain = convert("plain.bmp", {});
     EXPECT_EQ(plain.size(), 54u + 64 * 32 * 3);
-    EXPECT_EQ(convert("fast.bmp", {"--conversion", "fast", "--layout", "gbrg", "--ratios", "1,1,1"}), plain);
+    EXPECT_EQ(convert("fast.bmp", {"--conversion", "fast", "--layout", "grbg", "--ratios", "1,1,1"}), plain);
     for (const auto& [name, options] : std::vector<std::pair<std::string, std::vector<std::string>>>{
-             {"layout.bmp", {"--layout", "bggr"}},
+             {"layout.bmp", {"--layout", "gbrg"}},
              {"best.bmp", {"--conversion", "best"}},
              {"gamma.bmp", {"--gamma", "2"}},
              {"ratios.bmp", {"--ratios", "1.5,1,1"}}}) {
