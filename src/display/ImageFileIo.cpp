@@ -46,16 +46,27 @@ void AppendBytes(std::string& out, const void* bytes, size_t count) {
     out.append(static_cast<const char*>(bytes), count);
 }
 
+BitmapInfoHeader FrameHeader(int width, int height, int bitCount) {
+    BitmapInfoHeader header{};
+    header.biSize = sizeof(BitmapInfoHeader);
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = static_cast<uint16_t>(bitCount);
+    header.biCompression = kBiRgb;
+    return header;
+}
+
 int Refuse(std::string* note, const std::string& reason) {
     if (note != nullptr)
         *note = reason;
     return 0;
 }
 
-void NoteShortRead(std::string* note, size_t got, size_t wanted) {
+void NoteShortRead(std::string* note, size_t got, size_t wanted, const char* rest) {
     if (note != nullptr && got < wanted)
         *note = "the file holds " + std::to_string(got) + " of its " + std::to_string(wanted) +
-                " bytes of pixels; the rest keeps the previous image";
+                " bytes of pixels; the rest " + rest;
 }
 
 bool WriteWholeFile(const std::string& path, std::string_view content, std::string* note) {

@@ -31,7 +31,7 @@ int GetFileKind(std::string_view path);
 
 // What an opened file may bring.
 struct ImageLimits {
-    int maxWidth = 0; // a BMP image's width and height, at most the sensor image of mode 0
+    int maxWidth = 0; // the sensor image of mode 0, which the buffers were sized for
     int maxHeight = 0;
     size_t imageBytes = 0; // the display buffer's size
     size_t rawBytes = 0;   // the raw buffer's size
@@ -45,11 +45,15 @@ ImageLimits LimitsForSensor(int width, int height);
 // -1 when it does not fit a 32-bit signed integer or a size is negative.
 int64_t DibPixelBytes(int width, int height, int bitCount);
 
-// BMP: uncompressed 8-bit or 24-bit images with a 40-, 108- or 124-byte info header, one plane, a width
-// and height within the limits (a negative height, a top-down file, is stored flipped into bottom-up
-// rows), at most 256 colours lying before the pixels, and pixels that start after the headers, inside the
-// file, and fit the display buffer. The header that is kept is that of a camera frame of the file's size
-// and bit count; an 8-bit file replaces as many colour-table entries as it declares.
+// BMP: files with a 40-, 108- or 124-byte info header and one plane. Uncompressed 8-bit and 24-bit images,
+// the layouts the viewer writes, are read field by field: a negative height (a top-down file) is stored
+// flipped into bottom-up rows, at most 256 colours lie before the pixels, which start after the headers,
+// inside the file; an 8-bit file replaces as many colour-table entries as it declares. The layouts other
+// programs write (1, 4, 16 and 32 bits, run-length 4- and 8-bit pixels, bit fields) are decoded by Qt's
+// image reader into 24-bit colour, or into 8-bit levels with the gray table when their colour table
+// holds only grays; what a run-length stream skips or a short file lacks is black. The display buffer is
+// the limit of the image's size, as for JPEG files; the header that is kept is that of a camera frame of
+// the image's size and shown bit count.
 int ReadBmpFile(const std::string& path, BitmapInfo& info, uint8_t* pixels, const ImageLimits& limits,
                 std::string* note = nullptr);
 // Writes the file header, the 40-byte header as it stands, 1024 bytes of colour table for 8-bit images

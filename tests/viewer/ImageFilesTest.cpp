@@ -3,6 +3,7 @@
 #include "display/ImageFiles.h"
 
 #include "CorpusSupport.h"
+#include "ImageFilesSupport.h"
 #include "SmallDisk.h"
 #include "TestSupport.h"
 #include "imaging/FramePipeline.h"
@@ -19,37 +20,8 @@
 
 using namespace ocu;
 using namespace ocu::test;
-using Bytes = std::vector<uint8_t>;
 
 namespace {
-
-// The viewer's state that the files touch, with buffers for a sensor image of 1280 x 1024.
-struct Viewer {
-    explicit Viewer(uint8_t fill = 0x11) : limits(LimitsForSensor(1280, 1024)) {
-        InitBitmapInfo(info);
-        image.assign(limits.imageBytes, fill);
-        raw.assign(limits.rawBytes, static_cast<uint8_t>(fill + 1));
-    }
-    // A w x h image of the given bit count with distinct pixels, as a frame would leave it.
-    void Picture(int width, int height, int bitCount) {
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = height;
-        info.bmiHeader.biBitCount = static_cast<uint16_t>(bitCount);
-        for (size_t i = 0; i < image.size(); ++i)
-            image[i] = static_cast<uint8_t>(i * 7 + i / 4096);
-        for (size_t i = 0; i < raw.size(); ++i)
-            raw[i] = static_cast<uint8_t>(i * 3 + i / 1000);
-    }
-    Bytes HeaderBytes() const {
-        const auto* p = reinterpret_cast<const uint8_t*>(&info);
-        return Bytes(p, p + sizeof info);
-    }
-
-    ImageLimits limits;
-    BitmapInfo info{};
-    Bytes image;
-    Bytes raw;
-};
 
 bool Exists(const std::string& path) {
     return std::filesystem::exists(path);
