@@ -238,6 +238,8 @@ void Bmps() {
     Put("bmp-height-huge.bmp", Bmp({.width = 4, .height = 400000, .pixelBytes = 64}), "refused");
     Put("bmp-size-overflows-32-bits.bmp", Bmp({.width = 65536, .height = 65536, .pixelBytes = 64}), "refused");
     Put("bmp-row-overflows-32-bits.bmp", Bmp({.width = 0x40000000, .height = 4, .pixelBytes = 64}), "refused");
+    Put("bmp-size-overflows-64-bits.bmp",
+        Bmp({.width = INT32_MAX, .height = INT32_MAX, .bitCount = 32, .pixelBytes = 64}), "refused");
     Put("bmp-planes-2.bmp", Bmp({.planes = 2}), "refused");
     // The layouts other programs write, decoded and shown in the display's layout.
     Put("bmp-bits-1.bmp", Bmp({.bitCount = 1, .tableEntries = 2}), "shown");
