@@ -22,6 +22,8 @@ constexpr size_t kMaxHeadBytes = kFileHeaderBytes + 124 + kColourTableBytes;
 constexpr uint32_t kBiRle8 = 1;
 constexpr uint32_t kBiRle4 = 2;
 constexpr uint32_t kBiBitFields = 3;
+// What may lie between the headers and the pixels of a decoded BMP (a colour profile, say).
+constexpr uint32_t kMaxDecodedGap = 1 << 20;
 
 bool KnownInfoHeader(uint32_t size) {
     // BITMAPINFOHEADER and its V4 and V5 successors.
@@ -113,6 +115,9 @@ std::optional<BmpLayout> ParseBmp(const uint8_t* head, size_t headSize, uint64_t
     layout.colours = bitCount <= 8 ? (clrUsed == 0 ? tableLimit : clrUsed) : 0;
     layout.tableOffset = static_cast<uint32_t>(kFileHeaderBytes) + infoSize;
     layout.pixelOffset = Le32(head + 10);
+    // The 8-bit and 24-bit uncompressed images the viewer writes are read field by field; the rest is
+    // decoded and shown in colour, or in gray where its table holds only grays.
+    layout.decoded = compression != kBiRgb || (bitCount != 8 && bitCount != 24);
     // The masks of bit-field pixels follow a 40-byte header; the newer headers hold them.
     const uint32_t masks = compression == kBiBitFields && infoSize == kInfoHeaderBytes ? 12 : 0;
     if (layout.pixelOffset < layout.tableOffset + layout.colours * sizeof(RgbQuad) + masks)
@@ -120,9 +125,9 @@ std::optional<BmpLayout> ParseBmp(const uint8_t* head, size_t headSize, uint64_t
                                          : "the BMP pixels start inside the headers");
     if (layout.pixelOffset >= fileSize)
         return refuse("the BMP pixels start past the end of the file");
-    // The 8-bit and 24-bit uncompressed images the viewer writes are read field by field; the rest is
-    // decoded and shown in colour, or in gray where its table holds only grays.
-    layout.decoded = compression != kBiRgb || (bitCount != 8 && bitCount != 24);
+    // The decoder takes the file from its start; a gap of gigabytes before the pixels is no picture.
+    if (layout.decoded && layout.pixelOffset - layout.tableOffset > kMaxDecodedGap)
+        return refuse("the BMP pixels start " + std::to_string(layout.pixelOffset) + " bytes into the file");
     layout.gray = layout.decoded && bitCount <= 8 && GrayTable(head + layout.tableOffset, layout.colours);
     layout.shownBitCount = !layout.decoded ? bitCount : layout.gray ? 8 : 24;
     if (compression != kBiRle8 && compression != kBiRle4) {

@@ -176,6 +176,26 @@ TEST(Interop, TheBmpLayoutsOtherProgramsWriteAreShownInTheDisplaysLayout) {
     }
 }
 
+// A decoded layout is read from the start of the file: pixels that start far behind the headers are refused
+// rather than gigabytes read; a profile's worth of gap is taken.
+TEST(Interop, ADecodedBmpsPixelsMustStartNearItsHeaders) {
+    const TempDir dir;
+    for (const size_t gap : {size_t{4096}, size_t{(1 << 20) + 1}}) {
+        SCOPED_TRACE(gap);
+        std::string file = BmpBytes({.bitCount = 32, .pixels = Bytes(16, 0x40)});
+        file.insert(54, gap, '\0');
+        const uint32_t offset = 54 + static_cast<uint32_t>(gap);
+        for (int i = 0; i < 4; ++i)
+            file[10 + static_cast<size_t>(i)] = static_cast<char>((offset >> (8 * i)) & 0xFF);
+        WriteText(dir.File("gap.bmp"), file);
+        Viewer viewer;
+        std::string note;
+        EXPECT_EQ(ReadBmpFile(dir.File("gap.bmp"), viewer.info, viewer.image.data(), viewer.limits, &note),
+                  gap < (1 << 20) ? 1 : 0)
+            << note;
+    }
+}
+
 // The display buffer is the limit, as for a JPEG: a picture wider or taller than the sensor opens as long
 // as the buffer holds it.
 TEST(Interop, ABmpLargerThanTheSensorOpensWhileTheBufferHoldsIt) {
