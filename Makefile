@@ -96,9 +96,9 @@ test-tsan: deps
 
 # The image files' tests once more under AddressSanitizer and UndefinedBehaviorSanitizer: every crafted
 # file of tests/data through the viewer's Open command, through ocuimage and through the readers, and the
-# JPEG library's own tests. Only the targets these tests need are built.
-ASAN_TARGETS := viewer-file-tests viewer-logic-tests ocuimage-tests ocuutil-tests
-ASAN_TESTS := ^(ImageFiles|FileCommands|FileCommandsRecorded|Ocuimage|Jpeg)\.
+# JPEG and file-writing libraries' own tests. Only the targets these tests need are built.
+ASAN_TARGETS := viewer-file-tests viewer-logic-tests ocuimage-tests ocuutil-tests ocufile-tests
+ASAN_TESTS := ^(ImageFiles|Interop|FileCommands|FileCommandsRecorded|Ocuimage|Jpeg|FileWriter)\.
 test-asan: deps
 	@[ -f $(BUILD_ASAN)/build.ninja ] || cmake -S . -B $(BUILD_ASAN) $(CMAKE_FLAGS) \
 	    -DOCU_SANITIZE=address -DOCU_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo

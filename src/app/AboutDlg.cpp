@@ -4,7 +4,6 @@
 #include "common/DialogFrame.h"
 #include "common/DialogUnits.h"
 
-#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 
@@ -23,8 +22,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setFixedSize(du.X(212), du.Y(76));
 
     // Created first so that it lies beneath the controls it frames.
-    auto* group = new QGroupBox(this);
-    group->setGeometry(du.Rect(9, 3, 194, 43));
+    ocu::AddGroupBox(*this, QString(), du.Rect(9, 3, 194, 43));
 
     auto* icon = new QLabel(this);
     icon->setGeometry(du.Rect(14, 14, 20, 20));

@@ -3,10 +3,18 @@
 // templates' coordinates expect them.
 #pragma once
 
+#include <QString>
+
+class QGroupBox;
+class QRect;
 class QWidget;
 
 namespace ocu {
 
 void UseDialogFrame(QWidget& dialog);
+
+// A group box of the dialog at rect (the dialog's coordinates), beneath the controls created before it
+// too, so that those take the clicks. Its frame line runs through the middle of the title.
+QGroupBox* AddGroupBox(QWidget& dialog, const QString& title, const QRect& rect);
 
 } // namespace ocu

@@ -1,8 +1,7 @@
 #include "common/FileContent.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include "OcuFile.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <string>
@@ -10,51 +9,9 @@
 #include <unistd.h>
 
 namespace ocu {
-namespace {
-
-std::string Folder(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
-// mkdir -p with the mode the XDG base directory rules ask for.
-bool MakeFolders(const std::string& folder) {
-    struct stat st {};
-    if (stat(folder.c_str(), &st) == 0)
-        return S_ISDIR(st.st_mode);
-    const std::string parent = Folder(folder);
-    if (parent != folder && !MakeFolders(parent))
-        return false;
-    return mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
-} // namespace
 
 bool ReplaceFileContent(const std::string& path, std::string_view content) {
-    const QString name = QFile::decodeName(path.c_str());
-    // A file marked read-only keeps what it holds, also for a user whom the system would let write it
-    // anyway (root); QSaveFile itself refuses an existing file that the user cannot write.
-    const QFileInfo existing(name);
-    constexpr auto kWritable = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    if (existing.exists() && !(existing.permissions() & kWritable))
-        return false;
-    if (!existing.exists() && !MakeFolders(Folder(path)))
-        return false;
-    // Written beside the file, flushed to the disk and renamed over it, so that a crash or a full disk never
-    // leaves half a file; a link is replaced through its target, and the file keeps its permissions.
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(content.data(), static_cast<qint64>(content.size())) !=
-        static_cast<qint64>(content.size())) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return ocufile::ReplaceFile(path, content, ocufile::Folders::Create);
 }
 
 bool ReadWholeFile(const std::string& path, std::string& content) {

@@ -7,11 +7,11 @@
 
 namespace ocu {
 
-// Writes content to a new file beside path, flushes it to the disk and renames it over path, so that
-// readers see either the old file or the whole new one. A symbolic link at path is followed, and an
-// existing file keeps its permissions; a new one gets the default permissions of the process. The
-// folder is created when it is missing. An existing file that the user cannot write, or that carries no
-// write permission at all, is left as it is. Returns false, with path untouched, when any step fails.
+// Replaces the program's own file at path (the settings, the cached gray table) as a whole, as
+// OcuFile.h describes: readers see the old file or the whole new one, and a full disk or a kill leaves
+// the old one as it was. A link is followed; the file keeps its permissions; a read-only one is left as
+// it is. Missing folders are made (mode 0700): the program's own folders only ever pass through here.
+// Returns false, with path untouched and errno telling why, when any step fails.
 bool ReplaceFileContent(const std::string& path, std::string_view content);
 
 // Reads the whole content of a regular file; false when it cannot be read or is no regular file (a

@@ -9,7 +9,7 @@
 #include "frame/MainFrame.h"
 
 #include <QComboBox>
-#include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -50,19 +50,30 @@ ScrollCode ScrollCodeOf(int action) {
     }
 }
 
+// A dialog's horizontal bar: Left lowers the value and Right raises it, as the bar is drawn and as a
+// click on its arrows does. QScrollBar turns its keys round for vertical bars (inverted controls), which
+// on a horizontal one swaps Left and Right alone; Page Up and Page Down, Up and Down keep their meaning.
+class HorizontalBar : public QScrollBar {
+public:
+    explicit HorizontalBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) {
+            triggerAction(event->key() == Qt::Key_Left ? SliderSingleStepSub : SliderSingleStepAdd);
+            event->accept();
+            return;
+        }
+        QScrollBar::keyPressEvent(event);
+    }
+};
+
 QLabel* AddLabel(QWidget* parent, const char* text, const QRect& rect, Qt::Alignment alignment) {
     auto* label = new QLabel(QString::fromLatin1(text), parent);
     label->setGeometry(rect);
     // Dialog texts sit at the top of their rectangle; the layout was drawn for that.
     label->setAlignment(alignment | Qt::AlignTop);
     return label;
-}
-
-// Group boxes lie beneath the controls they frame, so that those take the clicks.
-void AddGroup(QWidget* parent, const char* title, const QRect& rect) {
-    auto* group = new QGroupBox(QString::fromLatin1(title), parent);
-    group->setGeometry(rect);
-    group->lower();
 }
 
 } // namespace
@@ -89,7 +100,7 @@ void CCameraFeaturesDlg::CreateControls() {
         return list;
     };
     const auto addBar = [&](const char* id, const QRect& rect) {
-        auto* bar = new QScrollBar(Qt::Horizontal, this);
+        QScrollBar* bar = new HorizontalBar(this);
         bar->setObjectName(QString::fromLatin1(id));
         bar->setGeometry(rect);
         bar->setSingleStep(kScrollLineStep);
@@ -124,10 +135,10 @@ void CCameraFeaturesDlg::CreateControls() {
     QPushButton* cancel = addButton("IDCANCEL", "Cancel", 71);
     QPushButton* reset = addButton("4", "Reset", 113);
     QPushButton* defaults = addButton("5", "Default", 155);
-    AddGroup(this, "Gain", du.Rect(10, 67, 208, 29));
+    AddGroupBox(*this, QStringLiteral("Gain"), du.Rect(10, 67, 208, 29));
     AddLabel(this, "Exposure Time", du.Rect(13, 44, 59, 12), Qt::AlignRight);
-    AddGroup(this, "Shutter", du.Rect(10, 31, 208, 31));
-    AddGroup(this, "ADC Control", du.Rect(9, 3, 208, 26));
+    AddGroupBox(*this, QStringLiteral("Shutter"), du.Rect(10, 31, 208, 31));
+    AddGroupBox(*this, QStringLiteral("ADC Control"), du.Rect(9, 3, 208, 26));
     m_stGain = AddLabel(this, "", du.Rect(185, 77, 28, 12), Qt::AlignHCenter);
     m_stGain->setObjectName(QStringLiteral("1022"));
     m_stGain->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -135,10 +146,10 @@ void CCameraFeaturesDlg::CreateControls() {
     m_editTintUpper = addEdit("1042", du.Rect(83, 43, 36, 14));
     m_editTintLower = addEdit("1043", du.Rect(133, 43, 79, 14));
     AddLabel(this, "/", du.Rect(122, 46, 8, 8), Qt::AlignHCenter);
-    AddGroup(this, "HBlanking", du.Rect(9, 102, 207, 28));
+    AddGroupBox(*this, QStringLiteral("HBlanking"), du.Rect(9, 102, 207, 28));
     m_sbHBlanking = addBar("1023", du.Rect(15, 113, 146, 10));
     m_editHBlanking = addEdit("1044", du.Rect(171, 110, 40, 14));
-    AddGroup(this, "VBlanking", du.Rect(9, 134, 207, 28));
+    AddGroupBox(*this, QStringLiteral("VBlanking"), du.Rect(9, 134, 207, 28));
     m_sbVBlanking = addBar("1024", du.Rect(15, 145, 146, 10));
     m_editVBlanking = addEdit("1045", du.Rect(171, 142, 40, 14));
 
@@ -158,8 +169,8 @@ void CCameraFeaturesDlg::CreateControls() {
     // The user's choices and typing only: values the dialog puts into its controls notify nobody.
     connect(m_cbADC, &QComboBox::activated, this, &CCameraFeaturesDlg::OnSelchangeADC);
     connect(m_cbChannel, &QComboBox::activated, this, &CCameraFeaturesDlg::OnSelchangeChannel);
-    connect(m_editTintUpper, &QLineEdit::textEdited, this, &CCameraFeaturesDlg::OnChangeTint);
-    connect(m_editTintLower, &QLineEdit::textEdited, this, &CCameraFeaturesDlg::OnChangeTint);
+    connect(m_editTintUpper, &QLineEdit::textEdited, this, &CCameraFeaturesDlg::OnChangeTintUpper);
+    connect(m_editTintLower, &QLineEdit::textEdited, this, &CCameraFeaturesDlg::OnChangeTintLower);
     connect(m_editHBlanking, &QLineEdit::textEdited, this, &CCameraFeaturesDlg::OnChangeHBlanking);
     connect(m_editVBlanking, &QLineEdit::textEdited, this, &CCameraFeaturesDlg::OnChangeVBlanking);
 }
@@ -282,33 +293,38 @@ void CCameraFeaturesDlg::OnSelchangeChannel(int index) {
     SendChannelGains();
 }
 
-// A live edit whose fields do not all pass sends nothing and writes nothing: after the message the camera
-// and the viewer keep the last values that passed. Half-typed numbers would otherwise reach the camera (a
-// denominator typed as 0 on its way to 0.5 ... or an emptied one would ask for the longest exposure the
-// camera has); an out-of-range value stays in its member, as the exchange leaves it, and OK refuses it.
-void CCameraFeaturesDlg::OnChangeTint() {
-    if (!UpdateData(true))
+// A live edit reads its own field alone, so that what the camera runs with, what the dialog shows and
+// what OK keeps never part: a field that passes reaches the camera at its own edit, whatever the other
+// fields hold, and the others go with the values the camera already has. A field that fails shows its
+// message and sends nothing, so the camera keeps its last good value: half-typed numbers never reach it
+// (a denominator typed as 0 on its way to 0.5, or an emptied one, would ask for the longest exposure the
+// camera has). An out-of-range value stays in its member, as the exchange leaves it, and OK refuses it.
+void CCameraFeaturesDlg::OnChangeTintUpper() {
+    if (!ReadIntegerField(*m_editTintUpper, m_nTintUpper, kTintUpperRange))
         return;
-    // Both parts go to the camera together, so the viewer keeps both: a part read only now (after an
-    // earlier bad field held it back) would otherwise stay behind in the viewer, and the next blanking
-    // change would send the exposure without it.
     m_frame.m_nTintUpper = m_nTintUpper;
+    m_frame.ApplyExposure(m_frame.RegionWidth(), m_frame.m_nTintUpper, m_frame.m_nTintLower);
+}
+
+void CCameraFeaturesDlg::OnChangeTintLower() {
+    if (!ReadIntegerField(*m_editTintLower, m_nTintLower, kTintLowerRange))
+        return;
     m_frame.m_nTintLower = m_nTintLower;
-    m_frame.ApplyExposure(m_frame.RegionWidth(), m_nTintUpper, m_nTintLower);
+    m_frame.ApplyExposure(m_frame.RegionWidth(), m_frame.m_nTintUpper, m_frame.m_nTintLower);
 }
 
 void CCameraFeaturesDlg::OnChangeHBlanking() {
-    if (!UpdateData(true))
+    if (!ReadIntegerField(*m_editHBlanking, m_nHBlanking, kBlankingRange))
         return;
     m_sbHBlanking->setValue(m_nHBlanking);
-    m_frame.ApplyBlanking(m_nHBlanking, m_nVBlanking);
+    m_frame.ApplyBlanking(m_nHBlanking, m_frame.m_nVBlanking);
 }
 
 void CCameraFeaturesDlg::OnChangeVBlanking() {
-    if (!UpdateData(true))
+    if (!ReadIntegerField(*m_editVBlanking, m_nVBlanking, kBlankingRange))
         return;
     m_sbVBlanking->setValue(m_nVBlanking);
-    m_frame.ApplyBlanking(m_nHBlanking, m_nVBlanking);
+    m_frame.ApplyBlanking(m_frame.m_nHBlanking, m_nVBlanking);
 }
 
 void CCameraFeaturesDlg::OnHScroll(QScrollBar* bar, ScrollCode code) {
@@ -322,10 +338,10 @@ void CCameraFeaturesDlg::OnHScroll(QScrollBar* bar, ScrollCode code) {
         SendChannelGains();
     } else if (bar == m_sbHBlanking) {
         m_nHBlanking = position;
-        m_frame.ApplyBlanking(position, m_nVBlanking);
+        m_frame.ApplyBlanking(position, m_frame.m_nVBlanking);
     } else if (bar == m_sbVBlanking) {
         m_nVBlanking = position;
-        m_frame.ApplyBlanking(m_nHBlanking, position);
+        m_frame.ApplyBlanking(m_frame.m_nHBlanking, position);
     }
     UpdateData(false);
 }

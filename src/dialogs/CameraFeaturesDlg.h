@@ -74,8 +74,9 @@ private:
 
     void OnSelchangeADC(int index);
     void OnSelchangeChannel(int index);
-    // Either exposure edit.
-    void OnChangeTint();
+    // The user's typing in one edit: that field alone is read and, when it passes, sent.
+    void OnChangeTintUpper();
+    void OnChangeTintLower();
     void OnChangeHBlanking();
     void OnChangeVBlanking();
     // A user's scroll action on one of the three bars.

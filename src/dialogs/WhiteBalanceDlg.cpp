@@ -6,7 +6,6 @@
 #include "frame/MainFrame.h"
 
 #include <QEvent>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,8 +17,7 @@ CWhiteBalanceDlg::CWhiteBalanceDlg(CMainFrame& frame, QWidget* parent) : QDialog
     setFixedSize(du.X(183), du.Y(111));
 
     // Created first so that it lies beneath the controls it frames.
-    auto* group = new QGroupBox(QStringLiteral("Ratio"), this);
-    group->setGeometry(du.Rect(13, 10, 157, 69));
+    ocu::AddGroupBox(*this, QStringLiteral("Ratio"), du.Rect(13, 10, 157, 69));
 
     // The controls in their tab order.
     const auto edit = [&](const char* id, int y) {

@@ -1,6 +1,6 @@
 #include "display/ImageFileIo.h"
 
-#include "common/FileContent.h"
+#include "OcuFile.h"
 
 #include <cerrno>
 #include <cstring>
@@ -46,22 +46,35 @@ void AppendBytes(std::string& out, const void* bytes, size_t count) {
     out.append(static_cast<const char*>(bytes), count);
 }
 
+BitmapInfoHeader FrameHeader(int width, int height, int bitCount) {
+    BitmapInfoHeader header{};
+    header.biSize = sizeof(BitmapInfoHeader);
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = static_cast<uint16_t>(bitCount);
+    header.biCompression = kBiRgb;
+    return header;
+}
+
 int Refuse(std::string* note, const std::string& reason) {
     if (note != nullptr)
         *note = reason;
     return 0;
 }
 
-void NoteShortRead(std::string* note, size_t got, size_t wanted) {
+void NoteShortRead(std::string* note, size_t got, size_t wanted, const char* rest) {
     if (note != nullptr && got < wanted)
         *note = "the file holds " + std::to_string(got) + " of its " + std::to_string(wanted) +
-                " bytes of pixels; the rest keeps the previous image";
+                " bytes of pixels; the rest " + rest;
 }
 
-bool WriteWholeFile(const std::string& path, const std::string& content, std::string* note) {
-    if (ReplaceFileContent(path, content))
+bool WriteWholeFile(const std::string& path, std::string_view content, std::string* note) {
+    // The file the user named: its folder must be there already.
+    std::string reason;
+    if (ocufile::ReplaceFile(path, content, ocufile::Folders::MustExist, &reason))
         return true;
-    Refuse(note, std::string("cannot write the file: ") + std::strerror(errno));
+    Refuse(note, "cannot write the file: " + reason);
     return false;
 }
 

@@ -35,9 +35,11 @@ int64_t DibPixelBytes(int width, int height, int bitCount) {
     if (width < 0 || height < 0 || bitCount < 0)
         return -1;
     const auto row = static_cast<int64_t>(DibRowBytes(width, bitCount));
-    // Both factors are below 2^34 and 2^31: the product fits 64 bits.
-    const int64_t bytes = row * height;
-    return bytes > INT32_MAX ? -1 : bytes;
+    // A row can take up to 2^44 bytes (a bit count up to 65535): the product is not formed when it would
+    // pass the limit, since it need not fit 64 bits.
+    if (row != 0 && height > INT32_MAX / row)
+        return -1;
+    return row * height;
 }
 
 int ReadImageSize(const std::string& path, int kind, int maxWidth, int maxHeight, ImageSize& size,

@@ -5,7 +5,13 @@
 // Every read checks the whole file before a byte lands in a buffer. A refused file leaves the header, the
 // colour table and both buffers exactly as they were. Each function returns 1 when it did its work and 0
 // when it did nothing; `note`, when given, receives a one-line reason for a 0, or for a 1 a remark on a
-// file shorter than it says (read as far as it goes; the rest of the buffer keeps its old contents).
+// file shorter than it says (read as far as it goes; the rest of the buffer keeps its old contents; a
+// JPEG's decoder fills in what is missing).
+//
+// Every write replaces a regular file as a whole: the old file stays exactly as it was until the new one
+// is complete on the disk, so a full disk or a kill never loses it. A pipe or a character device is
+// written into, as cp would; nothing else that is not a regular file is touched, and the folder must
+// exist (OcuFile.h, libs/ocufile).
 #pragma once
 
 #include "display/Bitmap.h"
@@ -25,7 +31,7 @@ int GetFileKind(std::string_view path);
 
 // What an opened file may bring.
 struct ImageLimits {
-    int maxWidth = 0; // a BMP image's width and height, at most the sensor image of mode 0
+    int maxWidth = 0; // the sensor image of mode 0, which the buffers were sized for
     int maxHeight = 0;
     size_t imageBytes = 0; // the display buffer's size
     size_t rawBytes = 0;   // the raw buffer's size
@@ -39,11 +45,15 @@ ImageLimits LimitsForSensor(int width, int height);
 // -1 when it does not fit a 32-bit signed integer or a size is negative.
 int64_t DibPixelBytes(int width, int height, int bitCount);
 
-// BMP: uncompressed 8-bit or 24-bit images with a 40-, 108- or 124-byte info header, one plane, a width
-// and height within the limits (a negative height, a top-down file, is stored flipped into bottom-up
-// rows), at most 256 colours lying before the pixels, and pixels that start after the headers, inside the
-// file, and fit the display buffer. The header that is kept is that of a camera frame of the file's size
-// and bit count; an 8-bit file replaces as many colour-table entries as it declares.
+// BMP: files with a 40-, 108- or 124-byte info header and one plane. Uncompressed 8-bit and 24-bit images,
+// the layouts the viewer writes, are read field by field: a negative height (a top-down file) is stored
+// flipped into bottom-up rows, at most 256 colours lie before the pixels, which start after the headers,
+// inside the file; an 8-bit file replaces as many colour-table entries as it declares. The layouts other
+// programs write (1, 4, 16 and 32 bits, run-length 4- and 8-bit pixels, bit fields) are decoded by Qt's
+// image reader into 24-bit colour, or into 8-bit levels with the gray table when their colour table
+// holds only grays; what a run-length stream skips or a short file lacks is black. The display buffer is
+// the limit of the image's size, as for JPEG files; the header that is kept is that of a camera frame of
+// the image's size and shown bit count.
 int ReadBmpFile(const std::string& path, BitmapInfo& info, uint8_t* pixels, const ImageLimits& limits,
                 std::string* note = nullptr);
 // Writes the file header, the 40-byte header as it stands, 1024 bytes of colour table for 8-bit images
@@ -65,8 +75,8 @@ int WriteRawFile(const std::string& path, const BitmapInfo& info, const uint8_t*
 // gray as 8-bit indexing the current colour table; only width, height and bit count of the header change.
 int ReadJpegFile(const std::string& path, BitmapInfo& info, uint8_t* pixels, const ImageLimits& limits,
                  std::string* note = nullptr);
-// Saves the display image at quality 100. An 8-bit image whose colour table is not the gray ramp is
-// saved in the colours that table gives it.
+// Saves the display image at quality 100, encoded in memory and then written as the other formats are. An
+// 8-bit image whose colour table is not the gray ramp is saved in the colours that table gives it.
 int WriteJpegFile(const std::string& path, const BitmapInfo& info, const uint8_t* pixels, size_t pixelBytes,
                   std::string* note = nullptr);
 

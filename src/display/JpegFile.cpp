@@ -3,6 +3,8 @@
 #include "display/ImageFileIo.h"
 #include "display/ImageFiles.h"
 
+#include <memory>
+#include <string_view>
 #include <vector>
 
 namespace ocu {
@@ -34,6 +36,23 @@ std::string LibraryReason() {
     return OcuUtilErrorString(OcuUtilLastError());
 }
 
+// Encoded in memory, then written as every file is: the old file stays until the new one is whole.
+int Save(const std::string& path, const uint8_t* pixels, int32_t width, int32_t height, int32_t bitCount,
+         std::string* note) {
+    uint8_t* jpeg = nullptr;
+    size_t size = 0;
+    if (OcuEncodeJPEG(pixels, width, height, bitCount, OCU_JPEG_BOTTOM_UP, 100, &jpeg, &size) != 1) {
+        if (OcuUtilLastError() == OCU_UTIL_ERR_JPEG_LIMIT)
+            return Refuse(note, "the image of " + std::to_string(width) + " x " + std::to_string(height) +
+                                    " pixels is larger than a JPEG image can be (at most " +
+                                    std::to_string(OCU_JPEG_MAX_SIDE) + " x " +
+                                    std::to_string(OCU_JPEG_MAX_SIDE) + ")");
+        return Refuse(note, LibraryReason());
+    }
+    const std::unique_ptr<uint8_t, void (*)(uint8_t*)> owned(jpeg, OcuFreeJPEG);
+    return WriteWholeFile(path, std::string_view(reinterpret_cast<const char*>(jpeg), size), note) ? 1 : 0;
+}
+
 } // namespace
 
 int ReadJpegFile(const std::string& path, BitmapInfo& info, uint8_t* pixels, const ImageLimits& limits,
@@ -44,6 +63,8 @@ int ReadJpegFile(const std::string& path, BitmapInfo& info, uint8_t* pixels, con
     if (OcuLoadJPEG(path.c_str(), pixels, limits.imageBytes, &h.biWidth, &h.biHeight, &h.biBitCount,
                     OCU_JPEG_BOTTOM_UP) != 1)
         return Refuse(note, LibraryReason());
+    if (note != nullptr && OcuUtilLastWarning() != OCU_UTIL_OK)
+        *note = OcuUtilErrorString(OcuUtilLastWarning());
     return 1;
 }
 
@@ -55,15 +76,9 @@ int WriteJpegFile(const std::string& path, const BitmapInfo& info, const uint8_t
         return Refuse(note, "no image to save");
     if (size == 0 || size > pixelBytes || pixels == nullptr)
         return Refuse(note, "the image does not fit its buffer");
-    if (h.biBitCount == 8 && !HasGrayTable(info)) {
-        const std::vector<uint8_t> colour = ThroughColourTable(info, pixels);
-        if (OcuSaveJPEG(path.c_str(), colour.data(), h.biWidth, h.biHeight, 24, OCU_JPEG_BOTTOM_UP, 100) != 1)
-            return Refuse(note, LibraryReason());
-        return 1;
-    }
-    if (OcuSaveJPEG(path.c_str(), pixels, h.biWidth, h.biHeight, h.biBitCount, OCU_JPEG_BOTTOM_UP, 100) != 1)
-        return Refuse(note, LibraryReason());
-    return 1;
+    if (h.biBitCount == 8 && !HasGrayTable(info))
+        return Save(path, ThroughColourTable(info, pixels).data(), h.biWidth, h.biHeight, 24, note);
+    return Save(path, pixels, h.biWidth, h.biHeight, h.biBitCount, note);
 }
 
 } // namespace ocu

@@ -2,6 +2,7 @@
 // files crafted to be refused or read with care. Run by make-corpus.sh; the output is kept in the
 // repository, with EXPECTED telling what the viewer (sensor image 1280 x 1024) and ocuimage do with each:
 // "shown", "refused", or "pipeline" (shown when the frame pipeline takes the raw frame's size).
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -58,6 +59,9 @@ struct BmpSpec {
     int tableEntries = -1;     // entries written (default: 256 for 8-bit, else 0)
     int64_t offBits = -1;      // default: right after the table
     int64_t pixelBytes = -1;   // default: all of them
+    bool grayTable = false;    // a table of grays instead of colours
+    Bytes masks = {};          // bit-field masks written after a 40-byte header
+    Bytes pixels = {};         // the pixel bytes (default: a pattern of pixelBytes bytes)
 };
 
 Bytes Bmp(const BmpSpec& s) {
@@ -65,8 +69,10 @@ Bytes Bmp(const BmpSpec& s) {
     const int64_t rowBytes = ((int64_t{s.width < 0 ? 1 : s.width} * s.bitCount + 31) / 32) * 4;
     const int64_t rows = s.height < 0 ? -int64_t{s.height} : s.height;
     const int64_t full = rowBytes * rows;
-    const int64_t pixelBytes = s.pixelBytes >= 0 ? s.pixelBytes : (full > 1 << 20 ? 64 : full);
-    const size_t headers = 14 + s.infoSize + static_cast<size_t>(entries) * 4;
+    const int64_t pixelBytes = !s.pixels.empty()  ? static_cast<int64_t>(s.pixels.size())
+                               : s.pixelBytes >= 0 ? s.pixelBytes
+                                                   : (full > 1 << 20 ? 64 : full);
+    const size_t headers = 14 + s.infoSize + s.masks.size() + static_cast<size_t>(entries) * 4;
     Bytes b(headers + static_cast<size_t>(pixelBytes));
     b[0] = 'B';
     b[1] = 'M';
@@ -81,14 +87,41 @@ Bytes Bmp(const BmpSpec& s) {
         Le32(b, 30, s.compression);
         Le32(b, 46, s.colours);
     }
+    std::copy(s.masks.begin(), s.masks.end(), b.begin() + 14 + s.infoSize);
     for (int i = 0; i < entries; ++i) {
-        const size_t at = 14 + s.infoSize + static_cast<size_t>(i) * 4;
-        b[at] = static_cast<uint8_t>(i);              // blue
-        b[at + 1] = static_cast<uint8_t>(255 - i);    // green
-        b[at + 2] = static_cast<uint8_t>(i * 7);      // red
+        const size_t at = 14 + s.infoSize + s.masks.size() + static_cast<size_t>(i) * 4;
+        const uint8_t gray = static_cast<uint8_t>(i * 255 / std::max(1, entries - 1));
+        b[at] = s.grayTable ? gray : static_cast<uint8_t>(i);                // blue
+        b[at + 1] = s.grayTable ? gray : static_cast<uint8_t>(255 - i);      // green
+        b[at + 2] = s.grayTable ? gray : static_cast<uint8_t>(i * 7);        // red
     }
     for (int64_t i = 0; i < pixelBytes; ++i)
-        b[headers + static_cast<size_t>(i)] = static_cast<uint8_t>((i * 13) & 0xFF);
+        b[headers + static_cast<size_t>(i)] =
+            s.pixels.empty() ? static_cast<uint8_t>((i * 13) & 0xFF) : s.pixels[static_cast<size_t>(i)];
+    return b;
+}
+
+Bytes LeMasks(uint32_t red, uint32_t green, uint32_t blue) {
+    Bytes b(12);
+    Le32(b, 0, red);
+    Le32(b, 4, green);
+    Le32(b, 8, blue);
+    return b;
+}
+
+// Run-length pixels of a width x height image, one run of 4 pixels (RLE8: 4 pixels of one index; RLE4:
+// 4 pixels alternating between two) after another, each row ended, the image ended.
+Bytes RunLength(int width, int height, bool four) {
+    Bytes b;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; x += 4) {
+            b.push_back(static_cast<uint8_t>(std::min(4, width - x)));
+            const int index = (x / 4 + y) % (four ? 16 : 256);
+            b.push_back(static_cast<uint8_t>(four ? (index << 4) | ((index + 5) % 16) : index));
+        }
+        b.insert(b.end(), {0, 0});
+    }
+    b.insert(b.end(), {0, 1});
     return b;
 }
 
@@ -176,8 +209,10 @@ void Bmps() {
     Put("bmp-header-124.bmp", Bmp({.bitCount = 8, .infoSize = 124}), "shown");
     Put("bmp-truncated-pixels.bmp", Bmp({.pixelBytes = 4000}), "shown");
     Put("bmp-truncated-pixels-top-down.bmp", Bmp({.height = -48, .pixelBytes = 4000}), "shown");
-    Put("bmp-wider-than-sensor.bmp", Bmp({.width = 1281, .height = 2}), "refused", "shown");
-    Put("bmp-taller-than-sensor.bmp", Bmp({.width = 16, .height = 1025, .bitCount = 8}), "refused", "shown");
+    // The display buffer is the limit, not the sensor's width or height.
+    Put("bmp-wider-than-sensor.bmp", Bmp({.width = 1281, .height = 2}), "shown");
+    Put("bmp-taller-than-sensor.bmp", Bmp({.width = 16, .height = 1025, .bitCount = 8}), "shown");
+    Put("bmp-larger-than-the-buffer.bmp", Bmp({.width = 1281, .height = 1024}), "refused", "shown");
 
     Bytes magic = Bmp({});
     magic[1] = 'X';
@@ -200,17 +235,52 @@ void Bmps() {
     Put("bmp-width-int-min.bmp", Bmp({.width = INT32_MIN}), "refused");
     Put("bmp-height-int-min.bmp", Bmp({.height = INT32_MIN, .pixelBytes = 64}), "refused");
     Put("bmp-width-huge.bmp", Bmp({.width = INT32_MAX, .height = 1, .pixelBytes = 64}), "refused");
-    Put("bmp-height-huge.bmp", Bmp({.width = 4, .height = 100000, .pixelBytes = 64}), "refused");
+    Put("bmp-height-huge.bmp", Bmp({.width = 4, .height = 400000, .pixelBytes = 64}), "refused");
     Put("bmp-size-overflows-32-bits.bmp", Bmp({.width = 65536, .height = 65536, .pixelBytes = 64}), "refused");
     Put("bmp-row-overflows-32-bits.bmp", Bmp({.width = 0x40000000, .height = 4, .pixelBytes = 64}), "refused");
+    Put("bmp-size-overflows-64-bits.bmp",
+        Bmp({.width = INT32_MAX, .height = INT32_MAX, .bitCount = 32, .pixelBytes = 64}), "refused");
     Put("bmp-planes-2.bmp", Bmp({.planes = 2}), "refused");
-    Put("bmp-bits-1.bmp", Bmp({.bitCount = 1}), "refused");
-    Put("bmp-bits-4.bmp", Bmp({.bitCount = 4}), "refused");
-    Put("bmp-bits-16.bmp", Bmp({.bitCount = 16}), "refused");
-    Put("bmp-bits-32.bmp", Bmp({.bitCount = 32}), "refused");
-    Put("bmp-rle8.bmp", Bmp({.bitCount = 8, .compression = 1}), "refused");
-    Put("bmp-rle4.bmp", Bmp({.bitCount = 4, .compression = 2}), "refused");
-    Put("bmp-bitfields.bmp", Bmp({.bitCount = 32, .compression = 3}), "refused");
+    // The layouts other programs write, decoded and shown in the display's layout.
+    Put("bmp-bits-1.bmp", Bmp({.bitCount = 1, .tableEntries = 2}), "shown");
+    Put("bmp-bits-1-gray.bmp", Bmp({.bitCount = 1, .tableEntries = 2, .grayTable = true}), "shown");
+    Put("bmp-bits-4.bmp", Bmp({.bitCount = 4, .tableEntries = 16}), "shown");
+    Put("bmp-bits-4-top-down.bmp", Bmp({.height = -48, .bitCount = 4, .tableEntries = 16}), "shown");
+    Put("bmp-bits-16.bmp", Bmp({.bitCount = 16}), "shown");
+    Put("bmp-bits-32.bmp", Bmp({.bitCount = 32}), "shown");
+    Put("bmp-bits-32-cut-short.bmp", Bmp({.bitCount = 32, .pixelBytes = 5000}), "shown");
+    Put("bmp-rle8.bmp", Bmp({.bitCount = 8, .compression = 1, .pixels = RunLength(64, 48, false)}), "shown");
+    Put("bmp-rle8-gray.bmp",
+        Bmp({.bitCount = 8, .compression = 1, .grayTable = true, .pixels = RunLength(64, 48, false)}), "shown");
+    Put("bmp-rle4.bmp",
+        Bmp({.bitCount = 4, .compression = 2, .tableEntries = 16, .pixels = RunLength(64, 48, true)}), "shown");
+    Put("bmp-bitfields.bmp",
+        Bmp({.bitCount = 32, .compression = 3, .masks = LeMasks(0xFF0000, 0xFF00, 0xFF)}), "shown");
+    Put("bmp-bitfields-565.bmp",
+        Bmp({.bitCount = 16, .compression = 3, .masks = LeMasks(0xF800, 0x7E0, 0x1F)}), "shown");
+    Put("bmp-bits-32-wider-than-the-buffer.bmp", Bmp({.width = 1281, .height = 1024, .bitCount = 32}),
+        "refused", "shown");
+    // Run-length streams that lie: runs past a row's end, a move past the image, garbage, no end.
+    Bytes past = RunLength(64, 48, false);
+    past[0] = 200;
+    Put("bmp-rle8-runs-past-the-row.bmp", Bmp({.bitCount = 8, .compression = 1, .pixels = past}), "shown");
+    Bytes moved = {0, 2, 255, 255, 4, 7, 0, 1};
+    Put("bmp-rle8-moves-past-the-image.bmp", Bmp({.bitCount = 8, .compression = 1, .pixels = moved}),
+        "shown");
+    Bytes cut = RunLength(64, 48, false);
+    cut.resize(cut.size() / 3);
+    Put("bmp-rle8-cut-short.bmp", Bmp({.bitCount = 8, .compression = 1, .pixels = cut}), "shown");
+    Put("bmp-rle8-garbage.bmp", Bmp({.bitCount = 8, .compression = 1}), "shown");
+    Put("bmp-rle4-garbage.bmp", Bmp({.bitCount = 4, .compression = 2}), "shown");
+    Put("bmp-rle8-top-down.bmp",
+        Bmp({.height = -48, .bitCount = 8, .compression = 1, .pixels = RunLength(64, 48, false)}), "refused");
+    Put("bmp-rle8-with-24-bits.bmp", Bmp({.bitCount = 24, .compression = 1}), "refused");
+    Put("bmp-bitfields-zero-masks.bmp", Bmp({.bitCount = 32, .compression = 3, .masks = LeMasks(0, 0, 0)}),
+        "shown");
+    Put("bmp-bitfields-without-masks.bmp", Bmp({.bitCount = 32, .compression = 3}), "refused");
+    Put("bmp-bits-2.bmp", Bmp({.bitCount = 2}), "refused");
+    Put("bmp-compression-jpeg.bmp", Bmp({.compression = 4}), "refused");
+    Put("bmp-bits-4-palette-17.bmp", Bmp({.bitCount = 4, .colours = 17, .tableEntries = 17}), "refused");
     Put("bmp-palette-300.bmp", Bmp({.bitCount = 8, .colours = 300, .tableEntries = 300}), "refused");
     Put("bmp-offset-inside-header.bmp", Bmp({.offBits = 20}), "refused");
     Put("bmp-offset-inside-table.bmp", Bmp({.bitCount = 8, .offBits = 54 + 512}), "refused");

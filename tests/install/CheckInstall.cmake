@@ -37,6 +37,12 @@ foreach(program IN LISTS programs)
     get_filename_component(name ${program} NAME)
     if(NOT EXISTS ${PREFIX}/share/man/man1/${name}.1)
         string(APPEND failures "  ${name}: no manual page\n")
+    else()
+        # Every page carries its date and the version, as man shows them at its foot.
+        file(STRINGS ${PREFIX}/share/man/man1/${name}.1 title REGEX "^\\.TH " LIMIT_COUNT 1)
+        if(NOT title MATCHES "^\\.TH [^ ]+ 1 \"[A-Z][a-z]+ [0-9]+\" \"OcuViewer ${VERSION}\"")
+            string(APPEND failures "  ${name}: the manual page's title line lacks date or version: ${title}\n")
+        endif()
     endif()
     # Without a display: neither answer may need one.
     execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb

@@ -200,8 +200,49 @@ TEST(Jpeg, AFileCutShortLoadsWholeWithTheDecodersFilling) {
     const Loaded a = Load(dir.File("cut.jpg"), capacity, 0x00);
     const Loaded b = Load(dir.File("cut.jpg"), capacity, 0xFF);
     ASSERT_EQ(a.ok, 1);
+    EXPECT_EQ(OcuUtilLastWarning(), OCU_UTIL_WARN_DAMAGED); // for the callers' warning
     EXPECT_EQ(a.pixels, b.pixels);
     EXPECT_EQ(a.width, 64);
+    WriteBytes(dir.File("whole.jpg"), Encode(64, 48, TJPF_BGR, TJSAMP_444, 0));
+    ASSERT_EQ(Load(dir.File("whole.jpg"), capacity, 0x00).ok, 1);
+    EXPECT_EQ(OcuUtilLastWarning(), OCU_UTIL_OK);
+}
+
+// The library's own loader would read back a file written upside down or with red and blue swapped;
+// TurboJPEG's decoder, asked for top-down RGB, sees what the file really holds.
+TEST(Jpeg, AnotherDecoderSeesTheSavedPictureUprightInItsColours) {
+    const TempDir dir;
+    const std::string path = dir.File("quadrants.jpg");
+    constexpr int kWidth = 16, kHeight = 8;
+    const uint8_t rgb[2][2][3] = {{{255, 0, 0}, {0, 255, 0}},
+                                  {{0, 0, 255}, {255, 255, 255}}}; // top row first
+    for (const int flags : {OCU_JPEG_BOTTOM_UP, OCU_JPEG_TOP_DOWN}) {
+        SCOPED_TRACE(flags);
+        const size_t pitch = OcuDibBytes(kWidth, 1, 24);
+        Bytes pixels(OcuDibBytes(kWidth, kHeight, 24));
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                const uint8_t* c = rgb[y / 4][x / 8];
+                const int row = flags == OCU_JPEG_BOTTOM_UP ? kHeight - 1 - y : y;
+                uint8_t* p = pixels.data() + static_cast<size_t>(row) * pitch + static_cast<size_t>(x) * 3;
+                p[0] = c[2]; // blue first, as the display layout keeps it
+                p[1] = c[1];
+                p[2] = c[0];
+            }
+        ASSERT_EQ(OcuSaveJPEG(path.c_str(), pixels.data(), kWidth, kHeight, 24, flags, 100), 1);
+        const Bytes jpeg = ReadBytes(path);
+        Bytes decoded(kWidth * kHeight * 3);
+        tjhandle tj = tjInitDecompress();
+        ASSERT_EQ(
+            tjDecompress2(tj, jpeg.data(), jpeg.size(), decoded.data(), kWidth, 0, kHeight, TJPF_RGB, 0), 0);
+        tjDestroy(tj);
+        for (int y : {1, 6})
+            for (int x : {2, 13})
+                for (int k = 0; k < 3; ++k)
+                    EXPECT_NEAR(decoded[static_cast<size_t>((y * kWidth + x) * 3 + k)], rgb[y / 4][x / 8][k],
+                                8)
+                        << x << ", " << y << " channel " << k;
+    }
 }
 
 TEST(Jpeg, SaveRefusesWhatItCannotWriteAndLeavesNoFile) {
@@ -226,6 +267,12 @@ TEST(Jpeg, SaveRefusesWhatItCannotWriteAndLeavesNoFile) {
         struct stat info {};
         EXPECT_NE(stat(c.path.c_str(), &info), 0);
     }
+    // Wider than a JPEG can be: refused with its own reason, before the pixels are looked at.
+    const Bytes wide(OcuDibBytes(OCU_JPEG_MAX_SIDE + 1, 1, 24));
+    EXPECT_EQ(OcuSaveJPEG(path.c_str(), wide.data(), OCU_JPEG_MAX_SIDE + 1, 1, 24, 1, 100), 0);
+    EXPECT_EQ(OcuUtilLastError(), OCU_UTIL_ERR_JPEG_LIMIT);
+    EXPECT_STREQ(OcuUtilErrorString(OCU_UTIL_ERR_JPEG_LIMIT),
+                 "a JPEG image is at most 65500 pixels wide and 65500 high");
     EXPECT_EQ(OcuSaveJPEG(path.c_str(), picture.data(), 8, 8, 24, 1, 100), 1);
     EXPECT_EQ(OcuUtilLastError(), OCU_UTIL_OK);
     EXPECT_EQ(ReadBytes(path).size() > 100, true);

@@ -6,10 +6,13 @@
 #include "display/ImageFiles.h"
 
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace ocu;
@@ -67,11 +70,22 @@ TEST(Ocuimage, CommandLine) {
     WriteText(dir.File("in.raw"), RawFrame(16, 8));
     const std::string in = dir.File("in.raw");
     const std::string out = dir.File("out.bmp");
+    // A picture one pixel wider than a JPEG can be.
+    const std::string wide = dir.File("wide.bmp");
+    {
+        BitmapInfo info{};
+        InitBitmapInfo(info);
+        info.bmiHeader.biWidth = 65501;
+        info.bmiHeader.biHeight = 2;
+        info.bmiHeader.biBitCount = 24;
+        const std::vector<uint8_t> pixels(static_cast<size_t>(DibPixelBytes(65501, 2, 24)), 0x40);
+        ASSERT_EQ(WriteBmpFile(wide, info, pixels.data(), pixels.size()), 1);
+    }
     struct Case {
         std::vector<std::string> arguments;
         int status;
         const char* stdoutHas;
-        const char* stderrHas;
+        std::string stderrHas;
     };
     const std::vector<Case> cases = {
         {{"--help"}, 0, "usage: ocuimage IN OUT", ""},
@@ -93,6 +107,23 @@ TEST(Ocuimage, CommandLine) {
          "",
          "x.raw: a raw file can only be written from a raw file"},
         {{in, in + "/x.bmp"}, 1, "", "x.bmp: cannot write the file"},
+        // Only the program's own folders are ever made.
+        {{in, dir.File("no/such/out.bmp")},
+         1,
+         "",
+         "out.bmp: cannot write the file: the folder " + dir.File("no/such") + " does not exist"},
+        {{wide, dir.File("wide.jpg")},
+         1,
+         "",
+         "wide.jpg: the image of 65501 x 2 pixels is larger than a JPEG image can be (at most 65500 x "
+         "65500)"},
+        // Cut short, as a short BMP or raw file: converted, and said so.
+        {{std::string(OCU_CORPUS_DIR) + "/jpeg-truncated-scan.jpg", out},
+         0,
+         "",
+         "ocuimage: warning: " + std::string(OCU_CORPUS_DIR) +
+             "/jpeg-truncated-scan.jpg: the JPEG data ends early or is damaged"},
+        {{std::string(OCU_CORPUS_DIR) + "/raw-short-pixels.raw", out}, 0, "", "ocuimage: warning: "},
         {{"--layout=rggb", in, "--conversion", "best", out, "--gray", "--gamma", "0.5", "--ratios",
           "1.5,1,2"},
          0,
@@ -115,6 +146,30 @@ TEST(Ocuimage, CommandLine) {
             EXPECT_NE(run.err.find("usage: ocuimage"), std::string::npos);
         }
     }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("no")));
+}
+
+// A pipe (or a device) named as OUT is written into and stays what it is; one that nobody reads is
+// refused at once.
+TEST(Ocuimage, WritesIntoAPipeAndLeavesItAPipe) {
+    const TempDir dir;
+    WriteText(dir.File("in.raw"), RawFrame(16, 8));
+    const std::string pipe = dir.File("pipe.bmp");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    Outcome run = Ocuimage(dir, {dir.File("in.raw"), pipe});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "ocuimage: " + pipe + ": cannot write the file: no program reads the pipe\n");
+
+    const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    run = Ocuimage(dir, {dir.File("in.raw"), pipe});
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::string bytes(1000, '\0');
+    const ssize_t got = ::read(reader, bytes.data(), bytes.size());
+    ::close(reader);
+    EXPECT_EQ(got, 54 + 16 * 8 * 3);
+    EXPECT_EQ(bytes.substr(0, 2), "BM");
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
 }
 
 TEST(Ocuimage, EveryCorpusFileIsConvertedOrRefusedWithOneLineAndNoOutput) {
@@ -151,9 +206,9 @@ TEST(Ocuimage, TheOptionsChangeTheConversionOfARawFrame) {
     };
     const std::string plain = convert("plain.bmp", {});
     EXPECT_EQ(plain.size(), 54u + 64 * 32 * 3);
-    EXPECT_EQ(convert("fast.bmp", {"--conversion", "fast", "--layout", "gbrg", "--ratios", "1,1,1"}), plain);
+    EXPECT_EQ(convert("fast.bmp", {"--conversion", "fast", "--layout", "grbg", "--ratios", "1,1,1"}), plain);
     for (const auto& [name, options] : std::vector<std::pair<std::string, std::vector<std::string>>>{
-             {"layout.bmp", {"--layout", "bggr"}},
+             {"layout.bmp", {"--layout", "gbrg"}},
              {"best.bmp", {"--conversion", "best"}},
              {"gamma.bmp", {"--gamma", "2"}},
              {"ratios.bmp", {"--ratios", "1.5,1,1"}}}) {

@@ -325,6 +325,52 @@ TEST_F(Features, EachChangeReachesTheCameraAtOnce) {
     }
 }
 
+// The keys move each bar the way it is drawn: Right and Page Down towards the larger values, as the mouse
+// does; the camera gets each step.
+TEST_F(Features, KeysMoveEachBarTowardsTheSideTheyName) {
+    using Bar = QScrollBar* CCameraFeaturesDlg::*;
+    struct Case {
+        const char* what;
+        Bar bar;
+        Qt::Key key;
+        int step;
+    };
+    const std::vector<Case> cases{
+        {"gain", &CCameraFeaturesDlg::m_sbGain, Qt::Key_Right, 1},
+        {"gain", &CCameraFeaturesDlg::m_sbGain, Qt::Key_Left, -1},
+        {"gain", &CCameraFeaturesDlg::m_sbGain, Qt::Key_PageDown, 10},
+        {"gain", &CCameraFeaturesDlg::m_sbGain, Qt::Key_PageUp, -10},
+        {"HBlanking", &CCameraFeaturesDlg::m_sbHBlanking, Qt::Key_Right, 1},
+        {"HBlanking", &CCameraFeaturesDlg::m_sbHBlanking, Qt::Key_Left, -1},
+        {"VBlanking", &CCameraFeaturesDlg::m_sbVBlanking, Qt::Key_Right, 1},
+        {"VBlanking", &CCameraFeaturesDlg::m_sbVBlanking, Qt::Key_PageDown, 10},
+        {"VBlanking", &CCameraFeaturesDlg::m_sbVBlanking, Qt::Key_Left, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.what) + " key " + std::to_string(c.key));
+        CMainFrame& frame = Start({20, 20, 20, 20});
+        CCameraFeaturesDlg dlg(frame);
+        dlg.show();
+        QScrollBar* bar = dlg.*c.bar;
+        bar->setFocus();
+        const int before = bar->value();
+        QTest::keyClick(bar, c.key);
+        QTest::keyClick(bar, c.key);
+        const int after = before + 2 * c.step;
+        EXPECT_EQ(bar->value(), after);
+        const Calls sent = Sent(driver);
+        ASSERT_FALSE(sent.empty());
+        if (bar == dlg.m_sbGain) {
+            EXPECT_EQ(sent.back(), "OcuAGCControl(0x13, " + std::to_string(after) + ")");
+        } else {
+            const bool h = bar == dlg.m_sbHBlanking;
+            EXPECT_EQ(sent[sent.size() - 2], "OcuSetBlanking(" + std::to_string(h ? after : 5) + ", " +
+                                                 std::to_string(h ? 6 : after) + ")");
+        }
+        dlg.hide();
+    }
+}
+
 TEST_F(Features, DefaultAppliesFactoryValuesResetAndCancelPutTheOpeningOnesBack) {
     CMainFrame& frame = Start({9, 8, 8, 8});
     CCameraFeaturesDlg dlg(frame);
@@ -392,38 +438,33 @@ TEST_F(Features, ABadEditShowsItsMessageAtOnceAndSendsNothing) {
         const char* edit;
         const char* before;
         const char* keys;
-        const char* blamed; // the edit the message is about
         const char* message;
         int CCameraFeaturesDlg::*member;
         int stored;
     };
     const char* const integer = "Please enter an integer.";
     const std::vector<Case> cases{
-        {"1042", "6", "\b", "1042", integer, &CCameraFeaturesDlg::m_nTintUpper, 30},
-        {"1043", "", "0", "1043", "Please enter an integer between 1 and 1000000.",
-         &CCameraFeaturesDlg::m_nTintLower, 0},
-        {"1042", "1000", "1", "1042", "Please enter an integer between 1 and 10000.",
+        {"1042", "6", "\b", integer, &CCameraFeaturesDlg::m_nTintUpper, 30},
+        {"1043", "", "0", "Please enter an integer between 1 and 1000000.", &CCameraFeaturesDlg::m_nTintLower,
+         0},
+        {"1042", "1000", "1", "Please enter an integer between 1 and 10000.",
          &CCameraFeaturesDlg::m_nTintUpper, 10001},
-        {"1044", "", "-", "1044", integer, &CCameraFeaturesDlg::m_nHBlanking, 5},
-        {"1045", "193", "1", "1045", "Please enter an integer between -9 and 1930.",
+        {"1044", "", "-", integer, &CCameraFeaturesDlg::m_nHBlanking, 5},
+        {"1045", "193", "1", "Please enter an integer between -9 and 1930.",
          &CCameraFeaturesDlg::m_nVBlanking, 1931},
-        {"1045", "12", "x", "1045", integer, &CCameraFeaturesDlg::m_nVBlanking, 6},
-        // The fields are read in their order and the first bad one stops the reading.
-        {"1045", "1", "2", "1043", integer, &CCameraFeaturesDlg::m_nVBlanking, 6},
+        {"1045", "12", "x", integer, &CCameraFeaturesDlg::m_nVBlanking, 6},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.edit) + " " + c.before + c.keys);
         CMainFrame& frame = Start();
         CCameraFeaturesDlg dlg(frame);
         dlg.show();
-        if (std::string(c.blamed) != c.edit)
-            Edit(dlg, c.blamed).setText("");
         MessageBoxRecorder boxes;
         Type(dlg, c.edit, QString::fromLatin1(c.before), c.keys);
         ASSERT_NO_FATAL_FAILURE(ExpectOneWarning(boxes, c.message));
-        QLineEdit* blamed = &Edit(dlg, c.blamed);
-        EXPECT_EQ(dlg.focusWidget(), blamed);
-        EXPECT_EQ(blamed->selectedText(), blamed->text());
+        QLineEdit* edit = &Edit(dlg, c.edit);
+        EXPECT_EQ(dlg.focusWidget(), edit);
+        EXPECT_EQ(edit->selectedText(), edit->text());
         EXPECT_EQ(dlg.*c.member, c.stored);
         EXPECT_EQ(Sent(driver), Calls{});
         EXPECT_EQ(std::tuple(frame.m_nTintUpper, frame.m_nTintLower, frame.m_nHBlanking, frame.m_nVBlanking),
@@ -432,24 +473,92 @@ TEST_F(Features, ABadEditShowsItsMessageAtOnceAndSendsNothing) {
     }
 }
 
-// An exposure part typed while another field was bad is read once that field is mended; both parts then
-// reach the camera and the viewer together, so that later blanking changes send the same exposure.
-TEST_F(Features, BothExposurePartsReachTheViewerOnceABadFieldIsMended) {
-    CMainFrame& frame = Start();
-    CCameraFeaturesDlg dlg(frame);
-    dlg.show();
-    MessageBoxRecorder boxes;
-    Type(dlg, "1043", "5", "\b");
-    Type(dlg, "1042", "4", "0"); // not read: the denominator stops the reading
-    EXPECT_EQ(boxes.Boxes().size(), 2u);
-    EXPECT_EQ(dlg.m_nTintUpper, 30);
-    Type(dlg, "1043", "100", "0");
-    EXPECT_EQ(Sent(driver), Calls{Aec(40, 1000, 5)});
-    EXPECT_EQ(std::pair(frame.m_nTintUpper, frame.m_nTintLower), std::pair(40, 1000));
-    driver.ClearCalls();
-    dlg.m_sbHBlanking->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    EXPECT_EQ(Sent(driver), (Calls{"OcuSetBlanking(6, 6)", Aec(40, 1000, 6)}));
-    dlg.hide();
+// Each edit is read alone: a field that passes reaches the camera at its own edit whatever the others
+// hold, and the others go with the values the camera has. What the camera runs with, what the dialog shows
+// and what OK keeps never part.
+TEST_F(Features, EachFieldReachesTheCameraAtItsOwnEditWhateverTheOthersHold) {
+    using Dlg = CCameraFeaturesDlg;
+    struct Case {
+        const char* what;
+        int type; // the device type: 2 has blanking limits beyond the edits' -9..1930
+        std::function<void(Dlg&)> act;
+        size_t messages;
+        Calls sent;
+        std::array<int, 4> viewer; // exposure and blanking the viewer holds
+        bool okCloses;
+    };
+    const std::vector<Case> cases{
+        {"exposure typed while a blanking is no number",
+         0,
+         [](Dlg& dlg) {
+             Type(dlg, "1045", "", "x");
+             Type(dlg, "1043", "", "5");
+             Type(dlg, "1045", "", "0");
+         },
+         1,
+         {AecCall(30, 5, 5, 0), "OcuSetBlanking(5, 0)", AecCall(30, 5, 5, 0)},
+         {30, 5, 5, 0},
+         true},
+        {"denominator typed while the numerator is empty",
+         0,
+         [](Dlg& dlg) {
+             Type(dlg, "1042", "3", "\b");
+             Type(dlg, "1043", "2", "5");
+         },
+         1,
+         {AecCall(30, 25, 5, 0)},
+         {30, 25, 5, 6},
+         false},
+        {"a blanking out of range holds back neither the other blanking nor the exposure",
+         0,
+         [](Dlg& dlg) {
+             Type(dlg, "1044", "200", "0");
+             Type(dlg, "1045", "", "7");
+             Type(dlg, "1042", "4", "5");
+         },
+         1,
+         {"OcuSetBlanking(5, 7)", AecCall(30, 500, 5, 0), AecCall(45, 500, 5, 0)},
+         {45, 500, 5, 7},
+         false},
+        {"exposure typed after a bar took a blanking beyond 1930",
+         2,
+         [](Dlg& dlg) {
+             Drag(dlg.m_sbHBlanking, 2000);
+             Type(dlg, "1042", "4", "5");
+         },
+         0,
+         {"OcuSetBlanking(2000, 6)", AecCall(30, 500, 2000), "OcuSetBlanking(2000, 6)",
+          AecCall(30, 500, 2000), AecCall(45, 500, 2000)},
+         {45, 500, 2000, 6},
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetType(c.type);
+        CMainFrame& frame = Start();
+        CCameraFeaturesDlg dlg(frame);
+        dlg.show();
+        {
+            MessageBoxRecorder boxes;
+            c.act(dlg);
+            EXPECT_EQ(boxes.Boxes().size(), c.messages);
+        }
+        EXPECT_EQ(Sent(driver), c.sent);
+        const auto held = [&] {
+            return std::array{frame.m_nTintUpper, frame.m_nTintLower, frame.m_nHBlanking, frame.m_nVBlanking};
+        };
+        EXPECT_EQ(held(), c.viewer);
+
+        // OK keeps what the camera runs with, or, refused, leaves it as it is.
+        driver.ClearCalls();
+        MessageBoxRecorder boxes;
+        dlg.accept();
+        EXPECT_EQ(dlg.isVisible(), !c.okCloses);
+        EXPECT_EQ(boxes.Boxes().size(), c.okCloses ? 0u : 1u);
+        EXPECT_EQ(held(), c.viewer);
+        EXPECT_EQ(Sent(driver), Calls{});
+        dlg.hide();
+    }
 }
 
 TEST_F(Features, OkRefusesABlankingTheBarsAllowedBeyondTheEditsRange) {

@@ -1,5 +1,6 @@
 // The close sequence: acquisition stopped, settings written, camera closed, in that order.
 #include "OcuSnapTesting.h"
+#include "SmallDisk.h"
 #include "TestSupport.h"
 #include "WindowTestSupport.h"
 #include "frame/CommandIds.h"
@@ -10,7 +11,6 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 using namespace ocu;
@@ -19,9 +19,8 @@ using Calls = std::vector<std::string>;
 
 namespace {
 
-// The settings file appears when a finished file is renamed over it, or, where there was none, linked
-// into place from an unnamed temporary file. Taking both here shows when the settings were written among
-// the calls to the camera.
+// The settings file appears when the finished file is renamed over it (or, where there was none, into
+// place). Taking the rename here shows when the settings were written among the calls to the camera.
 std::function<void()> g_onRename;
 
 } // namespace
@@ -30,12 +29,6 @@ extern "C" int rename(const char* from, const char* to) noexcept {
     if (g_onRename)
         g_onRename();
     return renameat(AT_FDCWD, from, AT_FDCWD, to);
-}
-
-extern "C" int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags) noexcept {
-    if (g_onRename)
-        g_onRename();
-    return static_cast<int>(syscall(SYS_linkat, fromFolder, from, toFolder, to, flags));
 }
 
 namespace {
@@ -157,4 +150,35 @@ TEST_F(Close, AReadOnlySettingsFileIsLeftAsItWasAndRead) {
     ASSERT_EQ(stat(SettingsPath().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0444u);
     chmod(SettingsPath().c_str(), 0644);
+}
+
+// With the config folder's disk full, File > Exit leaves the settings file exactly as it was, foreign
+// sections and all, for the next run to read; with room again the next exit writes it.
+TEST_F(Close, AFullDiskKeepsTheSettingsFileAsItWas) {
+    SmallDisk disk;
+    if (!disk.Ready())
+        GTEST_SKIP() << "skipped: " << disk.Reason();
+    const ScopedEnv config("XDG_CONFIG_HOME", disk.Path());
+    const std::string old = "[Another Program]\r\nKey=1\r\n[Video Parameter]\r\nTintUpper=30\r\n";
+    WriteText(SettingsPath(), old);
+    ASSERT_EQ(SettingsPath(), disk.File("OcuViewer.ini"));
+    for (const bool full : {true, false}) {
+        SCOPED_TRACE(full ? "full" : "room again");
+        if (full)
+            ASSERT_TRUE(disk.Fill());
+        else
+            disk.Free();
+        RunningViewer viewer;
+        ASSERT_TRUE(viewer.Started());
+        EXPECT_EQ(viewer.Frame().m_nTintUpper, 30);
+        viewer.Frame().m_nTintUpper = 45;
+        viewer.Frame().close();
+        const std::string now = ReadText(SettingsPath());
+        if (full) {
+            EXPECT_EQ(now, old);
+        } else {
+            EXPECT_NE(now.find("[Another Program]\r\nKey=1\r\n"), std::string::npos) << now;
+            EXPECT_NE(now.find("TintUpper=45\r\n"), std::string::npos) << now;
+        }
+    }
 }

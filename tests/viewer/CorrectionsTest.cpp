@@ -53,6 +53,13 @@ TEST(GammaDialog, ShowsItsChineseTextsInAFontThatHasThem) {
     EXPECT_TRUE(QFontDatabase::writingSystems(family).contains(QFontDatabase::SimplifiedChinese));
     EXPECT_EQ(QFontInfo(dlg->font()).family(), family);
     EXPECT_EQ(dlg->font().pointSize(), 10);
+    // What the texts are drawn with: the font each control renders in, not only the dialog's own.
+    for (const QWidget* control : std::initializer_list<const QWidget*>{
+             labels[0], &Button(*dlg, "IDOK"), &Button(*dlg, "IDCANCEL"), &Edit(*dlg, "1043")}) {
+        SCOPED_TRACE(control->metaObject()->className());
+        EXPECT_EQ(control->fontInfo().family(), family);
+        EXPECT_EQ(control->fontInfo().pointSize(), 10);
+    }
     const QFontMetrics metrics(dlg->font());
     for (const QChar c : QStringLiteral("确定取消Gamma 校正系数"))
         EXPECT_TRUE(metrics.inFont(c)) << int{c.unicode()};

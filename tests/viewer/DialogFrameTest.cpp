@@ -41,6 +41,12 @@ TEST_F(DialogFrames, EveryDialogHasACloseBoxAndItsGroupsFrameTheirControls) {
             << name;
 
         const QList<QWidget*> controls = dlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        // Every control renders in the dialog's own font: the group boxes' frame never keeps it from them.
+        const QFontInfo dialogFont = dlg->fontInfo();
+        for (const QWidget* control : controls)
+            EXPECT_EQ(std::pair(control->fontInfo().family(), control->fontInfo().pointSizeF()),
+                      std::pair(dialogFont.family(), dialogFont.pointSizeF()))
+                << name << ": " << control->metaObject()->className();
         for (const QGroupBox* group : dlg->findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly)) {
             ++groups;
             // Inside the frame: below its top line, which the title straddles or sits on.

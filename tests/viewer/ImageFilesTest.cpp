@@ -3,50 +3,40 @@
 #include "display/ImageFiles.h"
 
 #include "CorpusSupport.h"
+#include "ImageFilesSupport.h"
+#include "SmallDisk.h"
 #include "TestSupport.h"
 #include "imaging/FramePipeline.h"
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace ocu;
 using namespace ocu::test;
-using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-// The viewer's state that the files touch, with buffers for a sensor image of 1280 x 1024.
-struct Viewer {
-    explicit Viewer(uint8_t fill = 0x11) : limits(LimitsForSensor(1280, 1024)) {
-        InitBitmapInfo(info);
-        image.assign(limits.imageBytes, fill);
-        raw.assign(limits.rawBytes, static_cast<uint8_t>(fill + 1));
-    }
-    // A w x h image of the given bit count with distinct pixels, as a frame would leave it.
-    void Picture(int width, int height, int bitCount) {
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = height;
-        info.bmiHeader.biBitCount = static_cast<uint16_t>(bitCount);
-        for (size_t i = 0; i < image.size(); ++i)
-            image[i] = static_cast<uint8_t>(i * 7 + i / 4096);
-        for (size_t i = 0; i < raw.size(); ++i)
-            raw[i] = static_cast<uint8_t>(i * 3 + i / 1000);
-    }
-    Bytes HeaderBytes() const {
-        const auto* p = reinterpret_cast<const uint8_t*>(&info);
-        return Bytes(p, p + sizeof info);
-    }
-
-    ImageLimits limits;
-    BitmapInfo info{};
-    Bytes image;
-    Bytes raw;
-};
-
 bool Exists(const std::string& path) {
     return std::filesystem::exists(path);
+}
+
+// Save As of the file's kind, from the viewer's buffers.
+int Save(const std::string& path, const Viewer& viewer, std::string* note) {
+    switch (GetFileKind(path)) {
+    case kFileRaw:
+        return WriteRawFile(path, viewer.info, viewer.raw.data(), viewer.raw.size(), note);
+    case kFileJpeg:
+        return WriteJpegFile(path, viewer.info, viewer.image.data(), viewer.image.size(), note);
+    default:
+        return WriteBmpFile(path, viewer.info, viewer.image.data(), viewer.image.size(), note);
+    }
 }
 
 } // namespace
@@ -151,6 +141,72 @@ TEST(ImageFiles, NothingIsWrittenWithoutAnImageThatFitsItsBuffer) {
             EXPECT_FALSE(Exists(path)) << name;
         }
     }
+}
+
+// With no room on the disk, Save As over a file leaves it exactly as it was, whatever the format and
+// however small the image; with room again the same save goes through.
+TEST(ImageFiles, AFullDiskKeepsTheFileThatWasThere) {
+    SmallDisk disk;
+    if (!disk.Ready())
+        GTEST_SKIP() << "skipped: " << disk.Reason();
+    for (const char* name : {"a.bmp", "a.jpg", "a.raw"}) {
+        for (const int side : {120, 400}) {
+            SCOPED_TRACE(std::string(name) + " " + std::to_string(side));
+            Viewer viewer;
+            viewer.Picture(side, side, 24);
+            const std::string path = disk.File(name);
+            const std::string old(3000, 'o');
+            WriteText(path, old);
+            ASSERT_TRUE(disk.Fill());
+            std::string note;
+            EXPECT_EQ(Save(path, viewer, &note), 0);
+            EXPECT_EQ(note, std::string("cannot write the file: ") + std::strerror(ENOSPC));
+            EXPECT_TRUE(ReadText(path) == old) << "the file that was there changed";
+            disk.Free();
+            if (side == 120) {
+                EXPECT_EQ(Save(path, viewer, &note), 1) << note;
+                EXPECT_NE(ReadText(path), old);
+            }
+            std::filesystem::remove(path);
+        }
+    }
+}
+
+// Save As writes into a pipe or a device as cp would and never replaces one; it never makes a folder.
+TEST(ImageFiles, WritesGoIntoPipesAndDevicesAndNeverMakeAFolder) {
+    const TempDir dir;
+    Viewer viewer;
+    viewer.Picture(16, 8, 24);
+    ASSERT_EQ(::mkfifo(dir.File("pipe.bmp").c_str(), 0600), 0);
+    for (const char* name : {"a.bmp", "a.jpg", "a.raw"}) {
+        SCOPED_TRACE(name);
+        std::string note;
+        EXPECT_EQ(Save(dir.File(std::string("no/such/") + name), viewer, &note), 0);
+        EXPECT_EQ(note, "cannot write the file: the folder " + dir.File("no/such") + " does not exist");
+        EXPECT_FALSE(Exists(dir.File("no")));
+
+        // A name of the kind, linked to a null device of the test's own (root can make one), so that a
+        // fault could never replace the system's.
+        const std::string device = dir.File(std::string("null-") + name);
+        std::filesystem::create_symlink("null", device);
+        if (::mknod(dir.File("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 && errno != EEXIST)
+            continue;
+        EXPECT_EQ(Save(device, viewer, &note), 1) << note;
+        EXPECT_TRUE(std::filesystem::is_symlink(device));
+        EXPECT_TRUE(std::filesystem::is_character_file(dir.File("null")));
+    }
+    // A pipe that a program reads gets the file; one that nobody reads is refused, not waited on.
+    std::string note;
+    EXPECT_EQ(Save(dir.File("pipe.bmp"), viewer, &note), 0);
+    EXPECT_EQ(note, "cannot write the file: no program reads the pipe");
+    const int reader = ::open(dir.File("pipe.bmp").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(Save(dir.File("pipe.bmp"), viewer, &note), 1) << note;
+    char magic[2] = {};
+    EXPECT_EQ(::read(reader, magic, 2), 2);
+    ::close(reader);
+    EXPECT_EQ(std::string(magic, 2), "BM");
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.File("pipe.bmp")));
 }
 
 TEST(ImageFiles, ForeignBmpsAreFlippedAndNormalisedAndShortOnesKeepTheRest) {

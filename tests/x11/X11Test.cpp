@@ -5,9 +5,12 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <ostream>
+#include <string>
 
 using namespace ocu::x11test;
 using namespace std::chrono_literals;
@@ -136,6 +139,32 @@ TEST(X11, LosingTheDisplayDuringLiveViewEndsTheViewerWithoutASignal) {
     ASSERT_TRUE(exitCode.has_value()) << "ended by a signal: " << x.ViewerOutput().toStdString();
     EXPECT_NE(*exitCode, 0);
     EXPECT_FALSE(std::filesystem::exists(x.ConfigFolder() / "OcuViewer.ini"));
+}
+
+// Real key presses on the Camera Features dialog's gain bar: Right raises the gain, as the bar is drawn
+// (the offscreen tests send the same key events; here X and the window manager deliver them). OK keeps it,
+// and the settings written at exit hold it.
+TEST(X11, RightOnTheGainBarRaisesTheGainThatOkKeeps) {
+    X11Session x(true);
+    ASSERT_TRUE(x.Ready());
+    ASSERT_TRUE(x.StartViewer());
+    const QString frame = x.FindWindow(QStringLiteral("^VelC Viewer"), kWindowTimeout);
+    ASSERT_FALSE(frame.isEmpty());
+    ASSERT_TRUE(TypeUntil(x, frame, {QStringLiteral("alt+o"), QStringLiteral("c")},
+                          [&] { return !x.FindWindow(QStringLiteral("^Camera Features$"), 0ms).isEmpty(); }));
+    const QString dialog = x.FindWindow(QStringLiteral("^Camera Features$"), kWindowTimeout);
+    // The focus starts on the ADC list; the gain bar is two tabs on. Enter presses OK.
+    ASSERT_TRUE(
+        x.SendKeys(dialog, {QStringLiteral("Tab"), QStringLiteral("Tab"), QStringLiteral("Right"),
+                            QStringLiteral("Right"), QStringLiteral("Right"), QStringLiteral("Return")}));
+    ASSERT_TRUE(Eventually([&] { return x.FindWindow(QStringLiteral("^Camera Features$"), 0ms).isEmpty(); }));
+    ASSERT_TRUE(TypeUntil(x, frame, {QStringLiteral("alt+f"), QStringLiteral("x")},
+                          [&] { return !x.ViewerRunning(); }));
+    EXPECT_EQ(x.WaitForViewerExit(kWindowTimeout), 0);
+    std::ifstream ini(x.ConfigFolder() / "OcuViewer.ini");
+    const std::string settings((std::istreambuf_iterator<char>(ini)), std::istreambuf_iterator<char>());
+    for (const char* key : {"GainRCh=11", "GainRChG=11", "GainBChG=11", "GainBCh=11"})
+        EXPECT_NE(settings.find(key), std::string::npos) << key << " in\n" << settings;
 }
 
 int main(int argc, char** argv) {

@@ -4,6 +4,7 @@
 #include "OcuVersion.h"
 #include "PixConv.h"
 #include "display/ImageFiles.h"
+#include "frame/Settings.h"
 #include "imaging/ChannelLuts.h"
 #include "imaging/FramePipeline.h"
 
@@ -32,7 +33,8 @@ constexpr char kHelp[] =
     "Converts an image file as OcuViewer's File > Open and Save As do, without a window.\n"
     "A name ending in .bmp (or anything else) is a BMP file, .jpg a JPEG file, .raw a raw frame, in any\n"
     "case. A raw frame runs through the viewer's frame pipeline:\n"
-    "  --layout L        Bayer layout of the sensor: gbrg (default), grbg, bggr, rggb\n"
+    "  --layout L        Bayer layout of the sensor: grbg (default, as a first run of the viewer and the\n"
+    "                    simulated camera), gbrg, bggr, rggb\n"
     "  --conversion C    fast (default), normal, edgesensing, best\n"
     "  --gray            a gray image (8-bit) instead of colour\n"
     "  --gamma G         gamma correction with coefficient G (0.3 to 3)\n"
@@ -43,7 +45,8 @@ constexpr char kHelp[] =
 struct Options {
     std::string in;
     std::string out;
-    int layout = PIX_BAYER_GBRG;
+    // What a first run of the viewer converts with, the simulated camera's layout.
+    int layout = StoredSettings{}.nBayerLayout;
     int conversion = kConversionFast;
     bool gray = false;
     std::optional<double> gamma;

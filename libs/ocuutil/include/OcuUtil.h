@@ -33,8 +33,17 @@ enum {
     OCU_UTIL_ERR_TOO_MANY_SCANS, /* a progressive image of more scans than OCU_JPEG_MAX_SCANS */
     OCU_UTIL_ERR_TOO_LARGE,      /* the image does not fit the caller's buffer, or the file is too long */
     OCU_UTIL_ERR_RESOURCES,      /* out of memory */
-    OCU_UTIL_ERR_ENCODE          /* the encoder failed */
+    OCU_UTIL_ERR_ENCODE,         /* the encoder failed */
+    OCU_UTIL_ERR_JPEG_LIMIT      /* wider or taller than a JPEG image can be (OCU_JPEG_MAX_SIDE) */
 };
+
+/* A remark on the last call on this thread that did its work. */
+enum {
+    OCU_UTIL_WARN_DAMAGED = 100 /* the JPEG data ends early or is damaged: the decoder filled in the rest */
+};
+
+/* The largest width and height a JPEG image has: libjpeg's limit, below the 65535 of the format. */
+#define OCU_JPEG_MAX_SIDE 65500
 
 /* Progressive images carry ten scans or so; hundreds only serve to make a decoder work for minutes. */
 #define OCU_JPEG_MAX_SCANS 100
@@ -52,19 +61,32 @@ int OcuReadJPEGHeader(const char* pszPath, int32_t* pnWidth, int32_t* pnHeight, 
  * and bit count through the three pointers. nCapacity is the size of pPixels in bytes: an image whose
  * OcuDibBytes exceed it is refused before anything is decoded. The file is read once, so the size that
  * was checked is the size that is decoded. A damaged image whose decoder gets to its end (a file cut
- * short, for instance) loads with the decoder's filling for what is missing. */
+ * short, for instance) loads with the decoder's filling for what is missing, and OcuUtilLastWarning
+ * tells so. */
 int OcuLoadJPEG(const char* pszPath, uint8_t* pPixels, size_t nCapacity, int32_t* pnWidth, int32_t* pnHeight,
                 uint16_t* pnBitCount, int nFlags);
 
-/* Writes the nWidth x nHeight image at pPixels (nBitCount 8 or 24, in the layout nFlags selects) as a
- * baseline JPEG file of the given quality (1..100), replacing any file at pszPath. Colour is stored
- * without chroma subsampling, 8-bit images as gray. A file that could not be written whole is removed. */
+/* Encodes the nWidth x nHeight image at pPixels (nBitCount 8 or 24, in the layout nFlags selects) as a
+ * baseline JPEG of the given quality (1..100), into memory: *ppJpeg receives the bytes, to be released
+ * with OcuFreeJPEG, and *pnSize their count. Colour is stored without chroma subsampling, 8-bit images as
+ * gray. Sides beyond OCU_JPEG_MAX_SIDE fail with OCU_UTIL_ERR_JPEG_LIMIT. */
+int OcuEncodeJPEG(const uint8_t* pPixels, int32_t nWidth, int32_t nHeight, int32_t nBitCount, int nFlags,
+                  int nQuality, uint8_t** ppJpeg, size_t* pnSize);
+void OcuFreeJPEG(uint8_t* pJpeg);
+
+/* OcuEncodeJPEG, then the file at pszPath is replaced as a whole: the old file stays as it was until the
+ * new one is complete on the disk (a full disk or a kill never loses it). A pipe or a character device
+ * is written into, never replaced; anything else that is not a regular file is refused, and so is a
+ * folder that does not exist. */
 int OcuSaveJPEG(const char* pszPath, const uint8_t* pPixels, int32_t nWidth, int32_t nHeight,
                 int32_t nBitCount, int nFlags, int nQuality);
 
 /* The reason of the last call on this thread that did nothing (OCU_UTIL_OK after one that worked). */
 int OcuUtilLastError(void);
-/* A short English text for a reason, such as "the image does not fit the buffer". */
+/* After a call that worked: OCU_UTIL_WARN_DAMAGED when a load decoded a damaged or cut-short image,
+ * OCU_UTIL_OK otherwise. */
+int OcuUtilLastWarning(void);
+/* A short English text for a reason or a remark, such as "the image does not fit the buffer". */
 const char* OcuUtilErrorString(int nError);
 
 #ifdef __cplusplus

@@ -48,23 +48,4 @@ ReadResult ReadFileBytes(const char* path, size_t maxBytes, std::vector<uint8_t>
     return ReadResult::Ok;
 }
 
-bool WriteFileBytes(const char* path, const uint8_t* bytes, size_t size) {
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0)
-        return false;
-    bool ok = true;
-    for (size_t done = 0; ok && done < size;) {
-        const ssize_t put = ::write(fd, bytes + done, size - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        ok = put > 0;
-        if (ok)
-            done += static_cast<size_t>(put);
-    }
-    ok = (::close(fd) == 0) && ok;
-    if (!ok)
-        ::unlink(path);
-    return ok;
-}
-
 } // namespace ocuutil

@@ -13,8 +13,4 @@ enum class ReadResult { Ok, Unreadable, TooLong };
 // opening one never blocks.
 ReadResult ReadFileBytes(const char* path, size_t maxBytes, std::vector<uint8_t>& bytes);
 
-// Creates or replaces the file at path with the given bytes; a file that could not be written whole is
-// removed. False on any failure.
-bool WriteFileBytes(const char* path, const uint8_t* bytes, size_t size);
-
 } // namespace ocuutil

@@ -1,12 +1,14 @@
 // The JPEG functions of OcuUtil.h over libjpeg-turbo's TurboJPEG API.
 #include "FileBytes.h"
 #include "JpegMarkers.h"
+#include "OcuFile.h"
 #include "OcuUtil.h"
 
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
+#include <string_view>
 #include <turbojpeg.h>
 #include <vector>
 
@@ -14,14 +16,17 @@ namespace ocuutil {
 namespace {
 
 thread_local int t_lastError = OCU_UTIL_OK;
+thread_local int t_lastWarning = OCU_UTIL_OK;
 
 int Fail(int error) {
     t_lastError = error;
+    t_lastWarning = OCU_UTIL_OK;
     return 0;
 }
 
-int Succeed() {
+int Succeed(int warning = OCU_UTIL_OK) {
     t_lastError = OCU_UTIL_OK;
+    t_lastWarning = warning;
     return 1;
 }
 
@@ -147,26 +152,31 @@ extern "C" int OcuLoadJPEG(const char* pszPath, uint8_t* pPixels, size_t nCapaci
         std::vector<uint8_t> decoded(bytes);
         const int flags =
             TJFLAG_ACCURATEDCT | TJFLAG_LIMITSCANS | (nFlags == OCU_JPEG_BOTTOM_UP ? TJFLAG_BOTTOMUP : 0);
-        if (tjDecompress2(tj.get(), image.bytes.data(), static_cast<unsigned long>(image.bytes.size()),
+        // A warning is a file whose decoder got to its end all the same: cut short, or a damaged segment.
+        const bool damaged =
+            tjDecompress2(tj.get(), image.bytes.data(), static_cast<unsigned long>(image.bytes.size()),
                           decoded.data(), image.width, pitch, image.height,
-                          image.bitCount == 8 ? TJPF_GRAY : TJPF_BGR, flags) != 0 &&
-            tjGetErrorCode(tj.get()) != TJERR_WARNING)
+                          image.bitCount == 8 ? TJPF_GRAY : TJPF_BGR, flags) != 0;
+        if (damaged && tjGetErrorCode(tj.get()) != TJERR_WARNING)
             return Fail(OCU_UTIL_ERR_NOT_JPEG);
         std::memcpy(pPixels, decoded.data(), bytes);
         *pnWidth = image.width;
         *pnHeight = image.height;
         *pnBitCount = static_cast<uint16_t>(image.bitCount);
-        return Succeed();
+        return Succeed(damaged ? int{OCU_UTIL_WARN_DAMAGED} : int{OCU_UTIL_OK});
     } catch (const std::bad_alloc&) {
         return Fail(OCU_UTIL_ERR_RESOURCES);
     }
 }
 
-extern "C" int OcuSaveJPEG(const char* pszPath, const uint8_t* pPixels, int32_t nWidth, int32_t nHeight,
-                           int32_t nBitCount, int nFlags, int nQuality) {
-    if (pszPath == nullptr || pPixels == nullptr || OcuDibBytes(nWidth, nHeight, nBitCount) == 0 ||
+extern "C" int OcuEncodeJPEG(const uint8_t* pPixels, int32_t nWidth, int32_t nHeight, int32_t nBitCount,
+                             int nFlags, int nQuality, uint8_t** ppJpeg, size_t* pnSize) {
+    if (pPixels == nullptr || ppJpeg == nullptr || pnSize == nullptr ||
+        OcuDibBytes(nWidth, nHeight, nBitCount) == 0 ||
         (nFlags != OCU_JPEG_TOP_DOWN && nFlags != OCU_JPEG_BOTTOM_UP) || nQuality < 1 || nQuality > 100)
         return Fail(OCU_UTIL_ERR_ARGUMENT);
+    if (nWidth > OCU_JPEG_MAX_SIDE || nHeight > OCU_JPEG_MAX_SIDE)
+        return Fail(OCU_UTIL_ERR_JPEG_LIMIT);
     const int pitch = Pitch(nWidth, nBitCount);
     if (pitch == 0)
         return Fail(OCU_UTIL_ERR_TOO_LARGE);
@@ -177,18 +187,40 @@ extern "C" int OcuSaveJPEG(const char* pszPath, const uint8_t* pPixels, int32_t 
     unsigned long jpegSize = 0;
     const bool gray = nBitCount == 8;
     const int flags = TJFLAG_ACCURATEDCT | (nFlags == OCU_JPEG_BOTTOM_UP ? TJFLAG_BOTTOMUP : 0);
-    const int encoded = tjCompress2(tj.get(), pPixels, nWidth, pitch, nHeight, gray ? TJPF_GRAY : TJPF_BGR,
-                                    &jpeg, &jpegSize, gray ? TJSAMP_GRAY : TJSAMP_444, nQuality, flags);
-    const std::unique_ptr<unsigned char, void (*)(unsigned char*)> owned(jpeg, tjFree);
-    if (encoded != 0)
+    if (tjCompress2(tj.get(), pPixels, nWidth, pitch, nHeight, gray ? TJPF_GRAY : TJPF_BGR, &jpeg, &jpegSize,
+                    gray ? TJSAMP_GRAY : TJSAMP_444, nQuality, flags) != 0) {
+        tjFree(jpeg);
         return Fail(OCU_UTIL_ERR_ENCODE);
-    if (!WriteFileBytes(pszPath, jpeg, jpegSize))
+    }
+    *ppJpeg = jpeg;
+    *pnSize = jpegSize;
+    return Succeed();
+}
+
+extern "C" void OcuFreeJPEG(uint8_t* pJpeg) {
+    tjFree(pJpeg);
+}
+
+extern "C" int OcuSaveJPEG(const char* pszPath, const uint8_t* pPixels, int32_t nWidth, int32_t nHeight,
+                           int32_t nBitCount, int nFlags, int nQuality) {
+    if (pszPath == nullptr)
+        return Fail(OCU_UTIL_ERR_ARGUMENT);
+    uint8_t* jpeg = nullptr;
+    size_t jpegSize = 0;
+    if (OcuEncodeJPEG(pPixels, nWidth, nHeight, nBitCount, nFlags, nQuality, &jpeg, &jpegSize) != 1)
+        return 0;
+    const std::unique_ptr<uint8_t, void (*)(uint8_t*)> owned(jpeg, OcuFreeJPEG);
+    if (!ocufile::ReplaceFile(pszPath, std::string_view(reinterpret_cast<const char*>(jpeg), jpegSize)))
         return Fail(OCU_UTIL_ERR_CREATE);
     return Succeed();
 }
 
 extern "C" int OcuUtilLastError(void) {
     return t_lastError;
+}
+
+extern "C" int OcuUtilLastWarning(void) {
+    return t_lastWarning;
 }
 
 extern "C" const char* OcuUtilErrorString(int nError) {
@@ -213,6 +245,10 @@ extern "C" const char* OcuUtilErrorString(int nError) {
         return "out of memory";
     case OCU_UTIL_ERR_ENCODE:
         return "the JPEG encoder failed";
+    case OCU_UTIL_ERR_JPEG_LIMIT:
+        return "a JPEG image is at most 65500 pixels wide and 65500 high";
+    case OCU_UTIL_WARN_DAMAGED:
+        return "the JPEG data ends early or is damaged; the decoder filled in what is missing";
     default:
         return "unknown error";
     }
