@@ -9,8 +9,11 @@
 #include "frame/CommandIds.h"
 #include "imaging/YuvLut.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QProcess>
+#include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -206,6 +209,36 @@ TEST_F(FileCommands, AFrameSavedInEachFormatOpensAgainAsTheSamePicture) {
     }
     EXPECT_LE(worst, 24);
     EXPECT_LT(static_cast<double>(total) / (640 * 480 * 3), 1.0);
+}
+
+// Ctrl+S once saved the empty document, an empty file where the user expected the picture: the keys save
+// and open images, through the same dialogs as the File menu.
+TEST_F(FileCommands, CtrlSSavesThePictureAndCtrlOOpensItAgain) {
+    Start();
+    CMainFrame& frame = Frame();
+    QApplication::setActiveWindow(&frame);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    // A dialog that does not go through the viewer's own (the empty document's) is closed, not waited for.
+    QTimer::singleShot(0, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    const Shown taken(frame);
+    dialogs.Answer(dir.File("keyed.bmp"));
+    QTest::keyClick(&frame, Qt::Key_S, Qt::ControlModifier);
+    ASSERT_TRUE(std::filesystem::exists(dir.File("keyed.bmp")));
+    EXPECT_EQ(std::filesystem::file_size(dir.File("keyed.bmp")), 921654u);
+
+    Scribble();
+    dialogs.Answer(dir.File("keyed.bmp"));
+    QTest::keyClick(&frame, Qt::Key_O, Qt::ControlModifier);
+    const Shown opened(frame);
+    EXPECT_EQ(opened.header, taken.header);
+    EXPECT_TRUE(std::equal(taken.image.begin(), taken.image.begin() + 640 * 480 * 3, opened.image.begin()));
+    ASSERT_EQ(dialogs.requests.size(), 2u);
+    EXPECT_TRUE(dialogs.requests[0].save);
+    EXPECT_FALSE(dialogs.requests[1].save);
+    EXPECT_EQ(dialogs.requests[0].filter, dialogs.requests[1].filter);
 }
 
 TEST_F(FileCommands, ARawFileOpensInColourAndInBlackAndWhiteAndIsNeverDropped) {
