@@ -38,9 +38,10 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                        "accepted too."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("document"),
-                                 QStringLiteral("A document of the viewer's empty document type to open."),
-                                 QStringLiteral("[document]"));
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("An image (BMP, JPEG or raw frame) to show, as File > Open "
+                                                "shows it."),
+                                 QStringLiteral("[file]"));
     AddQtOptions(parser);
 
     CommandLine result;
@@ -55,7 +56,11 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         result.action = CommandLine::Action::Help;
     else if (parser.isSet(version))
         result.action = CommandLine::Action::Version;
-    result.documents = parser.positionalArguments();
+    result.files = parser.positionalArguments();
+    if (result.action == CommandLine::Action::Run && result.files.size() > 1) {
+        result.action = CommandLine::Action::Error;
+        result.error = QStringLiteral("One image file at most.");
+    }
     return result;
 }
 

@@ -54,7 +54,7 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QString::fromLatin1(ocu::kDesktopId));
     QApplication::setWindowIcon(ocu::AppIcon());
 
-    if (!theApp.InitInstance(commandLine.documents)) {
+    if (!theApp.InitInstance(commandLine.files)) {
         theApp.ExitInstance();
         return 1;
     }

@@ -27,6 +27,7 @@ class QAction;
 
 namespace ocu {
 class FrameReadyEvent;
+struct ImageLimits;
 }
 
 class CMainFrame : public QMainWindow {
@@ -99,6 +100,8 @@ public:
 
     void OnFileOpenImage();
     void OnFileSaveAs();
+    // Shows an image file named on the command line as File > Open would, and says why when it cannot.
+    void OpenImageFromCommandLine(const QString& file);
     void OnResolution(int mode);
     void OnImageMode(int mode);
     void OnSnapSpeed(int speed);
@@ -198,6 +201,8 @@ private:
     ocu::SizeRuleInput SizeRuleState() const;
     // Before the buffers go: no frame is handed over any more and the driver writes into them no more.
     void CloseCaptureForDestruction();
+    // Open's reading of path into the buffers; true when the file was read. note: the reason when not.
+    bool ReadImageFile(const std::string& path, const ocu::ImageLimits& limits, std::string* note);
 
     COcuViewerView* m_pView = nullptr;
     QHash<int, QAction*> m_actions;

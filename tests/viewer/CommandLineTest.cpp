@@ -6,15 +6,16 @@
 using namespace ocu;
 using Action = CommandLine::Action;
 
-TEST(CommandLine, OptionsDocumentsAndQtsOwnOptions) {
+TEST(CommandLine, OptionsTheImageFileAndQtsOwnOptions) {
     struct Case {
         QStringList arguments; // after the program name
         Action action;
-        QStringList documents;
+        QStringList files;
     };
     const Case cases[] = {
         {{}, Action::Run, {}},
-        {{"picture.dat"}, Action::Run, {"picture.dat"}},
+        {{"picture.bmp"}, Action::Run, {"picture.bmp"}},
+        {{"a.bmp", "b.bmp"}, Action::Error, {"a.bmp", "b.bmp"}}, // one picture is shown
         {{"--help"}, Action::Help, {}},
         {{"-h"}, Action::Help, {}},
         {{"--help-all"}, Action::Help, {}},
@@ -32,7 +33,7 @@ TEST(CommandLine, OptionsDocumentsAndQtsOwnOptions) {
         SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
         const CommandLine line = ParseCommandLine(QStringList{QStringLiteral("ocuviewer")} + c.arguments);
         EXPECT_EQ(line.action, c.action);
-        EXPECT_EQ(line.documents, c.documents);
+        EXPECT_EQ(line.files, c.files);
         EXPECT_EQ(line.error.isEmpty(), c.action != Action::Error);
         EXPECT_TRUE(line.usage.contains(QLatin1String("--version")));
     }

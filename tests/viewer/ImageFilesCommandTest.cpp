@@ -241,6 +241,50 @@ TEST_F(FileCommands, CtrlSSavesThePictureAndCtrlOOpensItAgain) {
     EXPECT_EQ(dialogs.requests[0].filter, dialogs.requests[1].filter);
 }
 
+// `ocuviewer picture.bmp`, as the desktop's launcher starts it: the picture shows once the camera is set up;
+// a file that cannot be shown is named with the reason and the viewer runs on.
+TEST_F(FileCommands, AFileNamedOnTheCommandLineIsShownOrTheReasonIsSaid) {
+    WriteText(dir.File("frame.raw"), RawFileBytes(64, 48, std::string(64 * 48, '\x40')));
+    WriteText(dir.File("text.bmp"), "not a picture");
+    struct Case {
+        std::string file;
+        const char* camera;
+        const char* reason; // null: shown
+    };
+    const Case cases[] = {
+        {dir.File("frame.raw"), "sim", nullptr},
+        {dir.File("missing.bmp"), "sim", "there is no such file"},
+        {dir.File("text.bmp"), "sim", "not a BMP file (no BM signature)"},
+        {dir.File("frame.raw"), "none", "without a camera there are no image buffers to show it in"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file + " on camera " + c.camera);
+        const ScopedEnv backend("OCUSNAP_CAMERA", std::string(c.camera));
+        MessageBoxRecorder boxes;
+        RunningViewer started({QString::fromStdString(c.file)});
+        ASSERT_TRUE(started.Started());
+        const BitmapInfoHeader& header = started.Frame().m_pBmpInfo->bmiHeader;
+        const std::vector<MessageBoxRequest>& shown = boxes.Boxes();
+        if (!c.reason) {
+            EXPECT_TRUE(shown.empty());
+            EXPECT_EQ(header.biWidth, 64);
+            EXPECT_EQ(header.biHeight, 48);
+            EXPECT_EQ(DisplayPixel(started.Frame(), 10, 10).g, 0x40);
+        } else {
+            // Without a camera the driver's box comes first.
+            ASSERT_FALSE(shown.empty());
+            EXPECT_EQ(shown.back().text,
+                      QStringLiteral("Cannot open \"%1\": %2.")
+                          .arg(QString::fromStdString(c.file), QString::fromLatin1(c.reason)));
+            EXPECT_EQ(shown.back().icon, QMessageBox::Warning);
+            EXPECT_EQ(shown.size(), std::string(c.camera) == "none" ? 2u : 1u);
+            EXPECT_NE(header.biWidth, 64);
+        }
+        EXPECT_TRUE(started.Frame().isVisible());
+        started.Frame().close();
+    }
+}
+
 TEST_F(FileCommands, ARawFileOpensInColourAndInBlackAndWhiteAndIsNeverDropped) {
     Start();
     SaveAs(dir.File("frame.raw"));
