@@ -57,6 +57,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     else if (parser.isSet(version))
         result.action = CommandLine::Action::Version;
     result.files = parser.positionalArguments();
+    result.platform = parser.value(QStringLiteral("platform"));
+    result.display = parser.value(QStringLiteral("display"));
     if (result.action == CommandLine::Action::Run && result.files.size() > 1) {
         result.action = CommandLine::Action::Error;
         result.error = QStringLiteral("One image file at most.");

@@ -1,6 +1,8 @@
 // The viewer's command line, read before any window or display exists.
 #include "app/CommandLine.h"
 
+#include "app/DisplayStart.h"
+
 #include <gtest/gtest.h>
 
 using namespace ocu;
@@ -39,4 +41,38 @@ TEST(CommandLine, OptionsTheImageFileAndQtsOwnOptions) {
     }
     EXPECT_EQ(ParseCommandLine({QStringLiteral("ocuviewer"), QStringLiteral("--bogus")}).error,
               QStringLiteral("Unknown option 'bogus'."));
+}
+
+TEST(CommandLine, TheLineForADisplayThatCannotBeReachedNamesIt) {
+    struct Case {
+        QString platform;
+        QString display;
+        QStringList qtSaid;
+        QString line;
+    };
+    const QString noServer = QStringLiteral("could not connect to display :7");
+    const Case cases[] = {
+        {{},
+         {},
+         {QStringLiteral("could not connect to display ")},
+         "cannot connect to the display: DISPLAY is not set"},
+        {{}, ":7", {noServer}, "cannot connect to the display \":7\""},
+        {"xcb:nograb", ":7", {noServer}, "cannot connect to the display \":7\""},
+        {"xcb", {}, {}, "cannot connect to the display: DISPLAY is not set"},
+        // The display was there but the plugin failed otherwise: the display is not to blame.
+        {{},
+         ":0",
+         {QStringLiteral("Could not load the Qt platform plugin \"xcb\"")},
+         "cannot connect to the display: Qt's platform plugin \"xcb\" did not start"},
+        {"wayland", {}, {}, "cannot connect to the display: Qt's platform plugin \"wayland\" did not start"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.platform + QLatin1Char('|') + c.display).toStdString());
+        EXPECT_EQ(DisplayFailureText(c.platform, c.display, c.qtSaid), c.line);
+    }
+    const CommandLine line =
+        ParseCommandLine({QStringLiteral("ocuviewer"), QStringLiteral("-platform"), QStringLiteral("xcb"),
+                          QStringLiteral("-display"), QStringLiteral(":3")});
+    EXPECT_EQ(line.platform, "xcb");
+    EXPECT_EQ(line.display, ":3");
 }
