@@ -191,6 +191,7 @@ private:
     void EnforceSizeRule();
     void PostSizeRule();
     void LayOutNow();
+    void FitViewIntoFrame();
     // Size limits and increments that keep interactive resizing inside the size rule.
     void UpdateSizeLimits();
     // Device pixels per logical pixel: the region, the borders and the size rule count device pixels,
