@@ -153,7 +153,9 @@ typedef struct OcuCameraEntry {
  * OCU_ERR_BUFFER_TOO_SMALL (and the number found) when more were found than fit. */
 OCUSTATUS OcuListCameras(OcuCameraEntry* pEntries, uint32_t* pnCount);
 
-/* An English text for any status, also for one the library does not know. Never null. */
+/* An English text for any status, also for one the library does not know. Never null, and valid for the
+ * life of the process. The text of OCU_ERR_BAD_CONFIGURATION names the variable found wrong last, its
+ * value and what it takes. */
 const char* OcuGetErrorString(OCUSTATUS nStatus);
 
 /* The model name of a device type as OCU_INFO_DEVICE_TYPE reports it: "VelA", "VelB" or "VelC" for types
