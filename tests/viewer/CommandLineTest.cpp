@@ -41,6 +41,14 @@ TEST(CommandLine, OptionsTheImageFileAndQtsOwnOptions) {
     }
     EXPECT_EQ(ParseCommandLine({QStringLiteral("ocuviewer"), QStringLiteral("--bogus")}).error,
               QStringLiteral("Unknown option 'bogus'."));
+    // --help-all is --help with Qt's own options.
+    const QString help = ParseCommandLine({QStringLiteral("ocuviewer"), QStringLiteral("--help")}).usage;
+    const QString all = ParseCommandLine({QStringLiteral("ocuviewer"), QStringLiteral("--help-all")}).usage;
+    EXPECT_TRUE(all.startsWith(help));
+    for (const char* qtOption : {"  -platform <", "  -display <", "  -style <", "  -reverse "}) {
+        EXPECT_FALSE(help.contains(QLatin1String(qtOption))) << qtOption;
+        EXPECT_TRUE(all.contains(QLatin1String(qtOption))) << qtOption;
+    }
 }
 
 TEST(CommandLine, TheLineForADisplayThatCannotBeReachedNamesIt) {
