@@ -8,7 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -83,26 +83,42 @@ const char* LayoutName(int32_t layout) {
     }
 }
 
+constexpr char kUsage[] =
+    "Usage: ocusnap-info [--list]\n"
+    "       ocusnap-info -h | --help | -v | --version\n"
+    "Opens camera 1 of the OcuSnap driver, prints what it reports, streams for two seconds and\n"
+    "prints the achieved frame rate and the mean level of each Bayer channel.\n"
+    "--list prints the cameras the backend finds, with the id that OCUSNAP_CAMERA=aravis:ID takes.\n"
+    "The backend comes from OCUSNAP_CAMERA (sim, none, aravis or aravis:ID); see ocusnap-info(1).\n";
+
+// A command-line mistake: the reason and the usage on standard error, status 2.
+int UsageError(const std::string& reason) {
+    std::fprintf(stderr, "ocusnap-info: %s\n%s", reason.c_str(), kUsage);
+    return 2;
+}
+
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--list") == 0) {
-        return ListCameras();
-    }
-    if (argc > 1) {
-        const bool help = std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0;
-        if (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-v") == 0) {
+    bool list = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg == "-v" || arg == "--version") {
             std::printf("ocusnap-info %s\n", OCU_VERSION);
             return 0;
         }
-        if (!help)
-            std::fprintf(stderr, "ocusnap-info: unknown option '%s'\n", argv[1]);
-        std::fprintf(
-            help ? stdout : stderr,
-            "Usage: ocusnap-info [--list | --help | --version]\n"
-            "Opens camera 1 of the OcuSnap driver, prints what it reports, streams for two seconds and\n"
-            "prints the achieved frame rate and the mean level of each Bayer channel.\n"
-            "--list prints the cameras the backend finds, with the id that OCUSNAP_CAMERA=aravis:ID takes.\n"
-            "The backend comes from OCUSNAP_CAMERA (sim, none, aravis or aravis:ID); see ocusnap-info(1).\n");
-        return help ? 0 : 2;
+        if (arg == "--list") {
+            list = true;
+        } else if (arg.starts_with("-")) {
+            return UsageError("unknown option '" + arg + "'");
+        } else {
+            return UsageError("unexpected argument '" + arg + "'");
+        }
+    }
+    if (list) {
+        return ListCameras();
     }
 
     Camera camera;
