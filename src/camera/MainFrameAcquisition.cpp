@@ -30,7 +30,7 @@ void CMainFrame::OnFrameReady(const FrameReadyEvent& frame) {
 
 void CMainFrame::OnContinuousSnap() {
     if (m_bSnapping) {
-        OcuCloseSnap(m_hDevice);
+        const OCUSTATUS closed = OcuCloseSnap(m_hDevice);
         FrameHandOver::Instance().Disconnect(this);
         m_pCaptureToken = nullptr;
         m_bSnapping = 0;
@@ -39,6 +39,10 @@ void CMainFrame::OnContinuousSnap() {
         update();
         if (m_pView != nullptr)
             m_pView->update();
+        // A picture that had stopped because the camera went away: the user who stops it learns why at
+        // once, not at the next start. Closing the window says nothing: the user is leaving.
+        if (closed == OCU_ERR_CAMERA_LOST && !m_bClosing)
+            ShowDriverError(closed);
         return;
     }
     if (!m_pImageBuffer || !m_pRawBuffer)

@@ -71,6 +71,7 @@ bool CMainFrame::CreateContents() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    m_bClosing = true;
     if (m_bSnapping)
         ExecuteCommand(kIdContinuousSnap);
     SaveSettings();

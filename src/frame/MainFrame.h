@@ -208,6 +208,7 @@ private:
     COcuViewerView* m_pView = nullptr;
     QHash<int, QAction*> m_actions;
     bool m_bSizeRulePosted = false;
+    bool m_bClosing = false; // the close sequence has begun
     bool m_bBordersMeasured = false; // the size rule applies once the borders are known
     QSize m_requestedSize;           // the last size the size rule asked for, while it has not been granted
     void* m_pCaptureToken = nullptr; // the running capture's context, as the hand-over knows it

@@ -176,6 +176,33 @@ TEST_F(LiveCalls, ARefusedStartClosesTheCaptureBeforeItsBox) {
     EXPECT_EQ(frame.m_bSnapping, 0);
 }
 
+// A camera that went away stops the picture by itself; the Ctrl+2 that stops the frozen picture says why,
+// rather than the next start. Closing the window says nothing: the user is leaving.
+TEST_F(LiveCalls, TheStopOfAPictureWhoseCameraWasLostSaysSoAndTheCloseDoesNot) {
+    for (const bool byClosing : {false, true}) {
+        SCOPED_TRACE(byClosing ? "closing the window" : "Continuous Snap");
+        driver.SetStatus("OcuCloseSnap", OCU_OK);
+        RunningViewer viewer;
+        ASSERT_TRUE(viewer.Started());
+        CMainFrame& frame = viewer.Frame();
+        ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
+        ASSERT_EQ(frame.m_bSnapping, 1);
+        driver.SetStatus("OcuCloseSnap", OCU_ERR_CAMERA_LOST);
+        const MessageBoxRecorder boxes;
+        if (byClosing)
+            frame.close();
+        else
+            ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
+        EXPECT_EQ(frame.m_bSnapping, 0);
+        ASSERT_EQ(boxes.Boxes().size(), byClosing ? 0u : 1u);
+        if (!byClosing) {
+            EXPECT_EQ(boxes.Boxes()[0].caption, "Error message");
+            EXPECT_EQ(boxes.Boxes()[0].text, QString::fromUtf8(OcuGetErrorString(OCU_ERR_CAMERA_LOST)));
+            frame.close();
+        }
+    }
+}
+
 TEST_F(LiveCalls, RefusedOpenAndSnapshotShowTheirBoxesAndChangeNothing) {
     RunningViewer viewer;
     ASSERT_TRUE(viewer.Started());

@@ -137,6 +137,8 @@ OCUSTATUS OcuOpenSnap(OCUHANDLE hDevice, SnapCallback pfnCallback, void* pContex
  * largest output window the caller will set. */
 OCUSTATUS OcuStartSnap(OCUHANDLE hDevice, uint8_t* const* ppBuffers, int32_t nCount);
 OCUSTATUS OcuStopSnap(OCUHANDLE hDevice);
+/* Closes the capture. Of a camera that stopped answering the capture is closed all the same, and the
+ * status is OCU_ERR_CAMERA_LOST. */
 OCUSTATUS OcuCloseSnap(OCUHANDLE hDevice);
 /* Takes one frame into ppBuffers[0] and returns when it is there. Refused while delivery runs. */
 OCUSTATUS OcuSnapShot(OCUHANDLE hDevice, uint8_t* const* ppBuffers, int32_t nCount);
