@@ -95,7 +95,11 @@ void CMainFrame::paintEvent(QPaintEvent* event) {
 }
 
 void CMainFrame::RefreshTitle() {
-    setWindowTitle(ViewerTitle(m_strDeviceName, m_rcRegion.Width(), m_rcRegion.Height()));
+    if (m_bWaitingForFrame)
+        setWindowTitle(
+            WaitingTitle(m_strDeviceName, m_rcRegion.Width(), m_rcRegion.Height(), m_nSnapMode == 1));
+    else
+        setWindowTitle(ViewerTitle(m_strDeviceName, m_rcRegion.Width(), m_rcRegion.Height()));
 }
 
 void CMainFrame::OnGoToWebsite() {
