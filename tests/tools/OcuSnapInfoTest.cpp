@@ -67,3 +67,15 @@ TEST(OcusnapInfo, CommandLine) {
         EXPECT_NE(run.err.find(c.stderrHas), std::string::npos) << run.err;
     }
 }
+
+// A sensor whose readout alone takes longer than two seconds (8192 x 5664 at 24 MHz): its frames are waited
+// for and measured, rather than reported as "no frame in time".
+TEST(OcusnapInfo, ASensorSlowerThanTheTwoSecondsIsStillMeasured) {
+    const Outcome run =
+        OcusnapInfo("OCUSNAP_CAMERA=sim OCUSNAP_SIM_SENSOR=8192x5664 OCUSNAP_SIM_SCENE=flat", "");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Streaming 8192 x 5664"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("Frames received: 0"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("Frames received: 1\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(" fps\n"), std::string::npos) << run.out;
+}
