@@ -29,8 +29,9 @@ std::string ReadAll(std::FILE* file) {
 Outcome OcusnapInfo(const std::string& environment, const std::string& arguments) {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
-    const std::string command = "env " + environment + " " + OCU_OCUSNAP_INFO + " " + arguments + " >/dev/fd/" +
-                                std::to_string(fileno(out)) + " 2>/dev/fd/" + std::to_string(fileno(err));
+    const std::string command = "env " + environment + " " + OCU_OCUSNAP_INFO + " " + arguments +
+                                " >/dev/fd/" + std::to_string(fileno(out)) + " 2>/dev/fd/" +
+                                std::to_string(fileno(err));
     const int raw = std::system(command.c_str());
     Outcome run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(out), ReadAll(err)};
     std::fclose(out);
