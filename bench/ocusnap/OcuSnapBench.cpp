@@ -1,7 +1,10 @@
 // How fast the simulated camera delivers frames when timing is off (OCUSNAP_SIM_FPS=max), with a
 // callback that does nothing. The whole process runs on one core, so the figure is what the
 // simulation costs a viewer that shares the machine with it. Target: well over 200 fps at 1280 x 1024.
+// Also how long a mode's scene takes to prepare, which the first frame of a mode waits for. Target: well
+// under a second for the whole sensor of 4096 x 3000 (12 megapixels), on one core.
 #include "OcuSnap.h"
+#include "sim/SimScene.h"
 
 #include <atomic>
 #include <benchmark/benchmark.h>
@@ -80,6 +83,31 @@ BENCHMARK(BM_Delivery)
     ->Iterations(20)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
+
+// Arguments: the sensor's width and height; mode 0, the chart, as the first frame of a camera needs it.
+void BM_ScenePreparation(benchmark::State& state) {
+    namespace sim = ocusnap::detail::sim;
+    const auto width = static_cast<int32_t>(state.range(0));
+    const auto height = static_cast<int32_t>(state.range(1));
+    for (auto _ : state) {
+        // The scene is cached while in use: this one is dropped before the next is prepared.
+        const auto scene =
+            sim::PreparedScene(sim::Bayer::GRBG, true, sim::SensorSize{width, height}, width, height);
+        benchmark::DoNotOptimize(scene->chart.data());
+    }
+    state.counters["ns/site"] =
+        benchmark::Counter(static_cast<double>(width) * height,
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+BENCHMARK(BM_ScenePreparation)
+    ->ArgNames({"w", "h"})
+    ->Args({1280, 1024})
+    ->Args({4096, 3000})
+    ->Args({8192, 8192})
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 

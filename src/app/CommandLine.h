@@ -1,4 +1,4 @@
-// The viewer's command line: Qt's standard options, --help, --version and an optional document name.
+// The viewer's command line: Qt's standard options, --help, --version and an optional image file.
 #pragma once
 
 #include <QString>
@@ -9,9 +9,11 @@ namespace ocu {
 struct CommandLine {
     enum class Action { Run, Help, Version, Error };
     Action action = Action::Run;
-    QStringList documents; // names given for the empty document; the first one is opened
-    QString error;         // one line, when the command line cannot be carried out
-    QString usage;         // the text --help prints
+    QStringList files; // the image file to show, as File > Open shows it; at most one
+    QString error;     // one line, when the command line cannot be carried out
+    QString usage;     // the text --help prints
+    QString platform;  // Qt's -platform and -display, when given
+    QString display;
 };
 
 // arguments[0] is the program. Qt's own options (-platform, -display, -style, ...) are accepted and left to

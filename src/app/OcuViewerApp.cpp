@@ -38,14 +38,14 @@ COcuViewerApp* COcuViewerApp::Current() {
     return s_pApp;
 }
 
-bool COcuViewerApp::InitInstance(const QStringList& documents) {
+bool COcuViewerApp::InitInstance(const QStringList& files) {
     if (ocu::AcquireInstanceLock(ocu::InstanceLockPath(), m_hMutex) == ocu::GuardResult::AlreadyRunning) {
         ocu::ShowWarning(QStringLiteral("The program is running!"));
         return false;
     }
 
     m_pDocument = std::make_unique<COcuViewerDoc>();
-    if (!ProcessShellCommand(documents))
+    if (!ProcessShellCommand())
         return false;
 
     m_pMainWnd->show();
@@ -53,21 +53,18 @@ bool COcuViewerApp::InitInstance(const QStringList& documents) {
 
     m_pMainWnd->MeasureFrameBorders();
     m_pMainWnd->ReapplyWindowRect();
+    // A file given by the launcher or the shell is a picture to look at: shown into the buffers that the
+    // camera's set-up sized, in the window that now has its size.
+    if (!files.isEmpty())
+        m_pMainWnd->OpenImageFromCommandLine(files.front());
     return true;
 }
 
-bool COcuViewerApp::ProcessShellCommand(const QStringList& documents) {
-    const QString document = documents.isEmpty() ? QString() : documents.front();
-
+bool COcuViewerApp::ProcessShellCommand() {
     m_pMainWnd = std::make_unique<CMainFrame>();
     if (m_pMainWnd->OnCreate() != 0)
         return false;
-    if (document.isEmpty())
-        return m_pDocument->OnNewDocument();
-    if (m_pDocument->OnOpenDocument(document))
-        return true;
-    ocu::ShowWarning(QStringLiteral("Failed to open document."));
-    return false;
+    return m_pDocument->OnNewDocument();
 }
 
 int COcuViewerApp::ExitInstance() {

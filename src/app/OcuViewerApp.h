@@ -22,9 +22,9 @@ public:
     static COcuViewerApp* Current();
 
     // Start-up, before the event loop: false when the viewer must not run (another instance runs, or the
-    // command line could not be carried out). documents are the names the command line gave; the first
-    // is opened.
-    bool InitInstance(const QStringList& documents);
+    // frame could not be created). files are the image files the command line named; the first is shown
+    // once the camera is set up, and one that cannot be shown is reported without failing the start.
+    bool InitInstance(const QStringList& files);
     // After the event loop, and after a failed start-up: destroys the frame if it still exists and closes
     // the guard. Returns the exit code.
     int ExitInstance();
@@ -42,8 +42,8 @@ public:
     ocu::UniqueFd m_hMutex; // the single-instance lock, held for the life of the process
 
 private:
-    // Carries out the command line: creates the frame and opens the named document, if any.
-    bool ProcessShellCommand(const QStringList& documents);
+    // Creates the empty document's frame.
+    bool ProcessShellCommand();
 
     std::unique_ptr<COcuViewerDoc> m_pDocument;
     std::unique_ptr<CMainFrame> m_pMainWnd;

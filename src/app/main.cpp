@@ -1,12 +1,14 @@
 #include "OcuVersion.h"
 #include "app/AppIcon.h"
 #include "app/CommandLine.h"
+#include "app/DisplayStart.h"
 #include "app/OcuViewerApp.h"
 #include "common/AppTitle.h"
 
 #include <QApplication>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 
 // The one application object, as the rest of the viewer finds it through COcuViewerApp::Current().
 COcuViewerApp theApp;
@@ -48,13 +50,19 @@ int main(int argc, char* argv[]) {
         break;
     }
 
+    // Without a display Qt would abort with advice about reinstalling; one line and status 1 instead.
+    std::optional<ocu::DisplayStartGuard> displayStart;
+    displayStart.emplace(
+        commandLine.platform.isEmpty() ? qEnvironmentVariable("QT_QPA_PLATFORM") : commandLine.platform,
+        commandLine.display.isEmpty() ? qEnvironmentVariable("DISPLAY") : commandLine.display);
     QApplication qtApp(argc, argv);
+    displayStart.reset();
     SetApplicationNames();
     // The desktop matches the windows to the launcher by this name.
     QGuiApplication::setDesktopFileName(QString::fromLatin1(ocu::kDesktopId));
     QApplication::setWindowIcon(ocu::AppIcon());
 
-    if (!theApp.InitInstance(commandLine.documents)) {
+    if (!theApp.InitInstance(commandLine.files)) {
         theApp.ExitInstance();
         return 1;
     }

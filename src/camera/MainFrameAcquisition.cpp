@@ -7,7 +7,18 @@
 #include "frame/MainFrame.h"
 #include "frame/Title.h"
 
+#include <QTimer>
+#include <chrono>
+
 using namespace ocu;
+using namespace std::chrono_literals;
+
+namespace {
+
+// How long a start may go without a frame before the frame shows that it waits.
+constexpr auto kFirstFrameWait = 500ms;
+
+} // namespace
 
 int32_t CMainFrame::SnapCallback(SnapInfo* pInfo) {
     if (pInfo != nullptr)
@@ -21,6 +32,8 @@ void CMainFrame::OnFrameReady(const FrameReadyEvent& frame) {
     if (!m_bSnapping || frame.Capture() != m_pCaptureToken || frame.Width() != m_rcOutputWindow.Width() ||
         frame.Height() != m_rcOutputWindow.Height())
         return;
+    m_bFrameSinceStart = true;
+    ShowWaitingForFrame(false);
     DrawImage();
     ++m_nFrameCount;
     const float rate = FrameRate(m_nFrameCount, m_dwStartTick, TickCount());
@@ -30,15 +43,20 @@ void CMainFrame::OnFrameReady(const FrameReadyEvent& frame) {
 
 void CMainFrame::OnContinuousSnap() {
     if (m_bSnapping) {
-        OcuCloseSnap(m_hDevice);
+        const OCUSTATUS closed = OcuCloseSnap(m_hDevice);
         FrameHandOver::Instance().Disconnect(this);
         m_pCaptureToken = nullptr;
         m_bSnapping = 0;
+        ShowWaitingForFrame(false);
         // The repaint puts back the title without the frame rate, and the view, whose own repaints drew
         // nothing while frames arrived, shows the last image again.
         update();
         if (m_pView != nullptr)
             m_pView->update();
+        // A picture that had stopped because the camera went away: the user who stops it learns why at
+        // once, not at the next start. Closing the window says nothing: the user is leaving.
+        if (closed == OCU_ERR_CAMERA_LOST && !m_bClosing)
+            ShowDriverError(closed);
         return;
     }
     if (!m_pImageBuffer || !m_pRawBuffer)
@@ -63,6 +81,25 @@ void CMainFrame::OnContinuousSnap() {
     m_bSnapping = 1;
     m_dwStartTick = TickCount();
     m_nFrameCount = 0;
+    // A first frame normally comes within a frame time; one that takes longer (a large sensor, a long
+    // exposure, a trigger that has not come) is waited for visibly, so that the window is not simply blank.
+    m_bFrameSinceStart = false;
+    QTimer::singleShot(kFirstFrameWait, this, [this, start = ++m_nSnapStarts] {
+        if (start == m_nSnapStarts && m_bSnapping && !m_bFrameSinceStart)
+            ShowWaitingForFrame(true);
+    });
+}
+
+void CMainFrame::ShowWaitingForFrame(bool waiting) {
+    if (waiting == m_bWaitingForFrame)
+        return;
+    m_bWaitingForFrame = waiting;
+    // The menus stay usable meanwhile: the cursor that says "working in the background".
+    if (waiting)
+        setCursor(Qt::BusyCursor);
+    else
+        unsetCursor();
+    RefreshTitle();
 }
 
 void CMainFrame::CloseCaptureForDestruction() {

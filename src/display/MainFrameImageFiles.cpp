@@ -2,12 +2,14 @@
 #include "camera/DeliveryPause.h"
 #include "camera/DeviceInfo.h"
 #include "common/FileDialog.h"
+#include "common/MessageBox.h"
 #include "display/ImageFiles.h"
 #include "display/OcuViewerView.h"
 #include "frame/MainFrame.h"
 #include "imaging/FramePipeline.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <optional>
 #include <vector>
 
@@ -57,17 +59,33 @@ std::optional<ChosenFile> ChooseImageFile(CMainFrame& frame, bool save) {
 
 void CMainFrame::OnFileOpenImage() {
     const std::optional<ChosenFile> chosen = ChooseImageFile(*this, false);
-    if (!chosen)
+    if (chosen)
+        ReadImageFile(chosen->path, chosen->limits, nullptr);
+}
+
+void CMainFrame::OpenImageFromCommandLine(const QString& file) {
+    // Open itself reports nothing; here the user named a file and would otherwise see no trace of it.
+    std::string note;
+    const std::optional<ImageLimits> limits = BufferLimits(*this);
+    if (!limits)
+        note = "without a camera there are no image buffers to show it in";
+    else if (!QFileInfo::exists(file))
+        note = "there is no such file";
+    else if (ReadImageFile(QFile::encodeName(file).toStdString(), *limits, &note))
         return;
-    const std::string& path = chosen->path;
-    const ImageLimits& limits = chosen->limits;
+    ShowWarning(QStringLiteral("Cannot open \"%1\": %2.").arg(file, QString::fromStdString(note)));
+}
+
+bool CMainFrame::ReadImageFile(const std::string& path, const ImageLimits& limits, std::string* note) {
+    int read = 0;
     switch (GetFileKind(path)) {
     case kFileJpeg:
-        ReadJpegFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits);
+        read = ReadJpegFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits, note);
         break;
     case kFileRaw: {
         const DeliveryPause pause(m_hDevice, m_bSnapping, m_pRawBuffer.get());
-        if (ReadRawFile(path, *m_pBmpInfo, m_pRawBuffer.get(), limits)) {
+        read = ReadRawFile(path, *m_pBmpInfo, m_pRawBuffer.get(), limits, note);
+        if (read) {
             // An opened frame is always converted, never dropped by the alternation of the slower types,
             // so that the image matches the header that now has its size.
             FrameToggle() = 1;
@@ -76,13 +94,14 @@ void CMainFrame::OnFileOpenImage() {
         break;
     }
     default:
-        ReadBmpFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits);
+        read = ReadBmpFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits, note);
         break;
     }
     // Whether or not the file was read: the view repaints what the buffer holds, the frame its title.
     update();
     if (m_pView != nullptr)
         m_pView->update();
+    return read != 0;
 }
 
 void CMainFrame::OnFileSaveAs() {

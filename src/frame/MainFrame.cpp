@@ -71,6 +71,7 @@ bool CMainFrame::CreateContents() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    m_bClosing = true;
     if (m_bSnapping)
         ExecuteCommand(kIdContinuousSnap);
     SaveSettings();
@@ -94,7 +95,11 @@ void CMainFrame::paintEvent(QPaintEvent* event) {
 }
 
 void CMainFrame::RefreshTitle() {
-    setWindowTitle(ViewerTitle(m_strDeviceName, m_rcRegion.Width(), m_rcRegion.Height()));
+    if (m_bWaitingForFrame)
+        setWindowTitle(
+            WaitingTitle(m_strDeviceName, m_rcRegion.Width(), m_rcRegion.Height(), m_nSnapMode == 1));
+    else
+        setWindowTitle(ViewerTitle(m_strDeviceName, m_rcRegion.Width(), m_rcRegion.Height()));
 }
 
 void CMainFrame::OnGoToWebsite() {

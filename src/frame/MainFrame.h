@@ -27,6 +27,7 @@ class QAction;
 
 namespace ocu {
 class FrameReadyEvent;
+struct ImageLimits;
 }
 
 class CMainFrame : public QMainWindow {
@@ -99,6 +100,8 @@ public:
 
     void OnFileOpenImage();
     void OnFileSaveAs();
+    // Shows an image file named on the command line as File > Open would, and says why when it cannot.
+    void OpenImageFromCommandLine(const QString& file);
     void OnResolution(int mode);
     void OnImageMode(int mode);
     void OnSnapSpeed(int speed);
@@ -188,6 +191,7 @@ private:
     void EnforceSizeRule();
     void PostSizeRule();
     void LayOutNow();
+    void FitViewIntoFrame();
     // Size limits and increments that keep interactive resizing inside the size rule.
     void UpdateSizeLimits();
     // Device pixels per logical pixel: the region, the borders and the size rule count device pixels,
@@ -198,10 +202,20 @@ private:
     ocu::SizeRuleInput SizeRuleState() const;
     // Before the buffers go: no frame is handed over any more and the driver writes into them no more.
     void CloseCaptureForDestruction();
+    // Shows, or stops showing, that a started acquisition waits for its first frame.
+    void ShowWaitingForFrame(bool waiting);
+    // Open's reading of path into the buffers; true when the file was read. note: the reason when not.
+    bool ReadImageFile(const std::string& path, const ocu::ImageLimits& limits, std::string* note);
 
     COcuViewerView* m_pView = nullptr;
     QHash<int, QAction*> m_actions;
     bool m_bSizeRulePosted = false;
+    bool m_bClosing = false; // the close sequence has begun
+    // A started acquisition that has drawn no frame yet: the start's number, whether a frame came, and
+    // whether the frame shows that it waits (busy cursor, status in the title).
+    unsigned m_nSnapStarts = 0;
+    bool m_bFrameSinceStart = false;
+    bool m_bWaitingForFrame = false;
     bool m_bBordersMeasured = false; // the size rule applies once the borders are known
     QSize m_requestedSize;           // the last size the size rule asked for, while it has not been granted
     void* m_pCaptureToken = nullptr; // the running capture's context, as the hand-over knows it

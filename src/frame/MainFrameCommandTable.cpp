@@ -138,7 +138,8 @@ constexpr auto kCommands = std::to_array<CommandDef>({
     {0, "&Help", nullptr, nullptr, nullptr, nullptr},
     {kIdAppAbout, "&Help", "&About VelViewer...", "", AppCommand<&COcuViewerApp::OnAppAbout>, nullptr},
 
-    // Commands reached only from the keyboard: the empty document's new and save.
+    // The empty document's commands: new from the keyboard; open and save have no key (Ctrl+O and Ctrl+S
+    // open and save images).
     {kIdFileNew, "", "", "", AppCommand<&COcuViewerApp::OnFileNew>, nullptr},
     {kIdFileOpen, "", "", "", AppCommand<&COcuViewerApp::OnFileOpen>, nullptr},
     {kIdFileSave, "", "", "",
@@ -154,9 +155,10 @@ constexpr auto kAccelerators = std::to_array<AcceleratorDef>({
     {"Ctrl+1", kIdSingleSnap},
     {"Ctrl+2", kIdContinuousSnap},
     {"Ctrl+N", kIdFileNew},
-    // The key of the File menu's "&Open..." opens an image, as its label says.
+    // The key of the File menu's "&Open..." opens an image, as its label says; its partner saves one, since
+    // the empty document's save would write an empty file where the user expects the picture.
     {"Ctrl+O", kIdFileOpenImage},
-    {"Ctrl+S", kIdFileSave},
+    {"Ctrl+S", kIdFileSaveAs},
     {"Ctrl+P", kIdFilePrint},
     {"Ctrl+C", kIdEditCopy},
     {"Ctrl+Ins", kIdEditCopy},

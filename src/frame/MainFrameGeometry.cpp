@@ -90,6 +90,24 @@ void CMainFrame::LayOutNow() {
         frameLayout->invalidate();
         frameLayout->activate();
     }
+    FitViewIntoFrame();
+}
+
+void CMainFrame::FitViewIntoFrame() {
+    // With no room left below the menu bar (a frame shrunk to it), the main window's layout moves its
+    // central widget out of sight at its old size; the view is given the room there is instead, so that
+    // the region, the camera's window and the title say 0 rather than the last size.
+    if (m_pView == nullptr)
+        return;
+    const int top = menuBar()->isVisible() ? menuBar()->geometry().bottom() + 1 : 0;
+    const QRect room(0, top, width(), std::max(height() - top, 0));
+    const QRect view = m_pView->geometry();
+    if (!room.isEmpty() && room.contains(view))
+        return;
+    const QRect fitted(room.topLeft(),
+                       QSize(std::min(view.width(), room.width()), std::min(view.height(), room.height())));
+    if (fitted != view)
+        m_pView->setGeometry(fitted);
 }
 
 void CMainFrame::PostSizeRule() {
@@ -130,6 +148,7 @@ void CMainFrame::UpdateSizeLimits() {
 
 void CMainFrame::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
+    FitViewIntoFrame();
     EnforceSizeRule();
 }
 

@@ -10,4 +10,9 @@ QString ViewerTitle(const QString& model, int width, int height, std::optional<d
     return QString::asprintf("%s Viewer [%d x %d]", name.constData(), width, height);
 }
 
+QString WaitingTitle(const QString& model, int width, int height, bool trigger) {
+    return ViewerTitle(model, width, height) + (trigger ? QStringLiteral("  waiting for a trigger...")
+                                                        : QStringLiteral("  waiting for the first frame..."));
+}
+
 } // namespace ocu

@@ -45,18 +45,23 @@ foreach(program IN LISTS programs)
         endif()
     endif()
     # Without a display: neither answer may need one.
-    execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb
-                            ${program} --version
-                    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-    if(NOT rc EQUAL 0 OR NOT out MATCHES "^${name} ${VERSION}\n$")
-        string(APPEND failures "  ${name} --version: status ${rc}, printed '${out}${err}'\n")
-    endif()
-    execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb
-                            ${program} --help
-                    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-    if(NOT rc EQUAL 0 OR NOT out MATCHES "--help" OR NOT out MATCHES "--version")
-        string(APPEND failures "  ${name} --help: status ${rc}, printed '${out}${err}'\n")
-    endif()
+    # The same short and long options everywhere.
+    foreach(option -v --version)
+        execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
+                                QT_QPA_PLATFORM=xcb ${program} ${option}
+                        RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+        if(NOT rc EQUAL 0 OR NOT out MATCHES "^${name} ${VERSION}\n$")
+            string(APPEND failures "  ${name} ${option}: status ${rc}, printed '${out}${err}'\n")
+        endif()
+    endforeach()
+    foreach(option -h --help)
+        execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
+                                QT_QPA_PLATFORM=xcb ${program} ${option}
+                        RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+        if(NOT rc EQUAL 0 OR NOT out MATCHES "--help" OR NOT out MATCHES "--version")
+            string(APPEND failures "  ${name} ${option}: status ${rc}, printed '${out}${err}'\n")
+        endif()
+    endforeach()
     execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb
                             ${program} --no-such-option
                     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)

@@ -1,5 +1,6 @@
 // The C API's contract: backend selection, the handle checks, argument ranges, the information
 // protocol, error injection and the error texts.
+#include "ConfigurationProblem.h"
 #include "TestSupport.h"
 
 #include <set>
@@ -53,7 +54,16 @@ TEST(Backend, ConfigurationErrorsAreReportedNotGuessed) {
         Camera cam;
         EXPECT_EQ(cam.status, OCU_ERR_BAD_CONFIGURATION) << name << "=" << value;
         EXPECT_EQ(cam.handle, nullptr);
+        // The text names the variable and what it holds, and says what it takes.
+        const std::string text = OcuGetErrorString(cam.status);
+        EXPECT_NE(text.find(std::string(name) + " is \"" + value + "\"; it takes "), std::string::npos)
+            << text;
     }
+    // A value that cannot be shown as it is, shortened and made printable.
+    EXPECT_EQ(detail::DescribeBadSetting("OCUSNAP_BAYER", "RG\tBG", "GRBG"),
+              "OCUSNAP_BAYER is \"RG?BG\"; it takes GRBG");
+    EXPECT_EQ(detail::DescribeBadSetting("OCUSNAP_BAYER", std::string(50, 'x'), "GRBG"),
+              "OCUSNAP_BAYER is \"" + std::string(40, 'x') + "...\"; it takes GRBG");
 }
 
 TEST(Backend, TheCameraListFollowsTheBackend) {

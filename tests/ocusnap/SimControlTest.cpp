@@ -129,20 +129,27 @@ TEST_F(Levers, TheToolSetsTheCapAndTheLightThatTheCameraFollows) {
 }
 
 TEST_F(Levers, TheToolAnswersHelpVersionAndMistakes) {
-    const ToolResult help = RunTool("--help");
-    EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.output.rfind("usage: ocusnap-sim", 0), 0u) << help.output;
-    const ToolResult version = RunTool("--version");
-    EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.output, std::string("ocusnap-sim ") + OCU_VERSION + "\n");
+    for (const char* asked : {"--help", "-h", "cap on -h"}) {
+        const ToolResult help = RunTool(asked);
+        EXPECT_EQ(help.status, 0) << asked;
+        EXPECT_EQ(help.output.rfind("usage: ocusnap-sim", 0), 0u) << help.output;
+    }
+    for (const char* asked : {"--version", "-v"}) {
+        const ToolResult version = RunTool(asked);
+        EXPECT_EQ(version.status, 0) << asked;
+        EXPECT_EQ(version.output, std::string("ocusnap-sim ") + OCU_VERSION + "\n");
+    }
 
     // A mistake: one line that names it, then the usage, exit status 2, and the file left alone.
     ASSERT_EQ(RunTool("cap on").status, 0);
-    for (const auto& [arguments, message] : {std::pair{"--bogus", "unknown option --bogus"},
+    for (const auto& [arguments, message] : {std::pair{"--bogus", "unknown option '--bogus'"},
+                                             {"-x on", "unknown option '-x'"},
                                              {"cap", "missing value after cap"},
-                                             {"cap maybe", "bad value for cap: maybe"},
-                                             {"light dark", "bad value for light: dark"},
-                                             {"light flat lens on", "unknown command lens"}}) {
+                                             {"foo", "unknown command 'foo'"},
+                                             {"cap on foo", "unknown command 'foo'"},
+                                             {"cap maybe", "bad value for cap: 'maybe'"},
+                                             {"light dark", "bad value for light: 'dark'"},
+                                             {"light flat lens on", "unknown command 'lens'"}}) {
         const ToolResult r = RunTool(arguments);
         EXPECT_EQ(r.status, 2) << arguments;
         EXPECT_EQ(r.output.rfind(std::string("ocusnap-sim: ") + message + "\nusage:", 0), 0u) << r.output;

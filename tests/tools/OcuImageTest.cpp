@@ -90,6 +90,9 @@ TEST(Ocuimage, CommandLine) {
     const std::vector<Case> cases = {
         {{"--help"}, 0, "usage: ocuimage IN OUT", ""},
         {{"--version"}, 0, "ocuimage " OCU_VERSION "\n", ""},
+        {{"-h"}, 0, "usage: ocuimage IN OUT", ""},
+        {{"-v"}, 0, "ocuimage " OCU_VERSION "\n", ""},
+        {{"-x", in, out}, 2, "", "unknown option '-x'"},
         {{}, 2, "", "IN and OUT are needed"},
         {{in}, 2, "", "IN and OUT are needed"},
         {{in, out, "x"}, 2, "", "more than two files"},

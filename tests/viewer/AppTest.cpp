@@ -78,25 +78,6 @@ TEST_F(App, NextStartSucceedsAfterTheFirstHasExited) {
     EXPECT_TRUE(next.Started());
 }
 
-TEST_F(App, DocumentOnTheCommandLineThatCannotBeOpenedFailsTheStart) {
-    MessageBoxRecorder boxes;
-    RunningViewer viewer({QStringLiteral("/nonexistent/document.dat")});
-    EXPECT_FALSE(viewer.Started());
-    ASSERT_EQ(boxes.Boxes().size(), 1u);
-    EXPECT_EQ(boxes.Boxes()[0].caption, "OcuViewer");
-    EXPECT_EQ(boxes.Boxes()[0].text, "Failed to open document.");
-}
-
-TEST_F(App, DocumentOnTheCommandLineIsOpenedAndReadsNothing) {
-    TempDir dir;
-    const std::string path = dir.File("some.dat");
-    WriteText(path, "anything");
-    RunningViewer viewer({QString::fromStdString(path)});
-    ASSERT_TRUE(viewer.Started());
-    EXPECT_EQ(viewer.App().Document()->GetPathName(), QString::fromStdString(path));
-    EXPECT_TRUE(viewer.Frame().isVisible());
-}
-
 TEST(Document, SavesAnEmptyFileAndNewForgetsIt) {
     TempDir dir;
     const std::string path = dir.File("doc.optra");

@@ -1,20 +1,23 @@
 // The viewer's command line, read before any window or display exists.
 #include "app/CommandLine.h"
 
+#include "app/DisplayStart.h"
+
 #include <gtest/gtest.h>
 
 using namespace ocu;
 using Action = CommandLine::Action;
 
-TEST(CommandLine, OptionsDocumentsAndQtsOwnOptions) {
+TEST(CommandLine, OptionsTheImageFileAndQtsOwnOptions) {
     struct Case {
         QStringList arguments; // after the program name
         Action action;
-        QStringList documents;
+        QStringList files;
     };
     const Case cases[] = {
         {{}, Action::Run, {}},
-        {{"picture.dat"}, Action::Run, {"picture.dat"}},
+        {{"picture.bmp"}, Action::Run, {"picture.bmp"}},
+        {{"a.bmp", "b.bmp"}, Action::Error, {"a.bmp", "b.bmp"}}, // one picture is shown
         {{"--help"}, Action::Help, {}},
         {{"-h"}, Action::Help, {}},
         {{"--help-all"}, Action::Help, {}},
@@ -32,10 +35,52 @@ TEST(CommandLine, OptionsDocumentsAndQtsOwnOptions) {
         SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
         const CommandLine line = ParseCommandLine(QStringList{QStringLiteral("ocuviewer")} + c.arguments);
         EXPECT_EQ(line.action, c.action);
-        EXPECT_EQ(line.documents, c.documents);
+        EXPECT_EQ(line.files, c.files);
         EXPECT_EQ(line.error.isEmpty(), c.action != Action::Error);
         EXPECT_TRUE(line.usage.contains(QLatin1String("--version")));
     }
     EXPECT_EQ(ParseCommandLine({QStringLiteral("ocuviewer"), QStringLiteral("--bogus")}).error,
               QStringLiteral("Unknown option 'bogus'."));
+    // --help-all is --help with Qt's own options.
+    const QString help = ParseCommandLine({QStringLiteral("ocuviewer"), QStringLiteral("--help")}).usage;
+    const QString all = ParseCommandLine({QStringLiteral("ocuviewer"), QStringLiteral("--help-all")}).usage;
+    EXPECT_TRUE(all.startsWith(help));
+    for (const char* qtOption : {"  -platform <", "  -display <", "  -style <", "  -reverse "}) {
+        EXPECT_FALSE(help.contains(QLatin1String(qtOption))) << qtOption;
+        EXPECT_TRUE(all.contains(QLatin1String(qtOption))) << qtOption;
+    }
+}
+
+TEST(CommandLine, TheLineForADisplayThatCannotBeReachedNamesIt) {
+    struct Case {
+        QString platform;
+        QString display;
+        QStringList qtSaid;
+        QString line;
+    };
+    const QString noServer = QStringLiteral("could not connect to display :7");
+    const Case cases[] = {
+        {{},
+         {},
+         {QStringLiteral("could not connect to display ")},
+         "cannot connect to the display: DISPLAY is not set"},
+        {{}, ":7", {noServer}, "cannot connect to the display \":7\""},
+        {"xcb:nograb", ":7", {noServer}, "cannot connect to the display \":7\""},
+        {"xcb", {}, {}, "cannot connect to the display: DISPLAY is not set"},
+        // The display was there but the plugin failed otherwise: the display is not to blame.
+        {{},
+         ":0",
+         {QStringLiteral("Could not load the Qt platform plugin \"xcb\"")},
+         "cannot connect to the display: Qt's platform plugin \"xcb\" did not start"},
+        {"wayland", {}, {}, "cannot connect to the display: Qt's platform plugin \"wayland\" did not start"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.platform + QLatin1Char('|') + c.display).toStdString());
+        EXPECT_EQ(DisplayFailureText(c.platform, c.display, c.qtSaid), c.line);
+    }
+    const CommandLine line =
+        ParseCommandLine({QStringLiteral("ocuviewer"), QStringLiteral("-platform"), QStringLiteral("xcb"),
+                          QStringLiteral("-display"), QStringLiteral(":3")});
+    EXPECT_EQ(line.platform, "xcb");
+    EXPECT_EQ(line.display, ":3");
 }

@@ -36,7 +36,7 @@ TEST(CommandTable, EveryShortcutLabelIsTheKeyOfItsOwnCommand) {
 
 TEST(CommandTable, FrameworkAccelerators) {
     EXPECT_EQ(AcceleratorCommand(QKeySequence(QStringLiteral("Ctrl+N"))), kIdFileNew);
-    EXPECT_EQ(AcceleratorCommand(QKeySequence(QStringLiteral("Ctrl+S"))), kIdFileSave);
+    EXPECT_EQ(AcceleratorCommand(QKeySequence(QStringLiteral("Ctrl+S"))), kIdFileSaveAs);
     EXPECT_EQ(AcceleratorCommand(QKeySequence(Qt::CTRL | Qt::Key_Insert)), kIdEditCopy);
     EXPECT_EQ(AcceleratorCommand(QKeySequence(Qt::SHIFT | Qt::Key_Insert)), kIdEditPaste);
     EXPECT_EQ(AcceleratorCommand(QKeySequence(Qt::SHIFT | Qt::Key_Delete)), kIdEditCut);

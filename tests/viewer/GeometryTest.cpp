@@ -5,6 +5,7 @@
 #include "display/OcuViewerView.h"
 #include "frame/CommandIds.h"
 
+#include <QMenuBar>
 #include <QScreen>
 #include <gtest/gtest.h>
 
@@ -51,6 +52,29 @@ TEST_F(Geometry, ClientAreaRoundsToTheRegion) {
     EXPECT_EQ(TitleAfterPaint(frame), "VelC Viewer [644 x 482]");
     // The size rule also snapped the view itself to the region.
     EXPECT_EQ(frame.GetActiveView()->size(), QSize(644, 482));
+}
+
+// Shrunk to its menu bar, the frame has no room for the view, which the main window's layout then moved out
+// of sight at its old size: title, region and camera must follow the frame down to 0 and back.
+TEST_F(Geometry, TitleRegionAndCameraFollowTheFrameDownToTheMenuBarAndBack) {
+    RunningViewer viewer;
+    ASSERT_TRUE(viewer.Started());
+    CMainFrame& frame = viewer.Frame();
+    for (const int height : {480, 2, 0, 1, 300, 0}) {
+        SCOPED_TRACE(height);
+        frame.resize(640, frame.menuBar()->geometry().bottom() + 1 + height);
+        ProcessEvents();
+        const int region = height - height % 2;
+        EXPECT_EQ(frame.GetActiveView()->size(), QSize(640, region));
+        EXPECT_EQ(frame.m_rcRegion, (Rect{0, 0, 640, region}));
+        EXPECT_EQ(TitleAfterPaint(frame), QStringLiteral("VelC Viewer [640 x %1]").arg(region));
+        const Calls calls = driver.CallTexts();
+        const auto window = std::find_if(calls.rbegin(), calls.rend(), [](const std::string& call) {
+            return call.rfind("OcuSetOutputWindow", 0) == 0;
+        });
+        ASSERT_NE(window, calls.rend());
+        EXPECT_EQ(*window, Window(640, region));
+    }
 }
 
 TEST_F(Geometry, ViewNeverGrowsBeyondTheSensorImage) {

@@ -9,8 +9,11 @@
 #include "frame/CommandIds.h"
 #include "imaging/YuvLut.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QProcess>
+#include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -206,6 +209,80 @@ TEST_F(FileCommands, AFrameSavedInEachFormatOpensAgainAsTheSamePicture) {
     }
     EXPECT_LE(worst, 24);
     EXPECT_LT(static_cast<double>(total) / (640 * 480 * 3), 1.0);
+}
+
+// Ctrl+S once saved the empty document, an empty file where the user expected the picture: the keys save
+// and open images, through the same dialogs as the File menu.
+TEST_F(FileCommands, CtrlSSavesThePictureAndCtrlOOpensItAgain) {
+    Start();
+    CMainFrame& frame = Frame();
+    QApplication::setActiveWindow(&frame);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    // A dialog that does not go through the viewer's own (the empty document's) is closed, not waited for.
+    QTimer::singleShot(0, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    const Shown taken(frame);
+    dialogs.Answer(dir.File("keyed.bmp"));
+    QTest::keyClick(&frame, Qt::Key_S, Qt::ControlModifier);
+    ASSERT_TRUE(std::filesystem::exists(dir.File("keyed.bmp")));
+    EXPECT_EQ(std::filesystem::file_size(dir.File("keyed.bmp")), 921654u);
+
+    Scribble();
+    dialogs.Answer(dir.File("keyed.bmp"));
+    QTest::keyClick(&frame, Qt::Key_O, Qt::ControlModifier);
+    const Shown opened(frame);
+    EXPECT_EQ(opened.header, taken.header);
+    EXPECT_TRUE(std::equal(taken.image.begin(), taken.image.begin() + 640 * 480 * 3, opened.image.begin()));
+    ASSERT_EQ(dialogs.requests.size(), 2u);
+    EXPECT_TRUE(dialogs.requests[0].save);
+    EXPECT_FALSE(dialogs.requests[1].save);
+    EXPECT_EQ(dialogs.requests[0].filter, dialogs.requests[1].filter);
+}
+
+// `ocuviewer picture.bmp`, as the desktop's launcher starts it: the picture shows once the camera is set up;
+// a file that cannot be shown is named with the reason and the viewer runs on.
+TEST_F(FileCommands, AFileNamedOnTheCommandLineIsShownOrTheReasonIsSaid) {
+    WriteText(dir.File("frame.raw"), RawFileBytes(64, 48, std::string(64 * 48, '\x40')));
+    WriteText(dir.File("text.bmp"), "not a picture");
+    struct Case {
+        std::string file;
+        const char* camera;
+        const char* reason; // null: shown
+    };
+    const Case cases[] = {
+        {dir.File("frame.raw"), "sim", nullptr},
+        {dir.File("missing.bmp"), "sim", "there is no such file"},
+        {dir.File("text.bmp"), "sim", "not a BMP file (no BM signature)"},
+        {dir.File("frame.raw"), "none", "without a camera there are no image buffers to show it in"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file + " on camera " + c.camera);
+        const ScopedEnv backend("OCUSNAP_CAMERA", std::string(c.camera));
+        MessageBoxRecorder boxes;
+        RunningViewer started({QString::fromStdString(c.file)});
+        ASSERT_TRUE(started.Started());
+        const BitmapInfoHeader& header = started.Frame().m_pBmpInfo->bmiHeader;
+        const std::vector<MessageBoxRequest>& shown = boxes.Boxes();
+        if (!c.reason) {
+            EXPECT_TRUE(shown.empty());
+            EXPECT_EQ(header.biWidth, 64);
+            EXPECT_EQ(header.biHeight, 48);
+            EXPECT_EQ(DisplayPixel(started.Frame(), 10, 10).g, 0x40);
+        } else {
+            // Without a camera the driver's box comes first.
+            ASSERT_FALSE(shown.empty());
+            EXPECT_EQ(shown.back().text,
+                      QStringLiteral("Cannot open \"%1\": %2.")
+                          .arg(QString::fromStdString(c.file), QString::fromLatin1(c.reason)));
+            EXPECT_EQ(shown.back().icon, QMessageBox::Warning);
+            EXPECT_EQ(shown.size(), std::string(c.camera) == "none" ? 2u : 1u);
+            EXPECT_NE(header.biWidth, 64);
+        }
+        EXPECT_TRUE(started.Frame().isVisible());
+        started.Frame().close();
+    }
 }
 
 TEST_F(FileCommands, ARawFileOpensInColourAndInBlackAndWhiteAndIsNeverDropped) {

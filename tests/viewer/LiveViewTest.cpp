@@ -139,6 +139,45 @@ TEST_F(LiveCalls, TheFirstFrameAfterAStartShowsTheRateSinceTheStart) {
     frame.close();
 }
 
+// A start whose first frame is late (a large sensor, a long exposure, a trigger that has not come) shows
+// that it waits, by the cursor and in the title, until a frame comes or the user stops.
+TEST_F(LiveCalls, AStartWithoutAFrameForAWhileShowsThatItWaits) {
+    struct Case {
+        int snapMode;
+        bool endByFrame;
+        const char* waiting;
+    };
+    for (const Case c :
+         {Case{0, true, "waiting for the first frame..."}, Case{1, false, "waiting for a trigger..."}}) {
+        SCOPED_TRACE(c.waiting);
+        RunningViewer viewer;
+        ASSERT_TRUE(viewer.Started());
+        CMainFrame& frame = viewer.Frame();
+        ResizeClient(frame, 640, 480);
+        ASSERT_TRUE(frame.ExecuteCommand(c.snapMode == 1 ? kIdSnapTrigger : kIdSnapContinuation));
+        ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
+        ASSERT_TRUE(WaitFor([&] { return frame.cursor().shape() == Qt::BusyCursor; }));
+        EXPECT_EQ(frame.windowTitle(),
+                  QStringLiteral("VelC Viewer [640 x 480]  ") + QLatin1String(c.waiting));
+        // A repaint, a resize keep saying so.
+        EXPECT_EQ(TitleAfterPaint(frame), frame.windowTitle());
+        ResizeClient(frame, 320, 240);
+        EXPECT_EQ(frame.windowTitle(),
+                  QStringLiteral("VelC Viewer [320 x 240]  ") + QLatin1String(c.waiting));
+
+        if (c.endByFrame) {
+            ASSERT_TRUE(driver.DeliverFrame(0x60));
+            ASSERT_TRUE(WaitFor([&] { return frame.m_nFrameCount == 1; }));
+            EXPECT_TRUE(ParseRateTitle(frame.windowTitle())) << frame.windowTitle().toStdString();
+        } else {
+            ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
+            EXPECT_EQ(TitleAfterPaint(frame), "VelC Viewer [320 x 240]");
+        }
+        EXPECT_EQ(frame.cursor().shape(), Qt::ArrowCursor);
+        frame.close();
+    }
+}
+
 TEST_F(LiveCalls, WithoutBuffersNeitherSnapDoesAnything) {
     driver.FailDeviceInfo(1, OCU_ERR_INTERNAL); // the device opens, but its set-up allocates nothing
     RunningViewer viewer;
@@ -174,6 +213,33 @@ TEST_F(LiveCalls, ARefusedStartClosesTheCaptureBeforeItsBox) {
     EXPECT_EQ(boxes[0].icon, QMessageBox::Warning);
     EXPECT_EQ(boxes[0].owner, nullptr);
     EXPECT_EQ(frame.m_bSnapping, 0);
+}
+
+// A camera that went away stops the picture by itself; the Ctrl+2 that stops the frozen picture says why,
+// rather than the next start. Closing the window says nothing: the user is leaving.
+TEST_F(LiveCalls, TheStopOfAPictureWhoseCameraWasLostSaysSoAndTheCloseDoesNot) {
+    for (const bool byClosing : {false, true}) {
+        SCOPED_TRACE(byClosing ? "closing the window" : "Continuous Snap");
+        driver.SetStatus("OcuCloseSnap", OCU_OK);
+        RunningViewer viewer;
+        ASSERT_TRUE(viewer.Started());
+        CMainFrame& frame = viewer.Frame();
+        ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
+        ASSERT_EQ(frame.m_bSnapping, 1);
+        driver.SetStatus("OcuCloseSnap", OCU_ERR_CAMERA_LOST);
+        const MessageBoxRecorder boxes;
+        if (byClosing)
+            frame.close();
+        else
+            ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
+        EXPECT_EQ(frame.m_bSnapping, 0);
+        ASSERT_EQ(boxes.Boxes().size(), byClosing ? 0u : 1u);
+        if (!byClosing) {
+            EXPECT_EQ(boxes.Boxes()[0].caption, "Error message");
+            EXPECT_EQ(boxes.Boxes()[0].text, QString::fromUtf8(OcuGetErrorString(OCU_ERR_CAMERA_LOST)));
+            frame.close();
+        }
+    }
 }
 
 TEST_F(LiveCalls, RefusedOpenAndSnapshotShowTheirBoxesAndChangeNothing) {

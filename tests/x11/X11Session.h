@@ -35,6 +35,8 @@ public:
 
     bool Ready() const { return !m_display.isEmpty(); }
     const std::filesystem::path& ConfigFolder() const { return m_config; }
+    // The server's display name (":NNN").
+    const QString& Display() const { return m_display; }
 
     // Starts the viewer with extra environment variables (NAME=value).
     bool StartViewer(const QStringList& environment = {});

@@ -167,6 +167,25 @@ TEST(X11, RightOnTheGainBarRaisesTheGainThatOkKeeps) {
         EXPECT_NE(settings.find(key), std::string::npos) << key << " in\n" << settings;
 }
 
+// Qt aborts when its platform cannot start, after lines of advice about reinstalling; the viewer says in one
+// line which display it could not reach and exits with status 1, as its manual page says.
+TEST(X11, WithoutADisplayTheViewerSaysSoInOneLineAndExitsWithStatusOne) {
+    X11Session x(false);
+    ASSERT_TRUE(x.Ready());
+    const QString gone = x.Display();
+    x.KillServer();
+    for (const auto& [variable, line] :
+         {std::pair{QStringLiteral("DISPLAY="),
+                    QStringLiteral("ocuviewer: cannot connect to the display: DISPLAY is not set\n")},
+          {QStringLiteral("DISPLAY=") + gone,
+           QStringLiteral("ocuviewer: cannot connect to the display \"%1\"\n").arg(gone)}}) {
+        SCOPED_TRACE(variable.toStdString());
+        ASSERT_TRUE(x.StartViewer({variable}));
+        EXPECT_EQ(x.WaitForViewerExit(kWindowTimeout), 1);
+        EXPECT_EQ(QString::fromLocal8Bit(x.ViewerOutput()), line);
+    }
+}
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

@@ -27,7 +27,7 @@ constexpr uint64_t kMaxPixels = uint64_t{1} << 26;
 constexpr char kUsage[] =
     "usage: ocuimage IN OUT [--layout gbrg|grbg|bggr|rggb] [--conversion fast|normal|edgesensing|best]\n"
     "                [--gray] [--gamma G] [--ratios R,G,B]\n"
-    "       ocuimage --help | --version\n";
+    "       ocuimage -h | --help | -v | --version\n";
 
 constexpr char kHelp[] =
     "Converts an image file as OcuViewer's File > Open and Save As do, without a window.\n"
@@ -87,7 +87,8 @@ std::optional<Options> Parse(int argc, char** argv, int& status) {
     bool onlyFiles = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        if (onlyFiles || arg.rfind("--", 0) != 0) {
+        // A name that starts with a dash follows "--"; "-" alone is a name.
+        if (onlyFiles || arg.size() < 2 || arg[0] != '-') {
             files.push_back(arg);
             continue;
         }
@@ -95,14 +96,18 @@ std::optional<Options> Parse(int argc, char** argv, int& status) {
             onlyFiles = true;
             continue;
         }
-        if (arg == "--help") {
+        if (arg == "--help" || arg == "-h") {
             std::printf("%s\n%s", kUsage, kHelp);
             status = 0;
             return std::nullopt;
         }
-        if (arg == "--version") {
+        if (arg == "--version" || arg == "-v") {
             std::printf("ocuimage %s\n", OCU_VERSION);
             status = 0;
+            return std::nullopt;
+        }
+        if (arg[1] != '-') {
+            status = UsageError("unknown option '" + arg + "'");
             return std::nullopt;
         }
         std::string value;

@@ -1,6 +1,6 @@
 // ocusnap-info: what the camera driver sees. Opens camera 1, prints its type, modes and blanking
-// limits and Bayer layout, streams for two seconds and prints the frame rate and the mean level of each
-// Bayer channel. --list prints the cameras the backend finds.
+// limits and Bayer layout, streams for two seconds from the first frame and prints the frame rate and the
+// mean level of each Bayer channel. --list prints the cameras the backend finds.
 #include "OcuSnap.h"
 #include "OcuVersion.h"
 
@@ -8,7 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -18,7 +18,13 @@ struct Stream {
     std::atomic<uint32_t> frames{0};
     std::atomic<int32_t> width{0};
     std::atomic<int32_t> height{0};
+    std::atomic<uint64_t> firstUs{0}; // end of the first and of the last frame's readout
+    std::atomic<uint64_t> lastUs{0};
 };
+
+// A large sensor's frame takes seconds to expose and read out: the two seconds are counted from the first
+// frame, and that is waited for this long.
+constexpr auto kFirstFrameTimeout = std::chrono::seconds(15);
 
 // The callback's context must outlive a callback that is still running when OcuCloseSnap returns:
 // a static one lives until the process ends.
@@ -28,6 +34,10 @@ int32_t OnFrame(SnapInfo* info) {
     auto* stream = static_cast<Stream*>(info->pContext);
     stream->width = info->nWidth;
     stream->height = info->nHeight;
+    if (stream->frames.load() == 0) {
+        stream->firstUs = info->nTimestampUs;
+    }
+    stream->lastUs = info->nTimestampUs;
     stream->frames.fetch_add(1);
     return 1;
 }
@@ -83,26 +93,42 @@ const char* LayoutName(int32_t layout) {
     }
 }
 
+constexpr char kUsage[] =
+    "Usage: ocusnap-info [--list]\n"
+    "       ocusnap-info -h | --help | -v | --version\n"
+    "Opens camera 1 of the OcuSnap driver, prints what it reports, streams for two seconds from the\n"
+    "first frame and prints the achieved frame rate and the mean level of each Bayer channel.\n"
+    "--list prints the cameras the backend finds, with the id that OCUSNAP_CAMERA=aravis:ID takes.\n"
+    "The backend comes from OCUSNAP_CAMERA (sim, none, aravis or aravis:ID); see ocusnap-info(1).\n";
+
+// A command-line mistake: the reason and the usage on standard error, status 2.
+int UsageError(const std::string& reason) {
+    std::fprintf(stderr, "ocusnap-info: %s\n%s", reason.c_str(), kUsage);
+    return 2;
+}
+
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--list") == 0) {
-        return ListCameras();
-    }
-    if (argc > 1) {
-        const bool help = std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0;
-        if (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-v") == 0) {
+    bool list = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg == "-v" || arg == "--version") {
             std::printf("ocusnap-info %s\n", OCU_VERSION);
             return 0;
         }
-        if (!help)
-            std::fprintf(stderr, "ocusnap-info: unknown option '%s'\n", argv[1]);
-        std::fprintf(
-            help ? stdout : stderr,
-            "Usage: ocusnap-info [--list | --help | --version]\n"
-            "Opens camera 1 of the OcuSnap driver, prints what it reports, streams for two seconds and\n"
-            "prints the achieved frame rate and the mean level of each Bayer channel.\n"
-            "--list prints the cameras the backend finds, with the id that OCUSNAP_CAMERA=aravis:ID takes.\n"
-            "The backend comes from OCUSNAP_CAMERA (sim, none, aravis or aravis:ID); see ocusnap-info(1).\n");
-        return help ? 0 : 2;
+        if (arg == "--list") {
+            list = true;
+        } else if (arg.starts_with("-")) {
+            return UsageError("unknown option '" + arg + "'");
+        } else {
+            return UsageError("unexpected argument '" + arg + "'");
+        }
+    }
+    if (list) {
+        return ListCameras();
     }
 
     Camera camera;
@@ -168,16 +194,36 @@ int main(int argc, char** argv) {
     }
     std::printf("Streaming %d x %d for two seconds...\n", width, height);
     std::fflush(stdout);
-    const auto start = std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(2));
+    // Two seconds from the first frame, and at least two frames for a rate, as long as frames come.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    Clock::time_point first{};
+    for (;;) {
+        const Clock::time_point now = Clock::now();
+        const uint32_t received = stream->frames.load();
+        if (received > 0 && first == Clock::time_point{}) {
+            first = now;
+        }
+        const bool enough = received >= 2 && now - first >= std::chrono::seconds(2);
+        if (enough || now - (received > 0 ? first : start) >= kFirstFrameTimeout) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     OcuStopSnap(camera.handle);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     OcuCloseSnap(camera.handle);
 
     const uint32_t frames = stream->frames.load();
-    std::printf("  Frames received: %u\n  Rate: %.1f fps\n", frames, frames / seconds);
+    std::printf("  Frames received: %u\n", frames);
     if (frames == 0) {
         return Fail("Streaming", OCU_ERR_TIMEOUT);
+    }
+    // The rate between the first frame and the last, as the camera timed them: the start-up is not in it.
+    const double span = static_cast<double>(stream->lastUs.load() - stream->firstUs.load()) / 1e6;
+    if (frames >= 2 && span > 0.0) {
+        std::printf("  Rate: %.1f fps\n", (frames - 1) / span);
+    } else {
+        std::printf("  Rate: not measured (one frame)\n");
     }
 
     // The buffer holds the last frame: closing guarantees nothing writes it any more.

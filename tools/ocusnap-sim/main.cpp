@@ -25,10 +25,15 @@ void Usage(std::FILE* out) {
              "  light flat|scene   a uniformly lit white surface in front of the lens, or the scene the\n"
              "                     camera was opened with (OCUSNAP_SIM_SCENE)\n"
              "  status             print the settings and the control file (also without arguments)\n"
-             "  --help, --version\n"
+             "  -h, --help         print this text\n"
+             "  -v, --version      print the version\n"
              "\n"
              "Control file: $OCUSNAP_SIM_CONTROL, else $XDG_RUNTIME_DIR/ocusnap-sim, else "
              "/tmp/ocusnap-sim-UID.\n");
+}
+
+bool IsOneOf(std::string_view arg, std::string_view shortName, std::string_view longName) {
+    return arg == shortName || arg == longName;
 }
 
 int UsageError(const std::string& problem) {
@@ -46,13 +51,15 @@ void PrintStatus(const sim::ControlState& state, const std::string& path) {
 
 int main(int argc, char** argv) {
     const std::string path = sim::ControlFilePath([](const char* name) { return std::getenv(name); });
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-        Usage(stdout);
-        return 0;
-    }
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("ocusnap-sim %s\n", OCU_VERSION);
-        return 0;
+    for (int i = 1; i < argc; ++i) {
+        if (IsOneOf(argv[i], "-h", "--help")) {
+            Usage(stdout);
+            return 0;
+        }
+        if (IsOneOf(argv[i], "-v", "--version")) {
+            std::printf("ocusnap-sim %s\n", OCU_VERSION);
+            return 0;
+        }
     }
     sim::ControlState state = sim::ReadControlFile(path);
     if (argc == 1 || (argc == 2 && std::strcmp(argv[1], "status") == 0)) {
@@ -60,20 +67,19 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (int i = 1; i < argc; i += 2) {
-        const std::string_view lever = argv[i];
+        const std::string lever = argv[i];
+        // What the word is comes first: a word that is no lever has no value to miss.
+        if (lever != "cap" && lever != "light") {
+            return UsageError((lever.starts_with("-") ? "unknown option '" : "unknown command '") + lever +
+                              "'");
+        }
         if (i + 1 >= argc) {
-            return UsageError(lever.starts_with("-") ? "unknown option " + std::string(lever)
-                                                     : "missing value after " + std::string(lever));
+            return UsageError("missing value after " + lever);
         }
-        const std::string_view value = argv[i + 1];
-        if (sim::SetLever(lever, value, state)) {
-            continue;
+        const std::string value = argv[i + 1];
+        if (!sim::SetLever(lever, value, state)) {
+            return UsageError("bad value for " + lever + ": '" + value + "'");
         }
-        if (lever == "cap" || lever == "light") {
-            return UsageError("bad value for " + std::string(lever) + ": " + std::string(value));
-        }
-        return UsageError((lever.starts_with("-") ? "unknown option " : "unknown command ") +
-                          std::string(lever));
     }
     std::string error;
     if (!sim::WriteControlFile(path, state, error)) {

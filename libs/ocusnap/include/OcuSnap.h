@@ -137,6 +137,8 @@ OCUSTATUS OcuOpenSnap(OCUHANDLE hDevice, SnapCallback pfnCallback, void* pContex
  * largest output window the caller will set. */
 OCUSTATUS OcuStartSnap(OCUHANDLE hDevice, uint8_t* const* ppBuffers, int32_t nCount);
 OCUSTATUS OcuStopSnap(OCUHANDLE hDevice);
+/* Closes the capture. Of a camera that stopped answering the capture is closed all the same, and the
+ * status is OCU_ERR_CAMERA_LOST. */
 OCUSTATUS OcuCloseSnap(OCUHANDLE hDevice);
 /* Takes one frame into ppBuffers[0] and returns when it is there. Refused while delivery runs. */
 OCUSTATUS OcuSnapShot(OCUHANDLE hDevice, uint8_t* const* ppBuffers, int32_t nCount);
@@ -153,7 +155,9 @@ typedef struct OcuCameraEntry {
  * OCU_ERR_BUFFER_TOO_SMALL (and the number found) when more were found than fit. */
 OCUSTATUS OcuListCameras(OcuCameraEntry* pEntries, uint32_t* pnCount);
 
-/* An English text for any status, also for one the library does not know. Never null. */
+/* An English text for any status, also for one the library does not know. Never null, and valid for the
+ * life of the process. The text of OCU_ERR_BAD_CONFIGURATION names the variable found wrong last, its
+ * value and what it takes. */
 const char* OcuGetErrorString(OCUSTATUS nStatus);
 
 /* The model name of a device type as OCU_INFO_DEVICE_TYPE reports it: "VelA", "VelB" or "VelC" for types

@@ -1,4 +1,5 @@
 // The C functions: check the handle, forward to the device, and keep exceptions inside the library.
+#include "ConfigurationProblem.h"
 #include "Device.h"
 #include "Library.h"
 
@@ -178,7 +179,7 @@ const char* OcuGetErrorString(OCUSTATUS nStatus) {
     case OCU_ERR_TIMEOUT:
         return "The camera delivered no frame in time.";
     case OCU_ERR_BAD_CONFIGURATION:
-        return "The camera driver's configuration is not valid: check the OCUSNAP_ environment variables.";
+        return ocusnap::detail::BadConfigurationText();
     case OCU_ERR_RESOURCES:
         return "The camera driver ran out of memory or threads.";
     case OCU_ERR_INTERNAL:

@@ -1,5 +1,6 @@
 // The backend that OCUSNAP_CAMERA selects: sim, none, aravis or aravis:ID.
 #include "CameraDevice.h"
+#include "ConfigurationProblem.h"
 #include "Library.h"
 #include "sim/SimCamera.h"
 
@@ -19,7 +20,9 @@ constexpr std::string_view kAravis = "aravis";
 
 OCUSTATUS ReadSimConfig(sim::SimConfig& config) {
     std::string problem;
-    return sim::ParseSimConfig([](const char* name) { return std::getenv(name); }, config, problem);
+    const OCUSTATUS status =
+        sim::ParseSimConfig([](const char* name) { return std::getenv(name); }, config, problem);
+    return status == OCU_ERR_BAD_CONFIGURATION ? ReportBadConfiguration(problem) : status;
 }
 
 OpenResult OpenSimulated(int32_t deviceNumber) {
@@ -74,6 +77,11 @@ bool ParseAravis(std::string_view backend, std::string_view& id) {
     return false;
 }
 
+OCUSTATUS BadBackend(std::string_view backend) {
+    return ReportBadConfiguration(
+        DescribeBadSetting("OCUSNAP_CAMERA", backend, "sim, none, aravis or aravis:ID"));
+}
+
 } // namespace
 
 OpenResult OpenConfiguredBackend(int32_t deviceNumber) {
@@ -88,7 +96,7 @@ OpenResult OpenConfiguredBackend(int32_t deviceNumber) {
     if (ParseAravis(backend, id)) {
         return OpenAravis(deviceNumber, id);
     }
-    return {OCU_ERR_BAD_CONFIGURATION, nullptr, {}};
+    return {BadBackend(backend), nullptr, {}};
 }
 
 OCUSTATUS ListConfiguredCameras(std::vector<CameraListing>& cameras) {
@@ -113,7 +121,7 @@ OCUSTATUS ListConfiguredCameras(std::vector<CameraListing>& cameras) {
         return OCU_ERR_BACKEND_MISSING;
 #endif
     }
-    return OCU_ERR_BAD_CONFIGURATION;
+    return BadBackend(backend);
 }
 
 } // namespace ocusnap::detail

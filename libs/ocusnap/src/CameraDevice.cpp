@@ -171,7 +171,8 @@ OCUSTATUS CameraDevice::CloseSnap() {
         }
         m_capture.Close();
         m_sensor->StopAcquisition();
-        return OCU_OK;
+        // Closed all the same; the caller that stops a picture which had stopped by itself learns why.
+        return m_sensor->Lost() ? OCU_ERR_CAMERA_LOST : OCU_OK;
     });
 }
 

@@ -56,6 +56,8 @@ public:
     virtual void StopAcquisition() {}
     // The device is ended: stop acquiring and let go of the camera.
     virtual void Shutdown() {}
+    // The camera stopped answering (real cameras: unplugged, switched off); its deliveries have ended.
+    virtual bool Lost() const { return false; }
 };
 
 class CameraDevice final : public Device {

@@ -1,5 +1,7 @@
 #include "System.h"
 
+#include "../ConfigurationProblem.h"
+
 #include <arv.h>
 #include <cstdlib>
 #include <string_view>
@@ -23,7 +25,7 @@ OCUSTATUS RefreshCameraList() {
         withFake = true;
         withReal = false;
     } else if (!value.empty() && value != "0") {
-        return OCU_ERR_BAD_CONFIGURATION;
+        return ReportBadConfiguration(DescribeBadSetting("OCUSNAP_ARAVIS_FAKE", value, "0, 1 or only"));
     }
     (withFake ? arv_enable_interface : arv_disable_interface)("Fake");
     for (const char* real : {"GigEVision", "USB3Vision"}) {

@@ -1,5 +1,6 @@
 #include "SimConfig.h"
 
+#include "../ConfigurationProblem.h"
 #include "SimControl.h"
 
 namespace ocusnap::detail::sim {
@@ -76,15 +77,16 @@ bool ParseSensorSize(std::string_view text, int32_t& width, int32_t& height) {
 
 OCUSTATUS ParseSimConfig(const EnvLookup& env, SimConfig& config, std::string& problem) {
     config = SimConfig{};
-    auto fail = [&](const char* name) {
-        problem = name;
+    auto fail = [&](const char* name, const char* takes) {
+        const char* value = env(name);
+        problem = DescribeBadSetting(name, value ? value : "", takes);
         return OCU_ERR_BAD_CONFIGURATION;
     };
 
     if (const char* v = env("OCUSNAP_DEVICE_TYPE"); v && *v) {
         const std::string_view t(v);
         if (t.size() != 1 || t[0] < '0' || t[0] > '3') {
-            return fail("OCUSNAP_DEVICE_TYPE");
+            return fail("OCUSNAP_DEVICE_TYPE", "0, 1, 2 or 3");
         }
         config.deviceType = t[0] - '0';
     }
@@ -99,7 +101,7 @@ OCUSTATUS ParseSimConfig(const EnvLookup& env, SimConfig& config, std::string& p
         } else if (b == "RGGB") {
             config.bayer = Bayer::RGGB;
         } else {
-            return fail("OCUSNAP_BAYER");
+            return fail("OCUSNAP_BAYER", "GRBG, GBRG, BGGR or RGGB");
         }
     }
     if (const char* v = env("OCUSNAP_SIM_SCENE"); v && *v) {
@@ -111,30 +113,30 @@ OCUSTATUS ParseSimConfig(const EnvLookup& env, SimConfig& config, std::string& p
         } else if (s == "dark") {
             config.scene = SceneKind::Dark;
         } else {
-            return fail("OCUSNAP_SIM_SCENE");
+            return fail("OCUSNAP_SIM_SCENE", "chart, flat or dark");
         }
     }
     if (const char* v = env("OCUSNAP_SIM_NOISE"); v && *v && !ParseBool(v, config.noise)) {
-        return fail("OCUSNAP_SIM_NOISE");
+        return fail("OCUSNAP_SIM_NOISE", "1 or 0");
     }
     if (const char* v = env("OCUSNAP_SIM_FREEZE"); v && *v && !ParseBool(v, config.freeze)) {
-        return fail("OCUSNAP_SIM_FREEZE");
+        return fail("OCUSNAP_SIM_FREEZE", "0 or 1");
     }
     if (const char* v = env("OCUSNAP_SIM_FPS"); v && *v) {
         const std::string_view f(v);
         if (f == "max") {
             config.maxFps = true;
         } else if (f != "real") {
-            return fail("OCUSNAP_SIM_FPS");
+            return fail("OCUSNAP_SIM_FPS", "real or max");
         }
     }
     if (const char* v = env("OCUSNAP_SIM_SENSOR");
         v && *v && !ParseSensorSize(v, config.sensorWidth, config.sensorHeight)) {
-        return fail("OCUSNAP_SIM_SENSOR");
+        return fail("OCUSNAP_SIM_SENSOR", "WxH, each side a multiple of 8 from 64 to 8192");
     }
     config.controlPath = ControlFilePath(env);
     if (const char* v = env("OCUSNAP_FAIL"); v && !ParseFaults(v, config.faults)) {
-        return fail("OCUSNAP_FAIL");
+        return fail("OCUSNAP_FAIL", "a list of begin, open, start and snapshot");
     }
     return OCU_OK;
 }

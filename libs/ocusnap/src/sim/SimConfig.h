@@ -56,7 +56,8 @@ using EnvLookup = std::function<const char*(const char* name)>;
 // Reads "WxH" as OCUSNAP_SIM_SENSOR gives it; false for anything else, sizes out of bounds included.
 bool ParseSensorSize(std::string_view text, int32_t& width, int32_t& height);
 
-// OCU_OK, or OCU_ERR_BAD_CONFIGURATION with `problem` naming the variable that is wrong.
+// OCU_OK, or OCU_ERR_BAD_CONFIGURATION with `problem` naming the variable that is wrong, its value and
+// what it takes.
 OCUSTATUS ParseSimConfig(const EnvLookup& env, SimConfig& config, std::string& problem);
 
 } // namespace ocusnap::detail::sim

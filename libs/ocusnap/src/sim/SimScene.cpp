@@ -21,6 +21,32 @@ double Linear(int srgb) {
     return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
 }
 
+// The standard normal distribution by its quantiles at the middles of 4096 equal steps of probability
+// (so within 3.5 standard deviations): a draw is a table lookup, where drawing with logarithm and cosine
+// made preparing a large sensor's fixed pattern take seconds. The pattern is rounded to whole converter
+// units and tenths of a percent, far coarser than the steps.
+constexpr int kNormalBits = 12;
+using NormalTable = std::array<float, size_t{1} << kNormalBits>;
+
+const NormalTable& NormalQuantiles() {
+    static const NormalTable table = [] {
+        NormalTable q{};
+        for (size_t i = 0; i < q.size(); ++i) {
+            const double p = (static_cast<double>(i) + 0.5) / static_cast<double>(q.size());
+            // The cumulative distribution, 0.5 erfc(-x / sqrt 2), rises monotonically: bisect it.
+            double lo = -8.0;
+            double hi = 8.0;
+            for (int step = 0; step < 48; ++step) {
+                const double mid = 0.5 * (lo + hi);
+                (0.5 * std::erfc(-mid / std::numbers::sqrt2) < p ? lo : hi) = mid;
+            }
+            q[i] = static_cast<float>(0.5 * (lo + hi));
+        }
+        return q;
+    }();
+    return table;
+}
+
 // A small deterministic generator: the sensor's defects must be the same on every run.
 struct SplitMix {
     uint64_t state;
@@ -30,12 +56,13 @@ struct SplitMix {
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
         return z ^ (z >> 31);
     }
-    double Uniform() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
-    double Gaussian() {
-        const double u1 = std::max(Uniform(), 1e-12);
-        return std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * std::numbers::pi * Uniform());
-    }
+    double Gaussian(const NormalTable& normal) { return normal[Next() >> (64 - kNormalBits)]; }
 };
+
+// Rounds half away from zero, as std::lround does, without its call.
+long Round(double value) {
+    return static_cast<long>(value >= 0.0 ? value + 0.5 : value - 0.5);
+}
 
 bool Inside(double u, double v, double u0, double v0, double u1, double v1) {
     return u >= u0 && u < u1 && v >= v0 && v < v1;
@@ -50,7 +77,7 @@ double Component(const Rgb& c, int channel) {
 }
 
 uint16_t Code(double value) {
-    return static_cast<uint16_t>(std::lround(std::clamp(value, 0.0, 1.0) * kRadianceMax));
+    return static_cast<uint16_t>(Round(std::clamp(value, 0.0, 1.0) * kRadianceMax));
 }
 
 // Whether a defect lies within `distance` sites of (x, y) in both directions.
@@ -100,10 +127,11 @@ void AddDefects(ModeScene& scene) {
 
 void AddFixedPattern(ModeScene& scene) {
     // Dark-signal offsets: a per-column component (the readout amplifiers) and a per-site one.
+    const NormalTable& normal = NormalQuantiles();
     SplitMix rng{kDefectSeed + 1 + uint64_t(scene.width)};
     std::vector<double> column(static_cast<size_t>(scene.width));
     for (double& c : column) {
-        c = 1.5 * rng.Gaussian();
+        c = 1.5 * rng.Gaussian(normal);
     }
     // One column amplifier is bad: its whole column sits far above the dark level.
     const auto hotColumn = static_cast<size_t>(DefectSite(kHotColumn, scene.width));
@@ -111,9 +139,9 @@ void AddFixedPattern(ModeScene& scene) {
     size_t i = 0;
     for (int32_t y = 0; y < scene.height; ++y) {
         for (int32_t x = 0; x < scene.width; ++x, ++i) {
-            const double offset = 8.0 + column[static_cast<size_t>(x)] + 2.0 * rng.Gaussian();
+            const double offset = 8.0 + column[static_cast<size_t>(x)] + 2.0 * rng.Gaussian(normal);
             const long extra = static_cast<size_t>(x) == hotColumn ? kHotColumnOffset : 0;
-            scene.offset[i] = static_cast<uint8_t>(std::clamp(std::lround(offset), 0L, 40L) + extra);
+            scene.offset[i] = static_cast<uint8_t>(std::clamp(Round(offset), 0L, 40L) + extra);
         }
     }
     // Each photosite turns light into signal a little more or less efficiently than the others: under
@@ -123,7 +151,7 @@ void AddFixedPattern(ModeScene& scene) {
     scene.response.resize(scene.offset.size());
     for (int8_t& r : scene.response)
         r = static_cast<int8_t>(
-            std::clamp(std::lround(kResponseSpreadTenths * responseRng.Gaussian()), -100L, 100L));
+            std::clamp(Round(kResponseSpreadTenths * responseRng.Gaussian(normal)), -100L, 100L));
 }
 
 std::shared_ptr<const ModeScene> BuildScene(Bayer bayer, bool withChart, SensorSize sensor, int32_t width,
@@ -158,8 +186,14 @@ Rgb PatchColour(int row, int col) {
         {214, 126, 44},  {80, 91, 166},   {193, 90, 99},   {94, 60, 108},   {157, 188, 64},  {224, 163, 46},
         {56, 61, 150},   {70, 148, 73},   {175, 54, 60},   {231, 199, 31},  {187, 86, 149},  {8, 133, 161},
         {243, 243, 242}, {200, 200, 200}, {160, 160, 160}, {122, 122, 121}, {85, 85, 85},    {52, 52, 52}};
-    const int* c = kSrgb[row * 6 + col];
-    return {Linear(c[0]), Linear(c[1]), Linear(c[2])};
+    // Linearised once: the chart asks for a patch at every site it covers.
+    static const std::array<Rgb, 24> kLinear = [] {
+        std::array<Rgb, 24> linear{};
+        for (size_t i = 0; i < linear.size(); ++i)
+            linear[i] = {Linear(kSrgb[i][0]), Linear(kSrgb[i][1]), Linear(kSrgb[i][2])};
+        return linear;
+    }();
+    return kLinear[static_cast<size_t>(row * 6 + col)];
 }
 
 Rgb ChartColour(double u, double v, SensorSize sensor, double pixelScale) {
