@@ -149,6 +149,14 @@ TEST_F(AravisFake, OpensTheCameraAndReportsItsSensor) {
     EXPECT_EQ(EndOcuDevice(second), OCU_OK);
     env.Set("OCUSNAP_CAMERA", "aravis:NoSuchCamera");
     EXPECT_EQ(BeginOcuDevice(OCU_FIRST_DEVICE, &second), OCU_ERR_NO_CAMERA);
+    // By id, whatever the environment selects.
+    env.Set("OCUSNAP_CAMERA", "sim");
+    for (const char* id : {"aravis:Fake_1", "aravis"}) {
+        ASSERT_EQ(BeginOcuDeviceById(id, &second), OCU_OK) << id;
+        EXPECT_EQ(CameraEnum(second, "DeviceVendorName"), "Aravis") << id;
+        EXPECT_EQ(EndOcuDevice(second), OCU_OK);
+    }
+    EXPECT_EQ(BeginOcuDeviceById("aravis:NoSuchCamera", &second), OCU_ERR_NO_CAMERA);
     env.Set("OCUSNAP_CAMERA", "aravis");
     EXPECT_EQ(BeginOcuDevice(2, &second), OCU_ERR_NO_CAMERA);
     env.Set("OCUSNAP_ARAVIS_FAKE", "yes");

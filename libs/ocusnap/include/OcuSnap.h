@@ -4,7 +4,8 @@
  * The viewer talks to the camera only through these C functions. Every function but
  * OcuGetErrorString returns a status: OCU_OK (0) for success, one of the OCU_ERR_ codes below otherwise.
  * The backend behind them (the built-in simulated camera, or a real camera) is chosen by the library's
- * own configuration, the environment variable OCUSNAP_CAMERA; callers never see which one they got.
+ * own configuration, the environment variable OCUSNAP_CAMERA, unless the caller names a camera by its id
+ * (BeginOcuDeviceById); otherwise callers never see which one they got.
  *
  * Threading contract
  *  - One delivery thread per open capture. For each frame the library writes the frame into the buffer
@@ -106,6 +107,14 @@ typedef int32_t (*SnapCallback)(SnapInfo* pInfo);
 
 /* Opens camera nDevice (1 is the first) and stores its handle; on failure the handle is set to null. */
 OCUSTATUS BeginOcuDevice(int32_t nDevice, OCUHANDLE* phDevice);
+/* Opens the camera that szCameraId names and stores its handle; on failure the handle is set to null.
+ * A camera id is what OCUSNAP_CAMERA takes: "sim" the simulated camera, "aravis" the first GenICam
+ * camera found, "aravis:ID" the GenICam camera Aravis knows by ID (OcuListCameras gives ID as szId when
+ * OCUSNAP_CAMERA selects Aravis), "none" no camera (OCU_ERR_NO_CAMERA). The id wins over OCUSNAP_CAMERA;
+ * the backends' other settings (OCUSNAP_ARAVIS_FAKE, OCUSNAP_SIM_...) still apply. A null or empty id
+ * opens what OCUSNAP_CAMERA selects, as BeginOcuDevice(OCU_FIRST_DEVICE, ...) does; an id of another
+ * form is OCU_ERR_INVALID_ARGUMENT. */
+OCUSTATUS BeginOcuDeviceById(const char* szCameraId, OCUHANDLE* phDevice);
 /* Closes the camera, and its capture if one is still open. The handle is invalid afterwards. */
 OCUSTATUS EndOcuDevice(OCUHANDLE hDevice);
 

@@ -50,7 +50,17 @@ OCUSTATUS WithDevice(OCUHANDLE handle, F&& body) noexcept {
 extern "C" {
 
 OCUSTATUS BeginOcuDevice(int32_t nDevice, OCUHANDLE* phDevice) {
-    return Guarded([&] { return Library::Instance().Begin(nDevice, phDevice); });
+    return Guarded([&] { return Library::Instance().Begin({nDevice, std::nullopt}, phDevice); });
+}
+
+OCUSTATUS BeginOcuDeviceById(const char* szCameraId, OCUHANDLE* phDevice) {
+    return Guarded([&] {
+        ocusnap::detail::OpenRequest request;
+        if (szCameraId != nullptr && *szCameraId != '\0') {
+            request.id = szCameraId;
+        }
+        return Library::Instance().Begin(request, phDevice);
+    });
 }
 
 OCUSTATUS EndOcuDevice(OCUHANDLE hDevice) {

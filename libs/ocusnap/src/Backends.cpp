@@ -1,4 +1,4 @@
-// The backend that OCUSNAP_CAMERA selects: sim, none, aravis or aravis:ID.
+// The backend that a camera id or OCUSNAP_CAMERA selects: sim, none, aravis or aravis:ID.
 #include "CameraDevice.h"
 #include "Library.h"
 #include "sim/SimCamera.h"
@@ -76,8 +76,11 @@ bool ParseAravis(std::string_view backend, std::string_view& id) {
 
 } // namespace
 
-OpenResult OpenConfiguredBackend(int32_t deviceNumber) {
-    const std::string_view backend = SelectedBackend();
+OpenResult OpenBackend(const OpenRequest& request) {
+    const std::string_view backend = request.id ? std::string_view(*request.id) : SelectedBackend();
+    // A malformed id is the caller's argument; a malformed OCUSNAP_CAMERA the configuration.
+    const OCUSTATUS malformed = request.id ? OCU_ERR_INVALID_ARGUMENT : OCU_ERR_BAD_CONFIGURATION;
+    const int32_t deviceNumber = request.id ? OCU_FIRST_DEVICE : request.deviceNumber;
     std::string_view id;
     if (backend == "sim") {
         return OpenSimulated(deviceNumber);
@@ -88,7 +91,7 @@ OpenResult OpenConfiguredBackend(int32_t deviceNumber) {
     if (ParseAravis(backend, id)) {
         return OpenAravis(deviceNumber, id);
     }
-    return {OCU_ERR_BAD_CONFIGURATION, nullptr, {}};
+    return {malformed, nullptr, {}};
 }
 
 OCUSTATUS ListConfiguredCameras(std::vector<CameraListing>& cameras) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,14 +18,21 @@ struct OpenResult {
     std::string camera; // identifies the physical camera, so that it is opened only once at a time
 };
 
-// Opens camera `deviceNumber`. A factory replaces the backend that OCUSNAP_CAMERA selects (tests).
-using DeviceFactory = std::function<OpenResult(int32_t deviceNumber)>;
+// What BeginOcuDevice or BeginOcuDeviceById asked for: camera `deviceNumber` of the configured backend,
+// or, when `id` is set, the camera of that id.
+struct OpenRequest {
+    int32_t deviceNumber = OCU_FIRST_DEVICE;
+    std::optional<std::string> id;
+};
+
+// Opens the camera asked for. A factory replaces the backends (tests).
+using DeviceFactory = std::function<OpenResult(const OpenRequest& request)>;
 
 class Library {
 public:
     static Library& Instance();
 
-    OCUSTATUS Begin(int32_t deviceNumber, OCUHANDLE* handle);
+    OCUSTATUS Begin(const OpenRequest& request, OCUHANDLE* handle);
     OCUSTATUS End(OCUHANDLE handle);
     // The device behind a handle, or null for a null, stale or ended handle. The caller's reference
     // keeps the device alive for the duration of its call even if another thread ends it.
@@ -54,8 +62,8 @@ private:
     DeviceFactory m_factory;
 };
 
-// Opens a camera of the backend that the environment selects (OCUSNAP_CAMERA).
-OpenResult OpenConfiguredBackend(int32_t deviceNumber);
+// Opens the camera asked for: by its id, or of the backend that the environment selects (OCUSNAP_CAMERA).
+OpenResult OpenBackend(const OpenRequest& request);
 
 struct CameraListing {
     std::string id;
