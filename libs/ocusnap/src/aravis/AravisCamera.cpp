@@ -80,7 +80,8 @@ OCUSTATUS AravisCamera::Open(const std::string& id, unsigned index, std::shared_
 
 AravisCamera::AravisCamera(Key, GObjectPtr<ArvCamera> camera, Profile profile)
     : m_camera(std::move(camera)), m_features(m_camera.get()), m_profile(std::move(profile)),
-      m_caps(CapabilitiesOf(m_profile)), m_link(std::make_shared<Link>()) {
+      m_caps(CapabilitiesOf(m_profile)), m_link(std::make_shared<Link>()),
+      m_channel(std::make_shared<Channel>(m_link, kBuffers)) {
     m_lostSignal =
         g_signal_connect_data(arv_camera_get_device(m_camera.get()), "control-lost",
                               G_CALLBACK(OnControlLost), NewLinkRef(m_link), ReleaseLinkRef, GConnectFlags{});
@@ -218,10 +219,8 @@ OCUSTATUS AravisCamera::ApplyGeometry(const Registers& next) {
         }
     }
     if (resume && status != OCU_ERR_CAMERA_LOST) {
-        if (m_channel) {
-            GErrorHolder payloadError;
-            m_channel->EnsureBufferBytes(arv_camera_get_payload(m_camera.get(), payloadError.Out()));
-        }
+        // A new payload needs a new stream before the camera sends it.
+        PrepareChannel(OCU_ERR_CAPTURE_START);
         arv_camera_start_acquisition(m_camera.get(), error.Out());
         m_features.Succeeded(error.Get());
     }
@@ -347,36 +346,19 @@ OCUSTATUS AravisCamera::ApplyTrigger(int32_t snapMode) {
     return m_features.Succeeded(error.Get()) ? OCU_OK : Failure(OCU_ERR_NOT_SUPPORTED);
 }
 
-std::shared_ptr<Channel> AravisCamera::EnsureChannel(OCUSTATUS& status) {
-    status = OCU_OK;
-    if (!m_channel) {
-        GErrorHolder error;
-        const guint payload = arv_camera_get_payload(m_camera.get(), error.Out());
-        if (m_features.Succeeded(error.Get())) {
-            m_channel = Channel::Open(m_camera.get(), m_link, std::max<size_t>(payload, 1), kBuffers, error);
-            m_features.Succeeded(error.Get());
-        }
-        if (!m_channel) {
-            status = Failure(OCU_ERR_CAPTURE_OPEN);
-        }
-    }
-    return m_channel;
-}
-
-OCUSTATUS AravisCamera::PrepareBuffers() {
+OCUSTATUS AravisCamera::PrepareChannel(OCUSTATUS refusal) {
     GErrorHolder error;
     const guint payload = arv_camera_get_payload(m_camera.get(), error.Out());
-    if (!m_features.Succeeded(error.Get())) {
-        return Failure(OCU_ERR_CAPTURE_START);
+    if (!m_features.Succeeded(error.Get()) || !m_channel->Prepare(m_camera.get(), payload, error)) {
+        m_features.Succeeded(error.Get());
+        return Failure(refusal);
     }
-    m_channel->EnsureBufferBytes(payload);
     return OCU_OK;
 }
 
 std::unique_ptr<FrameStream> AravisCamera::OpenStream(std::shared_ptr<const RegisterFile>) {
     std::lock_guard lock(m_mutex);
-    OCUSTATUS status = OCU_OK;
-    if (!m_camera || Lost() || !EnsureChannel(status)) {
+    if (!m_camera || Lost() || PrepareChannel(OCU_ERR_CAPTURE_OPEN) != OCU_OK) {
         return nullptr;
     }
     return std::make_unique<ChannelStream>(m_channel, m_link);
@@ -393,11 +375,7 @@ OCUSTATUS AravisCamera::StartAcquisition() {
     if (m_acquiring) {
         return OCU_OK;
     }
-    OCUSTATUS status = OCU_OK;
-    if (!EnsureChannel(status)) {
-        return status;
-    }
-    if (const OCUSTATUS s = PrepareBuffers(); s != OCU_OK) {
+    if (const OCUSTATUS s = PrepareChannel(OCU_ERR_CAPTURE_START); s != OCU_OK) {
         return s;
     }
     GErrorHolder error;
@@ -430,14 +408,10 @@ OCUSTATUS AravisCamera::Snap(const Registers&, uint8_t* destination) {
     if (Lost()) {
         return OCU_ERR_CAMERA_LOST;
     }
-    OCUSTATUS status = OCU_OK;
-    const std::shared_ptr<Channel> channel = EnsureChannel(status);
-    if (!channel) {
-        return status == OCU_ERR_CAMERA_LOST ? status : OCU_ERR_SNAPSHOT;
+    if (const OCUSTATUS s = PrepareChannel(OCU_ERR_SNAPSHOT); s != OCU_OK) {
+        return s;
     }
-    if (PrepareBuffers() != OCU_OK) {
-        return Failure(OCU_ERR_SNAPSHOT);
-    }
+    const std::shared_ptr<Channel> channel = m_channel;
     GErrorHolder error;
     const bool software = m_profile.softwareTrigger;
     if (software) {
@@ -460,9 +434,8 @@ OCUSTATUS AravisCamera::Snap(const Registers&, uint8_t* destination) {
         const auto exposure = std::chrono::duration<double>(ExposureSeconds(kDeviceType, m_applied));
         const Clock::time_point deadline =
             Clock::now() + 3s + std::chrono::duration_cast<Clock::duration>(2 * exposure);
-        int32_t width = 0;
-        int32_t height = 0;
-        result = channel->NextFrame(destination, width, height, deadline, false);
+        Channel::Delivered delivered;
+        result = channel->NextFrame(destination, delivered, deadline, false);
     }
     arv_camera_stop_acquisition(m_camera.get(), error.Out());
     m_features.Succeeded(error.Get());
@@ -499,6 +472,11 @@ bool AravisCamera::WithCamera(const std::function<void(ArvCamera*)>& use) {
     }
     use(m_camera.get());
     return true;
+}
+
+std::shared_ptr<Channel> AravisCamera::StreamChannel() {
+    std::lock_guard lock(m_mutex);
+    return m_channel;
 }
 
 void AravisCamera::SignalControlLost() {

@@ -48,6 +48,8 @@ public:
     bool WithCamera(const std::function<void(ArvCamera*)>& use);
     // What Aravis signals when a camera stops answering (tests: a camera unplugged mid-stream).
     void SignalControlLost();
+    // The camera's stream and buffers (tests count the streams made and the frames dropped).
+    std::shared_ptr<Channel> StreamChannel();
 
 private:
     bool Lost() const;
@@ -60,8 +62,8 @@ private:
     void ApplySpeed(const Registers& next);
     OCUSTATUS ApplyTrigger(int32_t snapMode);
     OCUSTATUS ApplyAll(const Registers& next, bool everything);
-    std::shared_ptr<Channel> EnsureChannel(OCUSTATUS& status);
-    OCUSTATUS PrepareBuffers();
+    // The channel's stream made for the camera's payload now; `refusal` when that fails.
+    OCUSTATUS PrepareChannel(OCUSTATUS refusal);
 
     std::mutex m_mutex;
     GObjectPtr<ArvCamera> m_camera; // null once shut down
@@ -69,7 +71,7 @@ private:
     const Profile m_profile;
     Capabilities m_caps;
     const std::shared_ptr<Link> m_link;
-    std::shared_ptr<Channel> m_channel;
+    std::shared_ptr<Channel> m_channel; // null once shut down
     gulong m_lostSignal = 0;
     Registers m_applied;
     bool m_acquiring = false;
