@@ -160,7 +160,9 @@ TEST_F(AravisStreaming, ASlowReceiverSeesTheNewestFrameAndTheOlderOnesAreDropped
     } receiver;
     receiver.buffer = buffer.data();
     ASSERT_EQ(OcuSetOutputWindow(cam.handle, 0, 0, 64, 32), OCU_OK);
-    // At gain 0 and 10 ms the fake camera's sample at (x, y) is (x + y + frame id) modulo 255.
+    // At gain 0 and 10 ms the fake camera's sample at (x, y) is (x + y + frame id) modulo 255, and ADC
+    // level 0 delivers it as it is.
+    ASSERT_EQ(OcuADCControl(cam.handle, 0, 0), OCU_OK);
     SetBehindTheDriversBack("ExposureTimeAbs", 10000);
     SetBehindTheDriversBack("GainRaw", 0);
     ASSERT_EQ(OcuOpenSnap(

@@ -162,7 +162,10 @@ typedef struct OcuCameraEntry {
  * OCU_ERR_BUFFER_TOO_SMALL (and the number found) when more were found than fit. */
 OCUSTATUS OcuListCameras(OcuCameraEntry* pEntries, uint32_t* pnCount);
 
-/* An English text for any status, also for one the library does not know. Never null. */
+/* An English text for any status, also for one the library does not know. Never null. After an open
+ * (BeginOcuDevice, BeginOcuDeviceById) failed with OCU_ERR_DEVICE_OPEN because the camera lacks a feature
+ * the library needs, the text asked for on the same thread names it; that text stays valid until the
+ * thread's next open or call of OcuGetErrorString. */
 const char* OcuGetErrorString(OCUSTATUS nStatus);
 
 /* The model name of a device type as OCU_INFO_DEVICE_TYPE reports it: "VelA", "VelB" or "VelC" for types

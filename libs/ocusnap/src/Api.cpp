@@ -34,6 +34,22 @@ OCUSTATUS Guarded(F&& body) noexcept {
     }
 }
 
+// What the last failed open on this thread found the camera lacking, for OcuGetErrorString.
+struct OpenProblem {
+    OCUSTATUS status = OCU_OK;
+    std::string problem;
+    std::string text; // the composed error text, kept for the pointer OcuGetErrorString returns
+};
+thread_local OpenProblem t_openProblem;
+
+OCUSTATUS Begin(const ocusnap::detail::OpenRequest& request, OCUHANDLE* handle) {
+    std::string problem;
+    const OCUSTATUS status = Library::Instance().Begin(request, handle, problem);
+    t_openProblem.status = status;
+    t_openProblem.problem = std::move(problem);
+    return status;
+}
+
 template <typename F>
 OCUSTATUS WithDevice(OCUHANDLE handle, F&& body) noexcept {
     return Guarded([&]() -> OCUSTATUS {
@@ -50,7 +66,7 @@ OCUSTATUS WithDevice(OCUHANDLE handle, F&& body) noexcept {
 extern "C" {
 
 OCUSTATUS BeginOcuDevice(int32_t nDevice, OCUHANDLE* phDevice) {
-    return Guarded([&] { return Library::Instance().Begin({nDevice, std::nullopt}, phDevice); });
+    return Guarded([&] { return Begin({nDevice, std::nullopt}, phDevice); });
 }
 
 OCUSTATUS BeginOcuDeviceById(const char* szCameraId, OCUHANDLE* phDevice) {
@@ -59,7 +75,7 @@ OCUSTATUS BeginOcuDeviceById(const char* szCameraId, OCUHANDLE* phDevice) {
         if (szCameraId != nullptr && *szCameraId != '\0') {
             request.id = szCameraId;
         }
-        return Library::Instance().Begin(request, phDevice);
+        return Begin(request, phDevice);
     });
 }
 
@@ -156,6 +172,15 @@ const char* OcuGetModelName(int32_t nDeviceType) {
 }
 
 const char* OcuGetErrorString(OCUSTATUS nStatus) {
+    if (nStatus == OCU_ERR_DEVICE_OPEN && t_openProblem.status == nStatus && !t_openProblem.problem.empty()) {
+        try {
+            t_openProblem.text =
+                "The camera was found but cannot serve this program: " + t_openProblem.problem + ".";
+            return t_openProblem.text.c_str();
+        } catch (...) {
+            // Out of memory: the general text below.
+        }
+    }
     switch (nStatus) {
     case OCU_OK:
         return "The operation succeeded.";

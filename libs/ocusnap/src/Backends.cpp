@@ -25,33 +25,35 @@ OCUSTATUS ReadSimConfig(sim::SimConfig& config) {
 OpenResult OpenSimulated(int32_t deviceNumber) {
     sim::SimConfig config;
     if (const OCUSTATUS s = ReadSimConfig(config); s != OCU_OK) {
-        return {s, nullptr, {}};
+        return {s, nullptr, {}, {}};
     }
     if (deviceNumber != OCU_FIRST_DEVICE) {
-        return {OCU_ERR_NO_CAMERA, nullptr, {}}; // the simulation has one camera
+        return {OCU_ERR_NO_CAMERA, nullptr, {}, {}}; // the simulation has one camera
     }
     if (config.faults.begin) {
-        return {OCU_ERR_DEVICE_OPEN, nullptr, {}};
+        return {OCU_ERR_DEVICE_OPEN, nullptr, {}, {}};
     }
     auto device = std::make_shared<CameraDevice>(std::make_shared<sim::SimCamera>(config));
-    return {OCU_OK, std::move(device), "sim:1"};
+    return {OCU_OK, std::move(device), "sim:1", {}};
 }
 
 // "aravis" alone opens the cameras in the order found (device 1 the first); "aravis:ID" the one named.
 OpenResult OpenAravis([[maybe_unused]] int32_t deviceNumber, [[maybe_unused]] std::string_view id) {
 #ifdef OCUSNAP_HAVE_ARAVIS
     if (deviceNumber < OCU_FIRST_DEVICE || (!id.empty() && deviceNumber != OCU_FIRST_DEVICE)) {
-        return {OCU_ERR_NO_CAMERA, nullptr, {}};
+        return {OCU_ERR_NO_CAMERA, nullptr, {}, {}};
     }
     std::shared_ptr<aravis::AravisCamera> camera;
     std::string opened;
+    std::string problem;
     const auto index = static_cast<unsigned>(deviceNumber - OCU_FIRST_DEVICE);
-    if (const OCUSTATUS s = aravis::AravisCamera::Open(std::string(id), index, camera, opened); s != OCU_OK) {
-        return {s, nullptr, {}};
+    if (const OCUSTATUS s = aravis::AravisCamera::Open(std::string(id), index, camera, opened, problem);
+        s != OCU_OK) {
+        return {s, nullptr, {}, problem};
     }
-    return {OCU_OK, std::make_shared<CameraDevice>(std::move(camera)), "aravis:" + opened};
+    return {OCU_OK, std::make_shared<CameraDevice>(std::move(camera)), "aravis:" + opened, {}};
 #else
-    return {OCU_ERR_BACKEND_MISSING, nullptr, {}};
+    return {OCU_ERR_BACKEND_MISSING, nullptr, {}, {}};
 #endif
 }
 
@@ -86,12 +88,12 @@ OpenResult OpenBackend(const OpenRequest& request) {
         return OpenSimulated(deviceNumber);
     }
     if (backend == "none") {
-        return {OCU_ERR_NO_CAMERA, nullptr, {}};
+        return {OCU_ERR_NO_CAMERA, nullptr, {}, {}};
     }
     if (ParseAravis(backend, id)) {
         return OpenAravis(deviceNumber, id);
     }
-    return {malformed, nullptr, {}};
+    return {malformed, nullptr, {}, {}};
 }
 
 OCUSTATUS ListConfiguredCameras(std::vector<CameraListing>& cameras) {

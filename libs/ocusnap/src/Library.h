@@ -15,7 +15,8 @@ namespace ocusnap::detail {
 struct OpenResult {
     OCUSTATUS status = OCU_OK;
     std::shared_ptr<Device> device;
-    std::string camera; // identifies the physical camera, so that it is opened only once at a time
+    std::string camera;  // identifies the physical camera, so that it is opened only once at a time
+    std::string problem; // on failure, what the camera lacks, for the error text
 };
 
 // What BeginOcuDevice or BeginOcuDeviceById asked for: camera `deviceNumber` of the configured backend,
@@ -32,7 +33,8 @@ class Library {
 public:
     static Library& Instance();
 
-    OCUSTATUS Begin(const OpenRequest& request, OCUHANDLE* handle);
+    // `problem` receives what a camera that could not be opened lacks (empty when nothing is known).
+    OCUSTATUS Begin(const OpenRequest& request, OCUHANDLE* handle, std::string& problem);
     OCUSTATUS End(OCUHANDLE handle);
     // The device behind a handle, or null for a null, stale or ended handle. The caller's reference
     // keeps the device alive for the duration of its call even if another thread ends it.

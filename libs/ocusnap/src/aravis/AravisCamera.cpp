@@ -43,7 +43,7 @@ Capabilities CapabilitiesOf(const Profile& profile) {
 } // namespace
 
 OCUSTATUS AravisCamera::Open(const std::string& id, unsigned index, std::shared_ptr<AravisCamera>& camera,
-                             std::string& openedId) {
+                             std::string& openedId, std::string& problem) {
     GObjectPtr<ArvCamera> opened;
     {
         std::lock_guard lock(SystemMutex());
@@ -69,8 +69,8 @@ OCUSTATUS AravisCamera::Open(const std::string& id, unsigned index, std::shared_
     GErrorHolder error;
     arv_camera_stop_acquisition(opened.get(), error.Out()); // left running by an earlier program
     Profile profile;
-    if (!ProbeProfile(features, profile) || profile.modes.empty()) {
-        return OCU_ERR_DEVICE_OPEN;
+    if (!ProbeProfile(features, profile, problem)) {
+        return features.ConnectionFailed() ? OCU_ERR_CAMERA_LOST : OCU_ERR_DEVICE_OPEN;
     }
     camera = std::make_shared<AravisCamera>(Key{}, std::move(opened), std::move(profile));
     std::lock_guard lock(camera->m_mutex);
@@ -130,7 +130,8 @@ OCUSTATUS AravisCamera::ApplyAll(const Registers& next, bool everything) {
         }
     }
     // Settings the camera does not take are accepted and left aside, as the README's table says.
-    if (everything || next.snapMode != was.snapMode) {
+    const bool trigger = everything || next.snapMode != was.snapMode;
+    if (trigger) {
         ApplyTrigger(next.snapMode);
     }
     if (everything || next.snapSpeed != was.snapSpeed) {
@@ -142,8 +143,13 @@ OCUSTATUS AravisCamera::ApplyAll(const Registers& next, bool everything) {
     if (everything || next.gain != was.gain) {
         ApplyGains(next);
     }
-    if (everything || geometry || next.vBlanking != was.vBlanking || next.hBlanking != was.hBlanking) {
+    // A trigger change may have switched the frame-rate limit off.
+    if (everything || geometry || trigger || next.vBlanking != was.vBlanking ||
+        next.hBlanking != was.hBlanking) {
         ApplyBlanking(next);
+    }
+    if (m_profile.digitalShift && (everything || next.adcLevel != was.adcLevel)) {
+        m_features.SetNumber("DigitalShift", next.adcLevel);
     }
     if (m_features.ConnectionFailed()) {
         return Failure(OCU_OK);
@@ -166,7 +172,7 @@ OCUSTATUS AravisCamera::ApplyGeometry(const Registers& next) {
         const ModeGeometry& mode = m_profile.modes.at(static_cast<size_t>(r.mode));
         ResetOffsets(m_features);
         ApplyReduction(m_features, mode);
-        const auto limits = RegionLimits(m_features);
+        const auto limits = RegionLimits(m_features, m_profile.bayerLayout != OCU_BAYER_NONE);
         if (!limits) {
             return std::nullopt;
         }
@@ -205,6 +211,7 @@ OCUSTATUS AravisCamera::ApplyGeometry(const Registers& next) {
         layout.samples.width = r.window.width;
         layout.samples.height = r.window.height;
         layout.adcLevel = r.adcLevel;
+        layout.cameraShifts = m_profile.digitalShift;
         return layout;
     };
     std::optional<FrameLayout> layout = write(next);
@@ -253,11 +260,7 @@ void AravisCamera::ApplyGains(const Registers& next) {
         if (!range) {
             return;
         }
-        if (m_profile.gainFeature == "Gain") {
-            m_features.SetNumber(name, gain > 0 ? GainDecibels(gain) : range->min);
-        } else {
-            m_features.SetNumber(name, RawGain(gain, range->min, range->max));
-        }
+        m_features.SetNumber(name, GainFeatureValue(m_profile.gainScale, gain, range->min, range->max));
     };
     auto setRatio = [&](const char* colour, double ratio) {
         if (m_features.SetEnum("BalanceRatioSelector", colour)) {
@@ -315,12 +318,15 @@ void AravisCamera::ApplyBlanking(const Registers& next) {
         lines = m_link->layout.regionHeight;
     }
     const double periodUs = BlankedFramePeriod(m_profile.baseFramePeriodUs, lines, next.vBlanking);
+    // The limit is on while blanking asks for one, or when the camera had it on; Aravis switches it
+    // off with every trigger change, so it is set every time.
+    if (m_profile.frameRateEnabledAtOpen) {
+        m_features.SetBool("AcquisitionFrameRateEnable",
+                           next.vBlanking > 0 || *m_profile.frameRateEnabledAtOpen);
+    }
     if (m_profile.framePeriodFeature == "AcquisitionFramePeriod") {
         m_features.SetNumber("AcquisitionFramePeriod", periodUs);
         return;
-    }
-    if (next.vBlanking > 0 && m_features.Has("AcquisitionFrameRateEnable")) {
-        m_features.SetBool("AcquisitionFrameRateEnable", true);
     }
     m_features.SetNumber("AcquisitionFrameRate", 1e6 / periodUs);
 }
@@ -340,7 +346,7 @@ OCUSTATUS AravisCamera::ApplyTrigger(int32_t snapMode) {
     GErrorHolder error;
     if (snapMode == 1 && !m_profile.triggerSource.empty()) {
         arv_camera_set_trigger(m_camera.get(), m_profile.triggerSource.c_str(), error.Out());
-    } else if (!m_profile.triggerSource.empty() || m_profile.softwareTrigger) {
+    } else if (m_profile.hasTriggerMode) {
         arv_camera_clear_triggers(m_camera.get(), error.Out());
     }
     return m_features.Succeeded(error.Get()) ? OCU_OK : Failure(OCU_ERR_NOT_SUPPORTED);
@@ -354,6 +360,11 @@ OCUSTATUS AravisCamera::PrepareChannel(OCUSTATUS refusal) {
         return Failure(refusal);
     }
     return OCU_OK;
+}
+
+void AravisCamera::RestoreTrigger() {
+    ApplyTrigger(m_applied.snapMode);
+    ApplyBlanking(m_applied);
 }
 
 std::unique_ptr<FrameStream> AravisCamera::OpenStream(std::shared_ptr<const RegisterFile>) {
@@ -420,7 +431,7 @@ OCUSTATUS AravisCamera::Snap(const Registers&, uint8_t* destination) {
     }
     arv_camera_start_acquisition(m_camera.get(), error.Out());
     if (!m_features.Succeeded(error.Get())) {
-        ApplyTrigger(m_applied.snapMode);
+        RestoreTrigger();
         return Failure(OCU_ERR_SNAPSHOT);
     }
     Channel::Result result = Channel::Result::TimedOut;
@@ -439,7 +450,7 @@ OCUSTATUS AravisCamera::Snap(const Registers&, uint8_t* destination) {
     }
     arv_camera_stop_acquisition(m_camera.get(), error.Out());
     m_features.Succeeded(error.Get());
-    ApplyTrigger(m_applied.snapMode);
+    RestoreTrigger();
     switch (result) {
     case Channel::Result::Frame:
         return OCU_OK;

@@ -30,8 +30,9 @@ public:
     AravisCamera(Key, GObjectPtr<ArvCamera> camera, Profile profile);
     // Opens the camera Aravis knows by `id`, or when `id` is empty the one at `index` (0 the first) of
     // the cameras found.
+    // `problem` names what a camera that cannot serve the driver lacks.
     static OCUSTATUS Open(const std::string& id, unsigned index, std::shared_ptr<AravisCamera>& camera,
-                          std::string& openedId);
+                          std::string& openedId, std::string& problem);
     ~AravisCamera() override;
 
     const Capabilities& Caps() const override { return m_caps; }
@@ -61,6 +62,8 @@ private:
     void ApplyBlanking(const Registers& next);
     void ApplySpeed(const Registers& next);
     OCUSTATUS ApplyTrigger(int32_t snapMode);
+    // The snap mode's trigger and the frame-rate limit back, after a single frame's software trigger.
+    void RestoreTrigger();
     OCUSTATUS ApplyAll(const Registers& next, bool everything);
     // The channel's stream made for the camera's payload now; `refusal` when that fails.
     OCUSTATUS PrepareChannel(OCUSTATUS refusal);

@@ -188,7 +188,7 @@ Channel::Result Channel::NextFrame(uint8_t* destination, Delivered& delivered,
                 }
             }
             if (ArvBuffer* buffer = newest.Get()) {
-                CopyFrame(newestData, layout.samples, layout.adcLevel, destination);
+                CopyFrame(newestData, layout.samples, layout.adcLevel, layout.cameraShifts, destination);
                 delivered.width = layout.samples.width;
                 delivered.height = layout.samples.height;
                 delivered.readAt = ReadAt(buffer);

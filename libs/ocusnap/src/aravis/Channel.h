@@ -22,6 +22,7 @@ struct FrameLayout {
     ArvPixelFormat pixelFormat = 0;
     SampleLayout samples;
     int32_t adcLevel = 1;
+    bool cameraShifts = false; // the camera applies the ADC level itself
 };
 
 // Shared by the camera, its channel and the signal handlers that Aravis calls on its own threads.
