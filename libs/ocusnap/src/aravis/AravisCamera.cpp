@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace ocusnap::detail::aravis {
 
@@ -47,7 +48,9 @@ OCUSTATUS AravisCamera::Open(const std::string& id, unsigned index, std::shared_
     GObjectPtr<ArvCamera> opened;
     {
         std::lock_guard lock(SystemMutex());
-        if (const OCUSTATUS s = RefreshCameraList(); s != OCU_OK) {
+        // A camera known by its id is asked for directly (on GigE Vision Aravis looks for that one
+        // camera alone): the full search takes a second and is only needed to count cameras.
+        if (const OCUSTATUS s = id.empty() ? RefreshCameraList() : SelectInterfaces(); s != OCU_OK) {
             return s;
         }
         openedId = id;
@@ -472,6 +475,15 @@ void AravisCamera::Shutdown() {
     }
     m_acquiring = false;
     g_signal_handler_disconnect(arv_camera_get_device(m_camera.get()), m_lostSignal);
+    if (Lost()) {
+        // Aravis takes its leave of a camera with retries that a lost camera never answers (seconds of
+        // them on GigE Vision): that goes on aside, not on the caller's thread, which is a window's.
+        std::thread([camera = std::move(m_camera), channel = std::move(m_channel)]() mutable {
+            channel.reset();
+            camera.reset();
+        }).detach();
+        return;
+    }
     m_channel.reset(); // a capture still finishing its last callback keeps the stream until it ends
     m_camera.reset();
 }

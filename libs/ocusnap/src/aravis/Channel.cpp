@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <thread>
 #include <utility>
 
 namespace ocusnap::detail::aravis {
@@ -76,9 +77,20 @@ void Channel::ReleaseLocked() {
     // No handler runs once emission is off: Aravis switches it under the lock it emits under.
     arv_stream_set_emit_signals(m_stream.get(), FALSE);
     g_signal_handler_disconnect(m_stream.get(), m_signal);
+    m_payload = 0;
+    bool lost = false;
+    {
+        std::lock_guard lock(m_link->mutex);
+        lost = m_link->lost;
+    }
+    if (lost) {
+        // A stream takes its leave of the camera with requests a lost camera never answers: aside, not
+        // on the thread that lets it go, which may be a window's.
+        std::thread([stream = std::move(m_stream)]() mutable { stream.reset(); }).detach();
+        return;
+    }
     // The stream's own thread ends with the stream, which frees the buffers it holds.
     m_stream.reset();
-    m_payload = 0;
 }
 
 void Channel::Release() {
@@ -88,13 +100,21 @@ void Channel::Release() {
 
 bool Channel::Prepare(ArvCamera* camera, size_t payload, GErrorHolder& error) {
     payload = std::max<size_t>(payload, 1);
-    {
-        // A delivery thread waiting for frames holds the consumer's lock: wake it. It finds no frame and
-        // asks again, on the new stream.
-        std::lock_guard lock(m_link->mutex);
-        m_link->interrupted = true;
-        m_link->changed.notify_all();
-    }
+    // A delivery thread waiting for frames holds the consumer's lock: it is woken, lets go, and waits
+    // until the new stream is there (the camera sends nothing meanwhile, so it would wait for ever).
+    struct Replacing {
+        Link& link;
+        explicit Replacing(Link& l) : link(l) {
+            std::lock_guard lock(link.mutex);
+            ++link.replacing;
+            link.changed.notify_all();
+        }
+        ~Replacing() {
+            std::lock_guard lock(link.mutex);
+            --link.replacing;
+            link.changed.notify_all();
+        }
+    } replacing(*m_link);
     std::lock_guard consumer(m_consumer);
     if (m_stream && payload == m_payload) {
         return true;
@@ -166,6 +186,9 @@ Channel::Result Channel::NextFrame(uint8_t* destination, Delivered& delivered,
                 m_link->interrupted = false;
                 return Result::Interrupted;
             }
+            if (interruptible && m_link->replacing > 0) {
+                return Result::Interrupted;
+            }
             seen = m_link->arrivals;
             layout = m_link->layout;
         }
@@ -205,7 +228,8 @@ Channel::Result Channel::NextFrame(uint8_t* destination, Delivered& delivered,
             until = *deadline;
         }
         m_link->changed.wait_until(lock, until, [&] {
-            return m_link->lost || (interruptible && m_link->interrupted) || m_link->arrivals != seen;
+            return m_link->lost || (interruptible && (m_link->interrupted || m_link->replacing > 0)) ||
+                   m_link->arrivals != seen;
         });
     }
 }
@@ -219,6 +243,12 @@ void Channel::WaitForInterruption() {
 StreamFrame ChannelStream::Next(uint8_t* scratch, bool restarted, uint64_t) {
     StreamFrame frame;
     Channel::Result result = Channel::Result::Interrupted;
+    {
+        // Not while the stream is being replaced: this thread would take the consumer's lock first.
+        std::unique_lock lock(m_link->mutex);
+        m_link->changed.wait(lock,
+                             [&] { return m_link->replacing == 0 || m_link->interrupted || m_link->lost; });
+    }
     {
         std::lock_guard consumer(m_channel->ConsumerMutex());
         if (restarted) {

@@ -31,6 +31,7 @@ struct Link {
     std::condition_variable changed;
     uint64_t arrivals = 0; // buffers the stream has completed
     bool interrupted = false;
+    int replacing = 0; // the stream is being replaced: the delivery thread keeps away from it
     bool lost = false;
     FrameLayout layout;
 

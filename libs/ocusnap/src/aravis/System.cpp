@@ -11,7 +11,7 @@ std::mutex& SystemMutex() {
     return mutex;
 }
 
-OCUSTATUS RefreshCameraList() {
+OCUSTATUS SelectInterfaces() {
     const char* fake = std::getenv("OCUSNAP_ARAVIS_FAKE");
     const std::string_view value = fake ? fake : "";
     bool withFake = false;
@@ -28,6 +28,13 @@ OCUSTATUS RefreshCameraList() {
     (withFake ? arv_enable_interface : arv_disable_interface)("Fake");
     for (const char* real : {"GigEVision", "USB3Vision"}) {
         (withReal ? arv_enable_interface : arv_disable_interface)(real);
+    }
+    return OCU_OK;
+}
+
+OCUSTATUS RefreshCameraList() {
+    if (const OCUSTATUS s = SelectInterfaces(); s != OCU_OK) {
+        return s;
     }
     arv_update_device_list();
     return OCU_OK;
