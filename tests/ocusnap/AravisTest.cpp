@@ -181,6 +181,22 @@ TEST_F(AravisFake, OpensTheCameraAndReportsItsSensor) {
     uint32_t none = 0;
     EXPECT_EQ(OcuListCameras(list.data(), &none), OCU_ERR_BUFFER_TOO_SMALL);
     EXPECT_EQ(none, count);
+    // Every camera of the build, with the id that opens it: the simulated one first.
+    uint32_t all = 0;
+    ASSERT_EQ(OcuListAllCameras(nullptr, &all), OCU_OK);
+    ASSERT_EQ(all, count + 1);
+    std::vector<OcuCameraInfo> cameras(all);
+    ASSERT_EQ(OcuListAllCameras(cameras.data(), &all), OCU_OK);
+    EXPECT_STREQ(cameras[0].szCameraId, "sim");
+    EXPECT_STREQ(cameras[0].szInterface, "Simulated");
+    EXPECT_STREQ(cameras[1].szCameraId, "aravis:Fake_1");
+    EXPECT_STREQ(cameras[1].szVendor, "Aravis");
+    EXPECT_STREQ(cameras[1].szModel, "Fake");
+    EXPECT_STREQ(cameras[1].szSerial, "1");
+    EXPECT_STREQ(cameras[1].szInterface, "Fake");
+    all = 1;
+    EXPECT_EQ(OcuListAllCameras(cameras.data(), &all), OCU_ERR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(all, count + 1);
 
     Camera cam;
     ASSERT_EQ(cam.status, OCU_OK);

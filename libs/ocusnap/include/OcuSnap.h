@@ -162,6 +162,21 @@ typedef struct OcuCameraEntry {
  * OCU_ERR_BUFFER_TOO_SMALL (and the number found) when more were found than fit. */
 OCUSTATUS OcuListCameras(OcuCameraEntry* pEntries, uint32_t* pnCount);
 
+/* A camera that this build of the library can open, whichever backend OCUSNAP_CAMERA selects. The texts
+ * are NUL-terminated and cut to fit. */
+typedef struct OcuCameraInfo {
+    char szCameraId[160]; /* what BeginOcuDeviceById takes: "sim", "aravis:ID" */
+    char szVendor[64];
+    char szModel[64];
+    char szSerial[64];    /* empty when the camera tells none */
+    char szInterface[32]; /* "Simulated", "GigEVision", "USB3Vision", "Fake" */
+} OcuCameraInfo;
+
+/* Lists every camera that can be chosen by its id: the simulated camera first, then the GenICam cameras
+ * Aravis finds (OCUSNAP_ARAVIS_FAKE applies; a search takes about a second on GigE Vision). Size
+ * protocol of OcuListCameras. */
+OCUSTATUS OcuListAllCameras(OcuCameraInfo* pCameras, uint32_t* pnCount);
+
 /* An English text for any status, also for one the library does not know. Never null. After an open
  * (BeginOcuDevice, BeginOcuDeviceById) failed with OCU_ERR_DEVICE_OPEN because the camera lacks a feature
  * the library needs, the text asked for on the same thread names it; that text stays valid until the

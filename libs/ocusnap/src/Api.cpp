@@ -166,6 +166,34 @@ OCUSTATUS OcuListCameras(OcuCameraEntry* pEntries, uint32_t* pnCount) {
     });
 }
 
+OCUSTATUS OcuListAllCameras(OcuCameraInfo* pCameras, uint32_t* pnCount) {
+    return Guarded([&]() -> OCUSTATUS {
+        if (pnCount == nullptr) {
+            return OCU_ERR_INVALID_ARGUMENT;
+        }
+        std::vector<ocusnap::detail::CameraListing> cameras;
+        if (const OCUSTATUS s = ocusnap::detail::ListAllCameras(cameras); s != OCU_OK) {
+            return s;
+        }
+        const auto found = static_cast<uint32_t>(cameras.size());
+        if (pCameras == nullptr) {
+            *pnCount = found;
+            return OCU_OK;
+        }
+        const uint32_t written = std::min(*pnCount, found);
+        for (uint32_t i = 0; i < written; ++i) {
+            OcuCameraInfo& c = pCameras[i];
+            CopyText(cameras[i].id, c.szCameraId);
+            CopyText(cameras[i].vendor, c.szVendor);
+            CopyText(cameras[i].model, c.szModel);
+            CopyText(cameras[i].serial, c.szSerial);
+            CopyText(cameras[i].interfaceName, c.szInterface);
+        }
+        *pnCount = found;
+        return written == found ? OCU_OK : OCU_ERR_BUFFER_TOO_SMALL;
+    });
+}
+
 const char* OcuGetModelName(int32_t nDeviceType) {
     static constexpr const char* kNames[] = {"VelA", "VelB", "VelC"};
     return nDeviceType >= 0 && nDeviceType < 3 ? kNames[nDeviceType] : nullptr;

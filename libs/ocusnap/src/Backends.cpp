@@ -104,8 +104,9 @@ OCUSTATUS ListConfiguredCameras(std::vector<CameraListing>& cameras) {
         if (const OCUSTATUS s = ReadSimConfig(config); s != OCU_OK) {
             return s;
         }
-        cameras.push_back(
-            {"sim", "OcuViewer", "simulated camera, device type " + std::to_string(config.deviceType)});
+        cameras.push_back({"sim", "OcuViewer",
+                           "simulated camera, device type " + std::to_string(config.deviceType), "",
+                           "Simulated"});
         return OCU_OK;
     }
     if (backend == "none") {
@@ -119,6 +120,27 @@ OCUSTATUS ListConfiguredCameras(std::vector<CameraListing>& cameras) {
 #endif
     }
     return OCU_ERR_BAD_CONFIGURATION;
+}
+
+OCUSTATUS ListAllCameras(std::vector<CameraListing>& cameras) {
+    sim::SimConfig config;
+    if (const OCUSTATUS s = ReadSimConfig(config); s != OCU_OK) {
+        return s;
+    }
+    cameras.push_back({"sim", "OcuViewer",
+                       "simulated camera, device type " + std::to_string(config.deviceType), "",
+                       "Simulated"});
+#ifdef OCUSNAP_HAVE_ARAVIS
+    std::vector<CameraListing> genicam;
+    if (const OCUSTATUS s = aravis::ListCameras(genicam); s != OCU_OK) {
+        return s;
+    }
+    for (CameraListing& c : genicam) {
+        c.id = std::string(kAravis) + ":" + c.id;
+        cameras.push_back(std::move(c));
+    }
+#endif
+    return OCU_OK;
 }
 
 } // namespace ocusnap::detail

@@ -71,8 +71,12 @@ struct CameraListing {
     std::string id;
     std::string vendor;
     std::string model;
+    std::string serial;
+    std::string interfaceName;
 };
 // The cameras that the backend the environment selects can open.
 OCUSTATUS ListConfiguredCameras(std::vector<CameraListing>& cameras);
+// Every camera of every backend of this build, each with the camera id BeginOcuDeviceById takes.
+OCUSTATUS ListAllCameras(std::vector<CameraListing>& cameras);
 
 } // namespace ocusnap::detail

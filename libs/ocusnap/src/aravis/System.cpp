@@ -47,8 +47,9 @@ OCUSTATUS ListCameras(std::vector<CameraListing>& cameras) {
     }
     auto text = [](const char* s) { return std::string(s ? s : ""); };
     for (unsigned i = 0; i < arv_get_n_devices(); ++i) {
-        cameras.push_back(
-            {text(arv_get_device_id(i)), text(arv_get_device_vendor(i)), text(arv_get_device_model(i))});
+        cameras.push_back({text(arv_get_device_id(i)), text(arv_get_device_vendor(i)),
+                           text(arv_get_device_model(i)), text(arv_get_device_serial_nbr(i)),
+                           text(arv_get_device_protocol(i))});
     }
     return OCU_OK;
 }
