@@ -31,16 +31,23 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     // Qt's own options are single-dash words (-platform, -style); they must not read as letters.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(
-        QStringLiteral("Live view and settings for industrial colour cameras with a Bayer sensor.\n"
-                       "The camera is chosen by the driver library's environment (OCUSNAP_CAMERA); see "
-                       "ocuviewer(1).\nQt's standard options (-platform, -display, -style, ...) are "
-                       "accepted too."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Live view and settings for industrial colour cameras with a Bayer sensor.\n"
+        "The camera is the one --camera names, else the one OCUSNAP_CAMERA names, else the one "
+        "last chosen\nwith Options > Camera...; see ocuviewer(1).\nQt's standard options (-platform, "
+        "-display, -style, ...) are "
+        "accepted too."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("document"),
                                  QStringLiteral("A document of the viewer's empty document type to open."),
                                  QStringLiteral("[document]"));
+    const QCommandLineOption camera(
+        QStringLiteral("camera"),
+        QStringLiteral("Opens the camera with this id: sim (the simulated camera), aravis (the first GenICam "
+                       "camera), aravis:ID (one by its id, as Options > Camera... shows it)."),
+        QStringLiteral("ID"));
+    parser.addOption(camera);
     AddQtOptions(parser);
 
     CommandLine result;
@@ -56,6 +63,11 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     else if (parser.isSet(version))
         result.action = CommandLine::Action::Version;
     result.documents = parser.positionalArguments();
+    result.camera = parser.value(camera);
+    if (parser.isSet(camera) && result.camera.isEmpty()) {
+        result.action = CommandLine::Action::Error;
+        result.error = QStringLiteral("The camera id of --camera is empty.");
+    }
     return result;
 }
 

@@ -10,6 +10,7 @@ struct CommandLine {
     enum class Action { Run, Help, Version, Error };
     Action action = Action::Run;
     QStringList documents; // names given for the empty document; the first one is opened
+    QString camera;        // --camera: the camera to open, as the driver names it (empty: none given)
     QString error;         // one line, when the command line cannot be carried out
     QString usage;         // the text --help prints
 };

@@ -60,6 +60,7 @@ bool COcuViewerApp::ProcessShellCommand(const QStringList& documents) {
     const QString document = documents.isEmpty() ? QString() : documents.front();
 
     m_pMainWnd = std::make_unique<CMainFrame>();
+    m_pMainWnd->SetCommandLineCamera(m_strCommandLineCamera);
     if (m_pMainWnd->OnCreate() != 0)
         return false;
     if (document.isEmpty())

@@ -54,6 +54,7 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QString::fromLatin1(ocu::kDesktopId));
     QApplication::setWindowIcon(ocu::AppIcon());
 
+    theApp.SetCommandLineCamera(commandLine.camera.toStdString());
     if (!theApp.InitInstance(commandLine.documents)) {
         theApp.ExitInstance();
         return 1;

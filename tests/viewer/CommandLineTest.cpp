@@ -39,3 +39,27 @@ TEST(CommandLine, OptionsDocumentsAndQtsOwnOptions) {
     EXPECT_EQ(ParseCommandLine({QStringLiteral("ocuviewer"), QStringLiteral("--bogus")}).error,
               QStringLiteral("Unknown option 'bogus'."));
 }
+
+TEST(CommandLine, TheCameraToOpen) {
+    struct Case {
+        QStringList arguments;
+        Action action;
+        QString camera;
+    };
+    const Case cases[] = {
+        {{}, Action::Run, {}},
+        {{"--camera", "sim"}, Action::Run, "sim"},
+        {{"--camera=aravis:Basler-acA1300-0815", "a.dat"}, Action::Run, "aravis:Basler-acA1300-0815"},
+        {{"-camera", "aravis"}, Action::Run, "aravis"},
+        {{"--camera"}, Action::Error, {}},
+        {{"--camera="}, Action::Error, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
+        const CommandLine line = ParseCommandLine(QStringList{QStringLiteral("ocuviewer")} + c.arguments);
+        EXPECT_EQ(line.action, c.action);
+        EXPECT_EQ(line.camera, c.camera);
+    }
+    EXPECT_TRUE(
+        ParseCommandLine({QStringLiteral("ocuviewer")}).usage.contains(QLatin1String("--camera <ID>")));
+}
