@@ -14,6 +14,7 @@ using namespace ocu;
 
 void CMainFrame::OpenCamera(const std::string& id, bool takeLayout) {
     m_strOpenCamera = id;
+    m_strDeviceName.clear(); // a later model has no name of its own
     const OCUSTATUS status = BeginCamera(id, &m_hDevice);
     if (status != OCU_OK) {
         // The driver nulls the handle on failure; make sure nothing below talks to a device that is not open.
@@ -21,12 +22,6 @@ void CMainFrame::OpenCamera(const std::string& id, bool takeLayout) {
         ShowDriverError(status);
     } else {
         InitDevice();
-        // A camera that knows its colour filter tells it; a first run, or another camera, takes it.
-        int32_t layout = OCU_BAYER_NONE;
-        uint32_t size = sizeof layout;
-        if (takeLayout && OcuGetDeviceInfo(m_hDevice, OCU_INFO_BAYER_LAYOUT, &layout, &size) == OCU_OK &&
-            layout >= OCU_BAYER_GBRG && layout <= OCU_BAYER_RGGB)
-            m_nBayerLayout = layout;
     }
 
     int32_t type = 0;
@@ -34,6 +29,14 @@ void CMainFrame::OpenCamera(const std::string& id, bool takeLayout) {
         m_strDeviceName = QStringLiteral("OcuDevice");
     else if (const char* model = OcuGetModelName(type))
         m_strDeviceName = QString::fromLatin1(model);
+
+    // A camera that knows its colour filter tells it; a first run, or another camera, takes it.
+    int32_t layout = OCU_BAYER_NONE;
+    uint32_t size = sizeof layout;
+    if (takeLayout && m_pRawBuffer &&
+        OcuGetDeviceInfo(m_hDevice, OCU_INFO_BAYER_LAYOUT, &layout, &size) == OCU_OK &&
+        layout >= OCU_BAYER_GBRG && layout <= OCU_BAYER_RGGB)
+        m_nBayerLayout = layout;
 }
 
 void CMainFrame::SwitchCamera(const std::string& id) {
