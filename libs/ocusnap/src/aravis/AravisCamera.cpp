@@ -441,15 +441,20 @@ OCUSTATUS AravisCamera::Snap(const Registers&, uint8_t* destination) {
     {
         std::lock_guard consumer(channel->ConsumerMutex());
         channel->Flush(); // frames read out before this call are not the one asked for
-        if (software) {
-            arv_camera_software_trigger(m_camera.get(), error.Out());
-            m_features.Succeeded(error.Get());
-        }
         const auto exposure = std::chrono::duration<double>(ExposureSeconds(kDeviceType, m_applied));
         const Clock::time_point deadline =
             Clock::now() + 3s + std::chrono::duration_cast<Clock::duration>(2 * exposure);
-        Channel::Delivered delivered;
-        result = channel->NextFrame(destination, delivered, deadline, false);
+        // A triggered frame that lost packets on the way is asked for again while there is time: on a
+        // poor link most single frames would fail otherwise.
+        do {
+            if (software) {
+                arv_camera_software_trigger(m_camera.get(), error.Out());
+                m_features.Succeeded(error.Get());
+            }
+            Channel::Delivered delivered;
+            result = channel->NextFrame(destination, delivered, deadline, false, software);
+        } while (result == Channel::Result::Incomplete && !m_features.ConnectionFailed() &&
+                 Clock::now() < deadline);
     }
     arv_camera_stop_acquisition(m_camera.get(), error.Out());
     m_features.Succeeded(error.Get());

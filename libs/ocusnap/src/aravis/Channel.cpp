@@ -173,7 +173,8 @@ bool Fits(ArvBuffer* buffer, const FrameLayout& layout, const uint8_t*& data) {
 } // namespace
 
 Channel::Result Channel::NextFrame(uint8_t* destination, Delivered& delivered,
-                                   std::optional<Clock::time_point> deadline, bool interruptible) {
+                                   std::optional<Clock::time_point> deadline, bool interruptible,
+                                   bool reportIncomplete) {
     for (;;) {
         uint64_t seen = 0;
         FrameLayout layout;
@@ -199,9 +200,11 @@ Channel::Result Channel::NextFrame(uint8_t* destination, Delivered& delivered,
             auto recycle = [this](ArvBuffer* b) { arv_stream_push_buffer(m_stream.get(), b); };
             Popped newest(nullptr, recycle);
             const uint8_t* newestData = nullptr;
+            bool incomplete = false;
             while (ArvBuffer* buffer = arv_stream_try_pop_buffer(m_stream.get())) {
                 Popped popped(buffer, recycle);
                 const uint8_t* data = nullptr;
+                incomplete = incomplete || arv_buffer_get_status(buffer) != ARV_BUFFER_STATUS_SUCCESS;
                 if (Fits(buffer, layout, data)) {
                     if (newest.Get() != nullptr) {
                         ++m_dropped;
@@ -216,6 +219,9 @@ Channel::Result Channel::NextFrame(uint8_t* destination, Delivered& delivered,
                 delivered.height = layout.samples.height;
                 delivered.readAt = ReadAt(buffer);
                 return Result::Frame;
+            }
+            if (incomplete && reportIncomplete) {
+                return Result::Incomplete;
             }
         }
         // Also when buffers keep coming that do not fit: a single frame must not wait for ever.

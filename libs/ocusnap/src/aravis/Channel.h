@@ -62,7 +62,7 @@ public:
     // Returns the buffers completed so far to the stream: they belong to an earlier acquisition.
     void Flush();
 
-    enum class Result { Frame, Interrupted, Lost, TimedOut };
+    enum class Result { Frame, Interrupted, Lost, TimedOut, Incomplete };
     struct Delivered {
         int32_t width = 0;
         int32_t height = 0;
@@ -71,9 +71,10 @@ public:
     // Waits for a buffer that fits the link's layout and copies the newest such frame into
     // `destination`; older complete frames go back to the stream and count as dropped.
     // `interruptible`: an interruption ends the wait (the delivery thread); otherwise it is left for
-    // the delivery thread to see (a single frame).
+    // the delivery thread to see (a single frame). `reportIncomplete`: a buffer that came incomplete (lost
+    // packets) ends the wait too, so that a single frame can be asked for again.
     Result NextFrame(uint8_t* destination, Delivered& delivered, std::optional<Clock::time_point> deadline,
-                     bool interruptible);
+                     bool interruptible, bool reportIncomplete = false);
     // Blocks until interrupted (a camera that is gone delivers nothing more).
     void WaitForInterruption();
 
