@@ -12,13 +12,11 @@
 #include <cstring>
 #include <net/if.h>
 #include <sched.h>
-#include <spawn.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace ocusnap::test {
 namespace {
@@ -66,8 +64,12 @@ public:
     explicit Simulator(int lostPerThousand) {
         const std::string lost = std::to_string(lostPerThousand);
         const char* argv[] = {kSimulator, "-i", "127.0.0.1", "-s", kSerial, "-r", lost.c_str(), nullptr};
-        if (posix_spawn(&m_pid, kSimulator, nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
-            m_pid = -1;
+        m_pid = fork();
+        if (m_pid == 0) {
+            // It ends with this program, also when a time limit kills the program.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            execv(kSimulator, const_cast<char**>(argv));
+            _exit(127);
         }
     }
     Simulator(const Simulator&) = delete;

@@ -444,17 +444,22 @@ OCUSTATUS AravisCamera::Snap(const Registers&, uint8_t* destination) {
         const auto exposure = std::chrono::duration<double>(ExposureSeconds(kDeviceType, m_applied));
         const Clock::time_point deadline =
             Clock::now() + 3s + std::chrono::duration_cast<Clock::duration>(2 * exposure);
-        // A triggered frame that lost packets on the way is asked for again while there is time: on a
-        // poor link most single frames would fail otherwise.
+        // A triggered frame that lost packets on the way, or a trigger the camera missed while it was
+        // still sending, is asked for again while there is time: on a poor link most single frames would
+        // fail otherwise.
+        const auto attempt = 500ms + std::chrono::duration_cast<Clock::duration>(2 * exposure);
+        bool again = false;
         do {
             if (software) {
                 arv_camera_software_trigger(m_camera.get(), error.Out());
                 m_features.Succeeded(error.Get());
             }
             Channel::Delivered delivered;
-            result = channel->NextFrame(destination, delivered, deadline, false, software);
-        } while (result == Channel::Result::Incomplete && !m_features.ConnectionFailed() &&
-                 Clock::now() < deadline);
+            const Clock::time_point until = software ? std::min(deadline, Clock::now() + attempt) : deadline;
+            result = channel->NextFrame(destination, delivered, until, false, software);
+            again = (result == Channel::Result::Incomplete || result == Channel::Result::TimedOut) &&
+                    !m_features.ConnectionFailed() && Clock::now() < deadline;
+        } while (again);
     }
     arv_camera_stop_acquisition(m_camera.get(), error.Out());
     m_features.Succeeded(error.Get());
