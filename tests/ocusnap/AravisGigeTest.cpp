@@ -50,9 +50,11 @@ bool LoopbackUp() {
 void EnterPrivateNetwork() {
     if (access(kSimulator, X_OK) != 0) {
         g_unavailable = std::string(kSimulator) + " is not installed (Debian's aravis-tools)";
-    } else if (unshare(CLONE_NEWNET) != 0) {
+    } else if (unshare(CLONE_NEWNET) != 0 && unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0) {
+        // Without root, a user namespace of its own can hold the network namespace where the system
+        // allows unprivileged ones.
         g_unavailable = std::string("no private network namespace could be made (") + std::strerror(errno) +
-                        "; it needs root)";
+                        "; it needs root or unprivileged user namespaces)";
     } else if (!LoopbackUp()) {
         g_unavailable = "the private namespace's loopback could not be brought up";
     }
