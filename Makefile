@@ -17,10 +17,11 @@ PREFIX     ?= /usr/local
 
 # Debian packages the build, the tests and the viewer need.
 # libusb-1.0-0-dev: Debian 12's aravis-0.8.pc requires it, but libaravis-dev does not depend on it.
+# aravis-tools: the GigE Vision camera simulator (arv-fake-gv-camera-0.8) the GigE tests stream from.
 PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev libturbojpeg0-dev fonts-noto-cjk \
             qt6-svg-dev desktop-file-utils appstream xvfb openbox xdotool x11-utils \
-            libaravis-dev libusb-1.0-0-dev aravis-tools-cli
+            libaravis-dev libusb-1.0-0-dev aravis-tools-cli aravis-tools
 # Only the measurements use these: OpenCV is the yardstick the raw-image benchmarks compare against;
 # GStreamer's bayer2rgb pipeline the one the live viewer is measured against (on the virtual display of
 # PACKAGES).

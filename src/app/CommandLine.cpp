@@ -70,17 +70,24 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     // Qt's own options are single-dash words (-platform, -style); they must not read as letters.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(
-        QStringLiteral("Live view and settings for industrial colour cameras with a Bayer sensor.\n"
-                       "The camera is chosen by the driver library's environment (OCUSNAP_CAMERA); see "
-                       "ocuviewer(1).\nQt's standard options (-platform, -display, -style, ...) are "
-                       "accepted too."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Live view and settings for industrial colour cameras with a Bayer sensor.\n"
+        "The camera is the one --camera names, else the one OCUSNAP_CAMERA names, else the one "
+        "last chosen\nwith Options > Camera...; see ocuviewer(1).\nQt's standard options (-platform, "
+        "-display, -style, ...) are "
+        "accepted too."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("An image (BMP, JPEG or raw frame) to show, as File > Open "
                                                 "shows it."),
                                  QStringLiteral("[file]"));
+    const QCommandLineOption camera(
+        QStringLiteral("camera"),
+        QStringLiteral("Opens the camera with this id: sim (the simulated camera), aravis (the first GenICam "
+                       "camera), aravis:ID (one by its id, as Options > Camera... shows it)."),
+        QStringLiteral("ID"));
+    parser.addOption(camera);
     AddQtOptions(parser);
 
     CommandLine result;
@@ -101,9 +108,13 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     result.files = parser.positionalArguments();
     result.platform = parser.value(QStringLiteral("platform"));
     result.display = parser.value(QStringLiteral("display"));
+    result.camera = parser.value(camera);
     if (result.action == CommandLine::Action::Run && result.files.size() > 1) {
         result.action = CommandLine::Action::Error;
         result.error = QStringLiteral("One image file at most.");
+    } else if (parser.isSet(camera) && result.camera.isEmpty()) {
+        result.action = CommandLine::Action::Error;
+        result.error = QStringLiteral("The camera id of --camera is empty.");
     }
     return result;
 }

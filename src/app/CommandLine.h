@@ -10,6 +10,7 @@ struct CommandLine {
     enum class Action { Run, Help, Version, Error };
     Action action = Action::Run;
     QStringList files; // the image file to show, as File > Open shows it; at most one
+    QString camera;    // --camera: the camera to open, as the driver names it (empty: none given)
     QString error;     // one line, when the command line cannot be carried out
     QString usage;     // the text --help prints
     QString platform;  // Qt's -platform and -display, when given

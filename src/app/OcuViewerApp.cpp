@@ -62,6 +62,7 @@ bool COcuViewerApp::InitInstance(const QStringList& files) {
 
 bool COcuViewerApp::ProcessShellCommand() {
     m_pMainWnd = std::make_unique<CMainFrame>();
+    m_pMainWnd->SetCommandLineCamera(m_strCommandLineCamera);
     if (m_pMainWnd->OnCreate() != 0)
         return false;
     return m_pDocument->OnNewDocument();

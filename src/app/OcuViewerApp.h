@@ -6,6 +6,7 @@
 
 #include <QStringList>
 #include <memory>
+#include <string>
 
 class CMainFrame;
 class COcuViewerDoc;
@@ -25,6 +26,8 @@ public:
     // frame could not be created). files are the image files the command line named; the first is shown
     // once the camera is set up, and one that cannot be shown is reported without failing the start.
     bool InitInstance(const QStringList& files);
+    // The camera the command line names (--camera), for the frame to open; before InitInstance.
+    void SetCommandLineCamera(const std::string& id) { m_strCommandLineCamera = id; }
     // After the event loop, and after a failed start-up: destroys the frame if it still exists and closes
     // the guard. Returns the exit code.
     int ExitInstance();
@@ -48,4 +51,5 @@ private:
     std::unique_ptr<COcuViewerDoc> m_pDocument;
     std::unique_ptr<CMainFrame> m_pMainWnd;
     std::unique_ptr<QPrinter> m_pPrinter;
+    std::string m_strCommandLineCamera;
 };

@@ -62,6 +62,7 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QString::fromLatin1(ocu::kDesktopId));
     QApplication::setWindowIcon(ocu::AppIcon());
 
+    theApp.SetCommandLineCamera(commandLine.camera.toStdString());
     if (!theApp.InitInstance(commandLine.files)) {
         theApp.ExitInstance();
         return 1;

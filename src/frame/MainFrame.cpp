@@ -4,7 +4,7 @@
 
 #include "app/AppIcon.h"
 #include "app/HelpLinks.h"
-#include "camera/DeviceInfo.h"
+#include "camera/CameraChoice.h"
 #include "camera/FrameHandOver.h"
 #include "common/AppTitle.h"
 #include "common/MessageBox.h"
@@ -14,6 +14,7 @@
 #include "imaging/YuvLut.h"
 
 #include <QCloseEvent>
+#include <cstdlib>
 #include <new>
 
 using namespace ocu;
@@ -45,20 +46,10 @@ int CMainFrame::OnCreate() {
     if (m_nImageMode == 1 && !m_pYUVLut)
         m_pYUVLut = MapYUVLut(YuvLutPath());
 
-    const OCUSTATUS status = BeginOcuDevice(OCU_FIRST_DEVICE, &m_hDevice);
-    if (status != OCU_OK) {
-        // The driver nulls the handle on failure; make sure nothing below talks to a device that is not open.
-        m_hDevice = nullptr;
-        ShowDriverError(status);
-    } else {
-        InitDevice();
-    }
-
-    int32_t type = 0;
-    if (m_hDevice == nullptr || !QueryDeviceType(m_hDevice, type))
-        m_strDeviceName = QStringLiteral("OcuDevice");
-    else if (const char* model = OcuGetModelName(type))
-        m_strDeviceName = QString::fromLatin1(model);
+    const char* environment = std::getenv("OCUSNAP_CAMERA");
+    OpenCamera(
+        StartCameraId(m_strCommandLineCamera, environment != nullptr && *environment != '\0', m_strCameraId),
+        !m_bLayoutStored);
     return 0;
 }
 

@@ -73,6 +73,17 @@ public:
     // A frame of the running capture has arrived: draw it and put the frame rate in the title.
     void OnFrameReady(const ocu::FrameReadyEvent& frame);
 
+    // --- Camera choice -----------------------------------------------------------------------------
+    // The camera the command line names (empty: none), for the creation sequence to open.
+    void SetCommandLineCamera(const std::string& id) { m_strCommandLineCamera = id; }
+    // Opens the camera with that id (empty: the driver's own choice) and sets it up; with takeLayout the
+    // Bayer layout becomes the one the camera reports. Shows the driver's error when it cannot be opened.
+    void OpenCamera(const std::string& id, bool takeLayout);
+    // Closes the open camera and opens the one with that id as the creation sequence does, keeping the
+    // settings; a live picture goes on with the new camera.
+    void SwitchCamera(const std::string& id);
+    void OnChooseCamera();
+
     // --- Image processing --------------------------------------------------------------------------
     int BuildChannelLuts(double ratioR, double ratioG, double ratioB);
     // The raw buffer holds a frame of the bitmap header's size, or, when given, of the camera's output
@@ -172,6 +183,9 @@ public:
     int m_bTemplateCorrect = 0;
     int m_bSnapSpeedSupported = 0;
     int m_bBlankingQuery = 0;
+    std::string m_strCameraId;   // the camera last chosen with Options > Camera..., kept in the settings file
+    std::string m_strOpenCamera; // the id the open camera was opened with (empty: the driver's own choice)
+    bool m_bLayoutStored = false; // the settings file holds a Bayer layout (not a first run)
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -220,4 +234,5 @@ private:
     QSize m_requestedSize;           // the last size the size rule asked for, while it has not been granted
     void* m_pCaptureToken = nullptr; // the running capture's context, as the hand-over knows it
     ocu::Rect m_rcOutputWindow;      // the output window the camera last accepted: the size of its frames
+    std::string m_strCommandLineCamera;
 };

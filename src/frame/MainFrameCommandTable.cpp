@@ -90,6 +90,8 @@ constexpr auto kCommands = std::to_array<CommandDef>({
     {0, "&Options", nullptr, nullptr, nullptr, nullptr},
     {kIdCameraFeatures, "&Options", "&Camera Features...", "",
         [](CMainFrame& f) { f.OnCameraFeatures(); }, nullptr},
+    {kIdChooseCamera, "&Options", "Ca&mera...", "",
+        [](CMainFrame& f) { f.OnChooseCamera(); }, nullptr},
     {kIdWhiteBalance, "&Options", "&White Balance...", "",
         [](CMainFrame& f) { f.OnWhiteBalance(); },
         [](const CMainFrame& f) { return Checked(false, f.m_nImageMode == 0); }, kNeverChecked},

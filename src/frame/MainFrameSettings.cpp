@@ -1,4 +1,5 @@
 // The frame's settings: read once at creation, written once at close.
+#include "camera/CameraChoice.h"
 #include "frame/MainFrame.h"
 #include "frame/Settings.h"
 
@@ -31,6 +32,8 @@ void CMainFrame::LoadSettings() {
     const auto ini = IniFile::Load(SettingsFilePath());
     StoredSettings s = ReadSettings(ini ? *ini : IniFile());
     PairSettings(s, *this, [](const auto& stored, auto& member) { member = stored; });
+    m_bLayoutStored = ini && ini->GetString(kSettingsSection, "BayerLayout").has_value();
+    m_strCameraId = ini ? ReadCameraChoice(*ini) : std::string();
 }
 
 void CMainFrame::SaveSettings() {
@@ -43,6 +46,8 @@ void CMainFrame::SaveSettings() {
     if (!ini)
         return;
     WriteSettings(*ini, s);
+    // In a section of its own, after the twenty keys.
+    WriteCameraChoice(*ini, m_strCameraId);
     // A file that cannot be written keeps what it held; the next run reads that.
     ini->Save(path);
 }

@@ -93,6 +93,48 @@ TEST(Backend, TheCameraListFollowsTheBackend) {
 #endif
 }
 
+TEST(Backend, ACameraIdWinsOverTheEnvironment) {
+    // OCUSNAP_CAMERA says no camera; the id names one anyway, or defers to it when it is empty.
+    ScopedEnv env{{"OCUSNAP_CAMERA", "none"}};
+    struct Case {
+        const char* id;
+        OCUSTATUS expected;
+    };
+    const Case cases[] = {
+        {"sim", OCU_OK},
+        {nullptr, OCU_ERR_NO_CAMERA},
+        {"", OCU_ERR_NO_CAMERA},
+        {"none", OCU_ERR_NO_CAMERA},
+        // Malformed ids are the caller's argument, not the environment's configuration.
+        {"genicam-typo", OCU_ERR_INVALID_ARGUMENT},
+        {"sim:1", OCU_ERR_INVALID_ARGUMENT},
+        {"aravis:", OCU_ERR_INVALID_ARGUMENT},
+        {"SIM", OCU_ERR_INVALID_ARGUMENT},
+#ifndef OCUSNAP_HAVE_ARAVIS
+        {"aravis:Fake_1", OCU_ERR_BACKEND_MISSING},
+#endif
+    };
+    for (const Case& c : cases) {
+        OCUHANDLE h = reinterpret_cast<OCUHANDLE>(uintptr_t{0x1234});
+        EXPECT_EQ(BeginOcuDeviceById(c.id, &h), c.expected) << (c.id ? c.id : "null");
+        EXPECT_EQ(h != nullptr, c.expected == OCU_OK) << (c.id ? c.id : "null");
+        if (h != nullptr) {
+            // Opened by id it is the same camera as camera 1: one opener at a time.
+            env.Set("OCUSNAP_CAMERA", "sim");
+            OCUHANDLE second = nullptr;
+            EXPECT_EQ(BeginOcuDevice(OCU_FIRST_DEVICE, &second), OCU_ERR_DEVICE_OPEN);
+            EXPECT_EQ(BeginOcuDeviceById("sim", &second), OCU_ERR_DEVICE_OPEN);
+            EXPECT_EQ(EndOcuDevice(h), OCU_OK);
+            env.Set("OCUSNAP_CAMERA", "none");
+        }
+    }
+    EXPECT_EQ(BeginOcuDeviceById("sim", nullptr), OCU_ERR_INVALID_ARGUMENT);
+    // The simulated camera's own settings still apply.
+    env.Set("OCUSNAP_DEVICE_TYPE", "7");
+    OCUHANDLE h = nullptr;
+    EXPECT_EQ(BeginOcuDeviceById("sim", &h), OCU_ERR_BAD_CONFIGURATION);
+}
+
 TEST(Backend, OnlyCameraOneExistsAndItOpensOnce) {
     OCUHANDLE h = nullptr;
     EXPECT_EQ(BeginOcuDevice(0, &h), OCU_ERR_NO_CAMERA);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <unistd.h>
 
 namespace ocusnap::test {
@@ -29,9 +30,10 @@ std::string Integer(const std::string& name, unsigned address, int min, int max,
 
 // A float feature kept in hundredths in an integer register, optionally one per selector entry.
 std::string Float(const std::string& name, unsigned address, double min, double max,
-                  const std::string& index = "") {
+                  const std::string& index = "", const std::string& unit = "") {
     return "<Float Name=\"" + name + "\"><pValue>" + name + "Conv</pValue><Min>" + std::to_string(min) +
-           "</Min><Max>" + std::to_string(max) + "</Max></Float>\n<Converter Name=\"" + name +
+           "</Min><Max>" + std::to_string(max) + "</Max>" +
+           (unit.empty() ? "" : "<Unit>" + unit + "</Unit>") + "</Float>\n<Converter Name=\"" + name +
            "Conv\"><FormulaTo>FROM*100</FormulaTo><FormulaFrom>TO/100</FormulaFrom><pValue>" + name +
            "Reg</pValue></Converter>\n" + Register(name + "Reg", address, index);
 }
@@ -67,20 +69,28 @@ protected:
         }
         DrainDeliveryThreads();
     }
-    // Opens the fake camera described with `extra` features added (and 12-bit Bayer samples).
-    void OpenWith(const std::string& extra) {
+    // Opens the fake camera described with `extra` features added (and 12-bit Bayer samples), and
+    // `edits` made to its description (text replaced everywhere).
+    void OpenWith(const std::string& extra,
+                  std::initializer_list<std::pair<std::string, std::string>> edits = {},
+                  OCUSTATUS expected = OCU_OK) {
         std::string xml = m_original;
         xml.insert(xml.find("<!-- Transport layer control -->"), extra);
         const std::string pixelFormats = "<EnumEntry Name=\"BayerGR8\"";
         xml.insert(
             xml.find(pixelFormats),
             "<EnumEntry Name=\"BayerGR12\" NameSpace=\"Standard\"><Value>17825804</Value></EnumEntry>");
+        for (const auto& [from, to] : edits) {
+            for (size_t at = xml.find(from); at != std::string::npos; at = xml.find(from, at + to.size())) {
+                xml.replace(at, from.size(), to);
+            }
+        }
         // One file per process: CTest runs the cases of this executable side by side.
         m_path = ::testing::TempDir() + "ocusnap-fake-camera-" + std::to_string(getpid()) + ".xml";
         std::ofstream(m_path) << xml;
         arv_set_fake_camera_genicam_filename(m_path.c_str());
         cam = std::make_unique<Camera>();
-        ASSERT_EQ(cam->status, OCU_OK);
+        ASSERT_EQ(cam->status, expected);
     }
     double Selected(const char* selector, const char* entry, const char* feature) {
         double value = -1;
@@ -103,9 +113,8 @@ TEST_F(AravisRicherCamera, ChannelGainsBlankingThroughputAndDeepSampleFormat) {
              Integer("DeviceLinkThroughputLimit", 0x428, 1000000, 125000000, 1000) +
              Enumeration("DeviceLinkThroughputLimitMode", 0x42c, {"Off", "On"}));
     const OCUHANDLE h = cam->handle;
-    // The deepest samples of the layout are streamed (the fake camera cannot draw them: the copy of
-    // 12-bit samples is tested with the arithmetic above).
-    EXPECT_EQ(CameraEnum(h, "PixelFormat"), "BayerGR12");
+    // 8-bit samples are streamed although deeper ones are offered: twice the frames over the same link.
+    EXPECT_EQ(CameraEnum(h, "PixelFormat"), "BayerGR8");
     EXPECT_EQ(CameraEnum(h, "DeviceLinkThroughputLimitMode"), "On");
 
     // Per-channel gains in decibels: unity 0 dB, twice 6.02 dB, the greens' mean, the range's ends.
@@ -152,6 +161,91 @@ TEST_F(AravisRicherCamera, BalanceRatiosFollowTheGreens) {
     EXPECT_NEAR(Selected("BalanceRatioSelector", "Red", "BalanceRatio"), 1.5, 0.011);
     EXPECT_NEAR(Selected("BalanceRatioSelector", "Blue", "BalanceRatio"), 0.5, 0.011);
     EXPECT_NEAR(Selected("BalanceRatioSelector", "Green", "BalanceRatio"), 1.0, 0.011);
+}
+
+TEST_F(AravisRicherCamera, OpenedInAKnownStateWhateverAnotherProgramLeft) {
+    // Left in single-frame acquisition (the values of the entries swapped, so that the camera's
+    // register reads SingleFrame) and with chunk data on (a switch that reads on at 0).
+    OpenWith("<Boolean Name=\"ChunkModeActive\"><pValue>ChunkModeActiveReg</pValue><OnValue>0</OnValue>"
+             "<OffValue>1</OffValue></Boolean>\n" +
+                 Register("ChunkModeActiveReg", 0x448),
+             {{"<EnumEntry Name=\"Continuous\" NameSpace=\"Standard\">\n\t\t\t<Value>1</Value>",
+               "<EnumEntry Name=\"Continuous\" NameSpace=\"Standard\">\n\t\t\t<Value>7</Value>"},
+              {"<EnumEntry Name=\"SingleFrame\" NameSpace=\"Standard\">\n\t\t\t<Value>2</Value>",
+               "<EnumEntry Name=\"SingleFrame\" NameSpace=\"Standard\">\n\t\t\t<Value>1</Value>"}});
+    EXPECT_EQ(CameraEnum(cam->handle, "AcquisitionMode"), "Continuous");
+    bool chunks = true;
+    AravisOf(cam->handle).WithCamera([&](ArvCamera* camera) {
+        chunks = arv_camera_get_boolean(camera, "ChunkModeActive", nullptr);
+    });
+    EXPECT_FALSE(chunks);
+    cam.reset();
+
+    // A camera that cannot acquire continuously is not opened, and the error text says why.
+    arv_set_fake_camera_genicam_filename(nullptr);
+    OpenWith("", {{"<EnumEntry Name=\"Continuous\"", "<EnumEntry Name=\"Contiguous\""}}, OCU_ERR_DEVICE_OPEN);
+    const std::string text = OcuGetErrorString(OCU_ERR_DEVICE_OPEN);
+    EXPECT_NE(text.find("AcquisitionMode has no Continuous"), std::string::npos) << text;
+    // Another status keeps its own text.
+    EXPECT_EQ(std::string(OcuGetErrorString(OCU_ERR_NO_CAMERA)).find("AcquisitionMode"), std::string::npos);
+}
+
+TEST_F(AravisRicherCamera, TheFrameRateLimitSurvivesEveryTriggerChange) {
+    // Aravis switches AcquisitionFrameRateEnable off whenever it sets a trigger.
+    OpenWith(
+        "<Boolean Name=\"AcquisitionFrameRateEnable\"><pValue>FrameRateEnableReg</pValue><OnValue>1</OnValue>"
+        "<OffValue>0</OffValue></Boolean>\n" +
+        Register("FrameRateEnableReg", 0x450));
+    const OCUHANDLE h = cam->handle;
+    auto enabled = [&] {
+        bool on = false;
+        AravisOf(h).WithCamera([&](ArvCamera* camera) {
+            on = arv_camera_get_boolean(camera, "AcquisitionFrameRateEnable", nullptr);
+        });
+        return on;
+    };
+    ASSERT_EQ(OcuSetOutputWindow(h, 0, 0, 64, 32), OCU_OK);
+    EXPECT_FALSE(enabled()) << "as the camera had it";
+    ASSERT_EQ(OcuSetBlanking(h, 0, 16), OCU_OK); // half the 32 lines again: 60 ms instead of 40
+    std::vector<uint8_t> buffer(64 * 32);
+    uint8_t* buffers[] = {buffer.data()};
+    struct Step {
+        const char* name;
+        std::function<OCUSTATUS()> change;
+    };
+    const Step steps[] = {
+        {"trigger mode", [&] { return OcuSetSnapMode(h, 1); }},
+        {"single snap in trigger mode", [&] { return OcuSnapShot(h, buffers, 1); }},
+        {"continuation", [&] { return OcuSetSnapMode(h, 0); }},
+        {"single snap", [&] { return OcuSnapShot(h, buffers, 1); }},
+    };
+    for (const Step& step : steps) {
+        ASSERT_EQ(step.change(), OCU_OK) << step.name;
+        EXPECT_TRUE(enabled()) << step.name;
+        EXPECT_EQ(CameraNumber(h, "AcquisitionFramePeriod"), 60000) << step.name;
+    }
+    ASSERT_EQ(OcuSetBlanking(h, 0, 0), OCU_OK);
+    EXPECT_FALSE(enabled()) << "no limit asked for: as the camera had it";
+}
+
+TEST_F(AravisRicherCamera, GainUnitsDeepFormatsAndTheCamerasOwnBitShift) {
+    // A Gain that counts a plain factor; a camera that shifts its converter's bits itself.
+    OpenWith(Float("Gain", 0x460, 1, 32, "", "x") + Integer("DigitalShift", 0x464, 0, 4));
+    const OCUHANDLE h = cam->handle;
+    ASSERT_EQ(OcuAGCControl(h, OCU_GAIN_GREEN_RED_ROW, 16), OCU_OK);
+    ASSERT_EQ(OcuAGCControl(h, OCU_GAIN_GREEN_BLUE_ROW, 24), OCU_OK);
+    EXPECT_NEAR(CameraNumber(h, "Gain"), 2.5, 0.011);
+    ASSERT_EQ(OcuADCControl(h, 0, 2), OCU_OK);
+    EXPECT_EQ(CameraNumber(h, "DigitalShift"), 2);
+    cam.reset();
+
+    // Without any 8-bit Bayer format the deepest one of the layout is streamed.
+    arv_set_fake_camera_genicam_filename(nullptr);
+    OpenWith("", {{"Name=\"BayerGR8\"", "Name=\"XBayerGR8\""},
+                  {"Name=\"BayerRG8\"", "Name=\"XBayerRG8\""},
+                  {"Name=\"BayerGB8\"", "Name=\"XBayerGB8\""},
+                  {"Name=\"BayerBG8\"", "Name=\"XBayerBG8\""}});
+    EXPECT_EQ(CameraEnum(cam->handle, "PixelFormat"), "BayerGR12");
 }
 
 } // namespace

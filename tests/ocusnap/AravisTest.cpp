@@ -80,14 +80,86 @@ TEST(AravisMapping, GainsFrameTimesAndSampleDepths) {
         {0, {0xff, 0xff, 0x01, 0x12}}, {1, {0xff, 0xff, 0x02, 0x24}}, {3, {0xff, 0xff, 0x08, 0x91}}};
     for (const Level& l : levels) {
         std::array<uint8_t, 4> out{};
-        arv::CopyFrame(bytes, deep, l.level, out.data());
+        arv::CopyFrame(bytes, deep, l.level, false, out.data());
         EXPECT_EQ(out, l.expected) << "level " << l.level;
     }
-    // 8-bit samples are copied as they are, whatever the level; rows top first, packed.
+    // 8-bit samples are the top 8 bits: level 0 as they are, each further level twice the picture,
+    // saturating; a camera that shifts its bits itself delivers them as they are. Rows top first, packed.
     const uint8_t plain[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    struct Plain {
+        int32_t level;
+        bool cameraShifts;
+        std::array<uint8_t, 4> expected;
+    };
+    const uint8_t bright[] = {1, 2, 3, 4, 5, 6, 7, 100, 9, 10, 11, 200};
+    for (const Plain& c : {Plain{0, false, {7, 8, 11, 12}}, Plain{1, false, {14, 16, 22, 24}},
+                           Plain{3, false, {56, 64, 88, 96}}, Plain{3, true, {7, 8, 11, 12}}}) {
+        std::array<uint8_t, 4> out{};
+        arv::CopyFrame(plain, {4, 1, 8, 2, 1, 2, 2}, c.level, c.cameraShifts, out.data());
+        EXPECT_EQ(out, c.expected) << "level " << c.level << (c.cameraShifts ? " shifted by the camera" : "");
+    }
     std::array<uint8_t, 4> out{};
-    arv::CopyFrame(plain, {4, 1, 8, 2, 1, 2, 2}, 3, out.data());
-    EXPECT_EQ(out, (std::array<uint8_t, 4>{7, 8, 11, 12}));
+    arv::CopyFrame(bright, {4, 1, 8, 2, 1, 2, 2}, 2, false, out.data());
+    EXPECT_EQ(out, (std::array<uint8_t, 4>{28, 255, 44, 255}));
+}
+
+TEST(AravisMapping, OffsetsKeepToTheBayerPeriodAndReductionsKeepTheFormat) {
+    // Offsets in steps that keep the pattern's phase: 1 -> 2, 2 stays, 3 -> 6, 4 stays.
+    for (const auto& [increment, step] : {std::pair{1, 2}, {2, 2}, {3, 6}, {4, 4}, {0, 2}}) {
+        EXPECT_EQ(arv::BayerOffsetStep(increment), step) << increment;
+    }
+    // A centred quarter of a 1440 x 1080 sensor: rows from 404, not 405 (which would swap the phase).
+    EXPECT_EQ(arv::CentredOffset(1080, 270, 0, 2), 404);
+    EXPECT_EQ(arv::CentredOffset(1440, 360, 0, 2), 540);
+    EXPECT_EQ(arv::CentredOffset(1080, 270, 0, 8), 400);
+    EXPECT_EQ(arv::CentredOffset(100, 100, 0, 2), 0);
+    // Binning first, then decimation, then a centred region; a reduction that turns the format Mono
+    // (or that the camera lacks) is passed over.
+    struct Choice {
+        arv::ReductionOffer binning, decimation;
+        arv::Reduction expected;
+    };
+    const Choice choices[] = {
+        {{true, true}, {true, true}, arv::Reduction::Binning},
+        {{true, false}, {true, true}, arv::Reduction::Decimation},
+        {{false, false}, {true, true}, arv::Reduction::Decimation},
+        {{true, false}, {true, false}, arv::Reduction::CentredRegion},
+        {{false, false}, {false, false}, arv::Reduction::CentredRegion},
+    };
+    for (const Choice& c : choices) {
+        EXPECT_EQ(arv::ChooseReduction(c.binning, c.decimation), c.expected);
+    }
+}
+
+TEST(AravisMapping, GainFollowsTheFeaturesUnit) {
+    // The standard Gain counts decibels, also when it names no unit; a factor unit takes the factor;
+    // an integer Gain, or one in a unit of its own, is raw steps from its minimum at unity.
+    struct Scale {
+        bool integer;
+        const char* unit;
+        arv::GainScale expected;
+    };
+    const Scale scales[] = {
+        {false, "dB", arv::GainScale::Decibels}, {false, nullptr, arv::GainScale::Decibels},
+        {false, "", arv::GainScale::Decibels},   {false, " DB ", arv::GainScale::Decibels},
+        {false, "x", arv::GainScale::Factor},    {false, "times", arv::GainScale::Factor},
+        {true, "dB", arv::GainScale::Raw},       {false, "ADU", arv::GainScale::Raw}};
+    for (const Scale& c : scales) {
+        EXPECT_EQ(arv::GainScaleOf(c.integer, c.unit), c.expected) << (c.unit ? c.unit : "null");
+    }
+    struct Value {
+        arv::GainScale scale;
+        double gain, min, max, expected;
+    };
+    const Value values[] = {
+        {arv::GainScale::Decibels, 16, 0, 24, 6.0206}, {arv::GainScale::Decibels, 0, -6, 24, -6},
+        {arv::GainScale::Decibels, 127, 0, 12, 12},    {arv::GainScale::Factor, 16, 1, 8, 2},
+        {arv::GainScale::Factor, 4, 1, 8, 1},          {arv::GainScale::Factor, 127, 1, 32, 15.875},
+        {arv::GainScale::Raw, 8, 100, 1000, 100},      {arv::GainScale::Raw, 127, 100, 1000, 1000},
+    };
+    for (const Value& v : values) {
+        EXPECT_NEAR(arv::GainFeatureValue(v.scale, v.gain, v.min, v.max), v.expected, 1e-4) << v.gain;
+    }
 }
 
 class AravisFake : public FakeCameraTest {
@@ -109,6 +181,22 @@ TEST_F(AravisFake, OpensTheCameraAndReportsItsSensor) {
     uint32_t none = 0;
     EXPECT_EQ(OcuListCameras(list.data(), &none), OCU_ERR_BUFFER_TOO_SMALL);
     EXPECT_EQ(none, count);
+    // Every camera of the build, with the id that opens it: the simulated one first.
+    uint32_t all = 0;
+    ASSERT_EQ(OcuListAllCameras(nullptr, &all), OCU_OK);
+    ASSERT_EQ(all, count + 1);
+    std::vector<OcuCameraInfo> cameras(all);
+    ASSERT_EQ(OcuListAllCameras(cameras.data(), &all), OCU_OK);
+    EXPECT_STREQ(cameras[0].szCameraId, "sim");
+    EXPECT_STREQ(cameras[0].szInterface, "Simulated");
+    EXPECT_STREQ(cameras[1].szCameraId, "aravis:Fake_1");
+    EXPECT_STREQ(cameras[1].szVendor, "Aravis");
+    EXPECT_STREQ(cameras[1].szModel, "Fake");
+    EXPECT_STREQ(cameras[1].szSerial, "1");
+    EXPECT_STREQ(cameras[1].szInterface, "Fake");
+    all = 1;
+    EXPECT_EQ(OcuListAllCameras(cameras.data(), &all), OCU_ERR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(all, count + 1);
 
     Camera cam;
     ASSERT_EQ(cam.status, OCU_OK);
@@ -149,6 +237,14 @@ TEST_F(AravisFake, OpensTheCameraAndReportsItsSensor) {
     EXPECT_EQ(EndOcuDevice(second), OCU_OK);
     env.Set("OCUSNAP_CAMERA", "aravis:NoSuchCamera");
     EXPECT_EQ(BeginOcuDevice(OCU_FIRST_DEVICE, &second), OCU_ERR_NO_CAMERA);
+    // By id, whatever the environment selects.
+    env.Set("OCUSNAP_CAMERA", "sim");
+    for (const char* id : {"aravis:Fake_1", "aravis"}) {
+        ASSERT_EQ(BeginOcuDeviceById(id, &second), OCU_OK) << id;
+        EXPECT_EQ(CameraEnum(second, "DeviceVendorName"), "Aravis") << id;
+        EXPECT_EQ(EndOcuDevice(second), OCU_OK);
+    }
+    EXPECT_EQ(BeginOcuDeviceById("aravis:NoSuchCamera", &second), OCU_ERR_NO_CAMERA);
     env.Set("OCUSNAP_CAMERA", "aravis");
     EXPECT_EQ(BeginOcuDevice(2, &second), OCU_ERR_NO_CAMERA);
     env.Set("OCUSNAP_ARAVIS_FAKE", "yes");
@@ -181,6 +277,8 @@ void ExpectFakeGrbgPattern(const std::vector<uint8_t>& frame, int32_t width, int
 TEST_F(AravisFake, TheRegionAndTheModeReachTheCameraAndFramesHaveTheWindowsSize) {
     Camera cam;
     ASSERT_EQ(cam.status, OCU_OK);
+    // The camera's own 8 bits, not doubled by the ADC level: the whole ramp, unsaturated.
+    ASSERT_EQ(OcuADCControl(cam.handle, 0, 0), OCU_OK);
     ASSERT_EQ(OcuSetResolution(cam.handle, 1), OCU_OK);
     ASSERT_EQ(OcuSetOutputWindow(cam.handle, 8, 6, 100, 50), OCU_OK);
     EXPECT_EQ(CameraNumber(cam.handle, "BinningHorizontal"), 2);

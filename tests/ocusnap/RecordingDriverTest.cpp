@@ -105,9 +105,13 @@ TEST(RecordingDriver, ScriptedBeginFailureAndCleanUp) {
         EXPECT_EQ(BeginOcuDevice(1, &h), OCU_ERR_NO_CAMERA);
         EXPECT_EQ(h, nullptr);
         driver.SetStatus("BeginOcuDevice", OCU_OK);
+        // An open by id is recorded with the id, and scripted on its own.
+        driver.SetStatus("BeginOcuDeviceById", OCU_ERR_DEVICE_OPEN);
+        EXPECT_EQ(BeginOcuDeviceById("aravis:cam-7", &h), OCU_ERR_DEVICE_OPEN);
         ASSERT_EQ(BeginOcuDevice(1, &left), OCU_OK);
         ASSERT_EQ(OcuOpenSnap(left, Noop, nullptr), OCU_OK); // left open on purpose
-        EXPECT_THAT(driver.CallNames(), ElementsAre("BeginOcuDevice", "BeginOcuDevice", "OcuOpenSnap"));
+        EXPECT_THAT(driver.CallTexts(), ElementsAre("BeginOcuDevice(1)", "BeginOcuDeviceById(aravis:cam-7)",
+                                                    "BeginOcuDevice(1)", "OcuOpenSnap(fn, null)"));
     }
     // The driver closed what the program left open and gave the normal backend back.
     EXPECT_EQ(OcuCloseSnap(left), OCU_ERR_INVALID_HANDLE);

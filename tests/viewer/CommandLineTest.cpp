@@ -84,3 +84,27 @@ TEST(CommandLine, TheLineForADisplayThatCannotBeReachedNamesIt) {
     EXPECT_EQ(line.platform, "xcb");
     EXPECT_EQ(line.display, ":3");
 }
+
+TEST(CommandLine, TheCameraToOpen) {
+    struct Case {
+        QStringList arguments;
+        Action action;
+        QString camera;
+    };
+    const Case cases[] = {
+        {{}, Action::Run, {}},
+        {{"--camera", "sim"}, Action::Run, "sim"},
+        {{"--camera=aravis:Basler-acA1300-0815", "a.dat"}, Action::Run, "aravis:Basler-acA1300-0815"},
+        {{"-camera", "aravis"}, Action::Run, "aravis"},
+        {{"--camera"}, Action::Error, {}},
+        {{"--camera="}, Action::Error, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
+        const CommandLine line = ParseCommandLine(QStringList{QStringLiteral("ocuviewer")} + c.arguments);
+        EXPECT_EQ(line.action, c.action);
+        EXPECT_EQ(line.camera, c.camera);
+    }
+    EXPECT_TRUE(
+        ParseCommandLine({QStringLiteral("ocuviewer")}).usage.contains(QLatin1String("--camera <ID>")));
+}

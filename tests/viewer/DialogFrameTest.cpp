@@ -2,6 +2,7 @@
 // frame line runs above the controls the templates place inside them (not through them).
 #include "WindowTestSupport.h"
 #include "app/AboutDlg.h"
+#include "dialogs/CameraDlg.h"
 #include "dialogs/CameraFeaturesDlg.h"
 #include "dialogs/GammaDlg.h"
 #include "dialogs/WhiteBalanceDlg.h"
@@ -29,6 +30,10 @@ TEST_F(DialogFrames, EveryDialogHasACloseBoxAndItsGroupsFrameTheirControls) {
         [&] { return std::make_unique<CCameraFeaturesDlg>(frame); },
         [&] { return std::make_unique<CWhiteBalanceDlg>(frame); },
         [] { return std::make_unique<CGammaDlg>(); },
+        [&] {
+            return std::make_unique<CCameraDlg>(std::vector<CameraEntry>{{"sim", "", "", "", "Simulated"}},
+                                                "sim", &frame);
+        },
     };
     int groups = 0;
     for (const auto& make : dialogs) {

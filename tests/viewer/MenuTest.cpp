@@ -102,6 +102,7 @@ TEST_F(Menus, CompleteMenuBarInOrder) {
         "&Options/Conversion Type EDGESENSING #32826",
         "&Options -",
         "&Options &Camera Features... #32776",
+        "&Options Ca&mera... #32861",
         "&Options &White Balance... #32790",
         "&View SnapMode >",
         "&View/SnapMode Continuation #32801",
@@ -135,10 +136,10 @@ TEST_F(Menus, PlainCheckMarksAndNoKeysOnTheItems) {
     }
     // Items that never carry a check mark are plain commands: the usual style draws an empty box beside
     // a checkable item, which would make them look like switches.
-    const std::set<int> neverChecked{kIdFileOpenImage,    kIdFileSaveAs,     kIdFilePrint,
-                                     kIdFilePrintPreview, kIdFilePrintSetup, kIdAppExit,
-                                     kIdCameraFeatures,   kIdWhiteBalance,   kIdSingleSnap,
-                                     kIdGoToWebsite,      kIdContactSupport, kIdAppAbout};
+    const std::set<int> neverChecked{kIdFileOpenImage,  kIdFileSaveAs, kIdFilePrint,      kIdFilePrintPreview,
+                                     kIdFilePrintSetup, kIdAppExit,    kIdCameraFeatures, kIdChooseCamera,
+                                     kIdWhiteBalance,   kIdSingleSnap, kIdGoToWebsite,    kIdContactSupport,
+                                     kIdAppAbout};
     for (const CommandDef& def : CommandTable()) {
         if (def.id == 0 || def.menuPath[0] == '\0')
             continue;

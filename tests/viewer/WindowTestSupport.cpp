@@ -50,7 +50,9 @@ void WriteSettingsFile(const std::string& text) {
     WriteText(SettingsPath(), text);
 }
 
-RunningViewer::RunningViewer(const QStringList& arguments) : m_app(std::make_unique<COcuViewerApp>()) {
+RunningViewer::RunningViewer(const QStringList& arguments, const std::string& camera)
+    : m_app(std::make_unique<COcuViewerApp>()) {
+    m_app->SetCommandLineCamera(camera);
     m_started = m_app->InitInstance(arguments);
     ProcessEvents();
 }

@@ -49,7 +49,8 @@ void WriteSettingsFile(const std::string& text);
 // borders measured and its window rectangle re-applied.
 class RunningViewer {
 public:
-    explicit RunningViewer(const QStringList& arguments = {});
+    // `camera`: what --camera names (empty: nothing).
+    explicit RunningViewer(const QStringList& arguments = {}, const std::string& camera = {});
     ~RunningViewer();
     RunningViewer(const RunningViewer&) = delete;
     RunningViewer& operator=(const RunningViewer&) = delete;

@@ -4,7 +4,8 @@
  * The viewer talks to the camera only through these C functions. Every function but
  * OcuGetErrorString returns a status: OCU_OK (0) for success, one of the OCU_ERR_ codes below otherwise.
  * The backend behind them (the built-in simulated camera, or a real camera) is chosen by the library's
- * own configuration, the environment variable OCUSNAP_CAMERA; callers never see which one they got.
+ * own configuration, the environment variable OCUSNAP_CAMERA, unless the caller names a camera by its id
+ * (BeginOcuDeviceById); otherwise callers never see which one they got.
  *
  * Threading contract
  *  - One delivery thread per open capture. For each frame the library writes the frame into the buffer
@@ -106,6 +107,14 @@ typedef int32_t (*SnapCallback)(SnapInfo* pInfo);
 
 /* Opens camera nDevice (1 is the first) and stores its handle; on failure the handle is set to null. */
 OCUSTATUS BeginOcuDevice(int32_t nDevice, OCUHANDLE* phDevice);
+/* Opens the camera that szCameraId names and stores its handle; on failure the handle is set to null.
+ * A camera id is what OCUSNAP_CAMERA takes: "sim" the simulated camera, "aravis" the first GenICam
+ * camera found, "aravis:ID" the GenICam camera Aravis knows by ID (OcuListCameras gives ID as szId when
+ * OCUSNAP_CAMERA selects Aravis), "none" no camera (OCU_ERR_NO_CAMERA). The id wins over OCUSNAP_CAMERA;
+ * the backends' other settings (OCUSNAP_ARAVIS_FAKE, OCUSNAP_SIM_...) still apply. A null or empty id
+ * opens what OCUSNAP_CAMERA selects, as BeginOcuDevice(OCU_FIRST_DEVICE, ...) does; an id of another
+ * form is OCU_ERR_INVALID_ARGUMENT. */
+OCUSTATUS BeginOcuDeviceById(const char* szCameraId, OCUHANDLE* phDevice);
 /* Closes the camera, and its capture if one is still open. The handle is invalid afterwards. */
 OCUSTATUS EndOcuDevice(OCUHANDLE hDevice);
 
@@ -155,9 +164,26 @@ typedef struct OcuCameraEntry {
  * OCU_ERR_BUFFER_TOO_SMALL (and the number found) when more were found than fit. */
 OCUSTATUS OcuListCameras(OcuCameraEntry* pEntries, uint32_t* pnCount);
 
-/* An English text for any status, also for one the library does not know. Never null, and valid for the
- * life of the process. The text of OCU_ERR_BAD_CONFIGURATION names the variable found wrong last, its
- * value and what it takes. */
+/* A camera that this build of the library can open, whichever backend OCUSNAP_CAMERA selects. The texts
+ * are NUL-terminated and cut to fit. */
+typedef struct OcuCameraInfo {
+    char szCameraId[160]; /* what BeginOcuDeviceById takes: "sim", "aravis:ID" */
+    char szVendor[64];
+    char szModel[64];
+    char szSerial[64];    /* empty when the camera tells none */
+    char szInterface[32]; /* "Simulated", "GigEVision", "USB3Vision", "Fake" */
+} OcuCameraInfo;
+
+/* Lists every camera that can be chosen by its id: the simulated camera first, then the GenICam cameras
+ * Aravis finds (OCUSNAP_ARAVIS_FAKE applies; a search takes about a second on GigE Vision). Size
+ * protocol of OcuListCameras. */
+OCUSTATUS OcuListAllCameras(OcuCameraInfo* pCameras, uint32_t* pnCount);
+
+/* An English text for any status, also for one the library does not know. Never null. The text of
+ * OCU_ERR_BAD_CONFIGURATION names the variable found wrong last, its value and what it takes, and stays
+ * valid for the life of the process. After an open (BeginOcuDevice, BeginOcuDeviceById) failed with
+ * OCU_ERR_DEVICE_OPEN because the camera lacks a feature the library needs, the text asked for on the same
+ * thread names it; that text stays valid until the thread's next open or call of OcuGetErrorString. */
 const char* OcuGetErrorString(OCUSTATUS nStatus);
 
 /* The model name of a device type as OCU_INFO_DEVICE_TYPE reports it: "VelA", "VelB" or "VelC" for types

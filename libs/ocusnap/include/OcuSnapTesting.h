@@ -1,7 +1,8 @@
 // Test support for programs built on OcuSnap: a recording driver.
 //
-// While a RecordingDriver exists, BeginOcuDevice opens a recorded camera instead of the backend that
-// OCUSNAP_CAMERA selects. BeginOcuDevice and every OcuSnap call made with that camera's handle are
+// While a RecordingDriver exists, BeginOcuDevice and BeginOcuDeviceById (with any id) open a recorded
+// camera instead of the backend that OCUSNAP_CAMERA or the id selects. The open (recorded as
+// "BeginOcuDevice(1)" or "BeginOcuDeviceById(ID)") and every OcuSnap call made with that camera's handle are
 // recorded with their arguments, and answered with scripted statuses and values, so that a test can see
 // exactly what a program said to the camera and in which order. Link the `ocusnap-testing` target; OcuSnap.h
 // stays the public API and production code never includes this header.

@@ -35,6 +35,22 @@ OCUSTATUS Guarded(F&& body) noexcept {
     }
 }
 
+// What the last failed open on this thread found the camera lacking, for OcuGetErrorString.
+struct OpenProblem {
+    OCUSTATUS status = OCU_OK;
+    std::string problem;
+    std::string text; // the composed error text, kept for the pointer OcuGetErrorString returns
+};
+thread_local OpenProblem t_openProblem;
+
+OCUSTATUS Begin(const ocusnap::detail::OpenRequest& request, OCUHANDLE* handle) {
+    std::string problem;
+    const OCUSTATUS status = Library::Instance().Begin(request, handle, problem);
+    t_openProblem.status = status;
+    t_openProblem.problem = std::move(problem);
+    return status;
+}
+
 template <typename F>
 OCUSTATUS WithDevice(OCUHANDLE handle, F&& body) noexcept {
     return Guarded([&]() -> OCUSTATUS {
@@ -51,7 +67,17 @@ OCUSTATUS WithDevice(OCUHANDLE handle, F&& body) noexcept {
 extern "C" {
 
 OCUSTATUS BeginOcuDevice(int32_t nDevice, OCUHANDLE* phDevice) {
-    return Guarded([&] { return Library::Instance().Begin(nDevice, phDevice); });
+    return Guarded([&] { return Begin({nDevice, std::nullopt}, phDevice); });
+}
+
+OCUSTATUS BeginOcuDeviceById(const char* szCameraId, OCUHANDLE* phDevice) {
+    return Guarded([&] {
+        ocusnap::detail::OpenRequest request;
+        if (szCameraId != nullptr && *szCameraId != '\0') {
+            request.id = szCameraId;
+        }
+        return Begin(request, phDevice);
+    });
 }
 
 OCUSTATUS EndOcuDevice(OCUHANDLE hDevice) {
@@ -141,12 +167,49 @@ OCUSTATUS OcuListCameras(OcuCameraEntry* pEntries, uint32_t* pnCount) {
     });
 }
 
+OCUSTATUS OcuListAllCameras(OcuCameraInfo* pCameras, uint32_t* pnCount) {
+    return Guarded([&]() -> OCUSTATUS {
+        if (pnCount == nullptr) {
+            return OCU_ERR_INVALID_ARGUMENT;
+        }
+        std::vector<ocusnap::detail::CameraListing> cameras;
+        if (const OCUSTATUS s = ocusnap::detail::ListAllCameras(cameras); s != OCU_OK) {
+            return s;
+        }
+        const auto found = static_cast<uint32_t>(cameras.size());
+        if (pCameras == nullptr) {
+            *pnCount = found;
+            return OCU_OK;
+        }
+        const uint32_t written = std::min(*pnCount, found);
+        for (uint32_t i = 0; i < written; ++i) {
+            OcuCameraInfo& c = pCameras[i];
+            CopyText(cameras[i].id, c.szCameraId);
+            CopyText(cameras[i].vendor, c.szVendor);
+            CopyText(cameras[i].model, c.szModel);
+            CopyText(cameras[i].serial, c.szSerial);
+            CopyText(cameras[i].interfaceName, c.szInterface);
+        }
+        *pnCount = found;
+        return written == found ? OCU_OK : OCU_ERR_BUFFER_TOO_SMALL;
+    });
+}
+
 const char* OcuGetModelName(int32_t nDeviceType) {
     static constexpr const char* kNames[] = {"VelA", "VelB", "VelC"};
     return nDeviceType >= 0 && nDeviceType < 3 ? kNames[nDeviceType] : nullptr;
 }
 
 const char* OcuGetErrorString(OCUSTATUS nStatus) {
+    if (nStatus == OCU_ERR_DEVICE_OPEN && t_openProblem.status == nStatus && !t_openProblem.problem.empty()) {
+        try {
+            t_openProblem.text =
+                "The camera was found but cannot serve this program: " + t_openProblem.problem + ".";
+            return t_openProblem.text.c_str();
+        } catch (...) {
+            // Out of memory: the general text below.
+        }
+    }
     switch (nStatus) {
     case OCU_OK:
         return "The operation succeeded.";

@@ -1,4 +1,4 @@
-// The backend that OCUSNAP_CAMERA selects: sim, none, aravis or aravis:ID.
+// The backend that a camera id or OCUSNAP_CAMERA selects: sim, none, aravis or aravis:ID.
 #include "CameraDevice.h"
 #include "ConfigurationProblem.h"
 #include "Library.h"
@@ -28,33 +28,35 @@ OCUSTATUS ReadSimConfig(sim::SimConfig& config) {
 OpenResult OpenSimulated(int32_t deviceNumber) {
     sim::SimConfig config;
     if (const OCUSTATUS s = ReadSimConfig(config); s != OCU_OK) {
-        return {s, nullptr, {}};
+        return {s, nullptr, {}, {}};
     }
     if (deviceNumber != OCU_FIRST_DEVICE) {
-        return {OCU_ERR_NO_CAMERA, nullptr, {}}; // the simulation has one camera
+        return {OCU_ERR_NO_CAMERA, nullptr, {}, {}}; // the simulation has one camera
     }
     if (config.faults.begin) {
-        return {OCU_ERR_DEVICE_OPEN, nullptr, {}};
+        return {OCU_ERR_DEVICE_OPEN, nullptr, {}, {}};
     }
     auto device = std::make_shared<CameraDevice>(std::make_shared<sim::SimCamera>(config));
-    return {OCU_OK, std::move(device), "sim:1"};
+    return {OCU_OK, std::move(device), "sim:1", {}};
 }
 
 // "aravis" alone opens the cameras in the order found (device 1 the first); "aravis:ID" the one named.
 OpenResult OpenAravis([[maybe_unused]] int32_t deviceNumber, [[maybe_unused]] std::string_view id) {
 #ifdef OCUSNAP_HAVE_ARAVIS
     if (deviceNumber < OCU_FIRST_DEVICE || (!id.empty() && deviceNumber != OCU_FIRST_DEVICE)) {
-        return {OCU_ERR_NO_CAMERA, nullptr, {}};
+        return {OCU_ERR_NO_CAMERA, nullptr, {}, {}};
     }
     std::shared_ptr<aravis::AravisCamera> camera;
     std::string opened;
+    std::string problem;
     const auto index = static_cast<unsigned>(deviceNumber - OCU_FIRST_DEVICE);
-    if (const OCUSTATUS s = aravis::AravisCamera::Open(std::string(id), index, camera, opened); s != OCU_OK) {
-        return {s, nullptr, {}};
+    if (const OCUSTATUS s = aravis::AravisCamera::Open(std::string(id), index, camera, opened, problem);
+        s != OCU_OK) {
+        return {s, nullptr, {}, problem};
     }
-    return {OCU_OK, std::make_shared<CameraDevice>(std::move(camera)), "aravis:" + opened};
+    return {OCU_OK, std::make_shared<CameraDevice>(std::move(camera)), "aravis:" + opened, {}};
 #else
-    return {OCU_ERR_BACKEND_MISSING, nullptr, {}};
+    return {OCU_ERR_BACKEND_MISSING, nullptr, {}, {}};
 #endif
 }
 
@@ -84,19 +86,21 @@ OCUSTATUS BadBackend(std::string_view backend) {
 
 } // namespace
 
-OpenResult OpenConfiguredBackend(int32_t deviceNumber) {
-    const std::string_view backend = SelectedBackend();
+OpenResult OpenBackend(const OpenRequest& request) {
+    const std::string_view backend = request.id ? std::string_view(*request.id) : SelectedBackend();
+    // A malformed id is the caller's argument; a malformed OCUSNAP_CAMERA the configuration.
+    const int32_t deviceNumber = request.id ? OCU_FIRST_DEVICE : request.deviceNumber;
     std::string_view id;
     if (backend == "sim") {
         return OpenSimulated(deviceNumber);
     }
     if (backend == "none") {
-        return {OCU_ERR_NO_CAMERA, nullptr, {}};
+        return {OCU_ERR_NO_CAMERA, nullptr, {}, {}};
     }
     if (ParseAravis(backend, id)) {
         return OpenAravis(deviceNumber, id);
     }
-    return {BadBackend(backend), nullptr, {}};
+    return {request.id ? OCU_ERR_INVALID_ARGUMENT : BadBackend(backend), nullptr, {}, {}};
 }
 
 OCUSTATUS ListConfiguredCameras(std::vector<CameraListing>& cameras) {
@@ -107,8 +111,9 @@ OCUSTATUS ListConfiguredCameras(std::vector<CameraListing>& cameras) {
         if (const OCUSTATUS s = ReadSimConfig(config); s != OCU_OK) {
             return s;
         }
-        cameras.push_back(
-            {"sim", "OcuViewer", "simulated camera, device type " + std::to_string(config.deviceType)});
+        cameras.push_back({"sim", "OcuViewer",
+                           "simulated camera, device type " + std::to_string(config.deviceType), "",
+                           "Simulated"});
         return OCU_OK;
     }
     if (backend == "none") {
@@ -122,6 +127,27 @@ OCUSTATUS ListConfiguredCameras(std::vector<CameraListing>& cameras) {
 #endif
     }
     return BadBackend(backend);
+}
+
+OCUSTATUS ListAllCameras(std::vector<CameraListing>& cameras) {
+    sim::SimConfig config;
+    if (const OCUSTATUS s = ReadSimConfig(config); s != OCU_OK) {
+        return s;
+    }
+    cameras.push_back({"sim", "OcuViewer",
+                       "simulated camera, device type " + std::to_string(config.deviceType), "",
+                       "Simulated"});
+#ifdef OCUSNAP_HAVE_ARAVIS
+    std::vector<CameraListing> genicam;
+    if (const OCUSTATUS s = aravis::ListCameras(genicam); s != OCU_OK) {
+        return s;
+    }
+    for (CameraListing& c : genicam) {
+        c.id = std::string(kAravis) + ":" + c.id;
+        cameras.push_back(std::move(c));
+    }
+#endif
+    return OCU_OK;
 }
 
 } // namespace ocusnap::detail

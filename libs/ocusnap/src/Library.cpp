@@ -48,7 +48,7 @@ std::shared_ptr<Device> Library::Find(OCUHANDLE handle) const {
     return m_slots[slot].device;
 }
 
-OCUSTATUS Library::Begin(int32_t deviceNumber, OCUHANDLE* handle) {
+OCUSTATUS Library::Begin(const OpenRequest& request, OCUHANDLE* handle, std::string& problem) {
     if (handle == nullptr) {
         return OCU_ERR_INVALID_ARGUMENT;
     }
@@ -58,8 +58,9 @@ OCUSTATUS Library::Begin(int32_t deviceNumber, OCUHANDLE* handle) {
         std::lock_guard lock(m_mutex);
         factory = m_factory;
     }
-    OpenResult opened = factory ? factory(deviceNumber) : OpenConfiguredBackend(deviceNumber);
+    OpenResult opened = factory ? factory(request) : OpenBackend(request);
     if (opened.status != OCU_OK) {
+        problem = std::move(opened.problem);
         return opened.status;
     }
     std::shared_ptr<Device> refused;

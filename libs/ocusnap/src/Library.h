@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,17 +15,26 @@ namespace ocusnap::detail {
 struct OpenResult {
     OCUSTATUS status = OCU_OK;
     std::shared_ptr<Device> device;
-    std::string camera; // identifies the physical camera, so that it is opened only once at a time
+    std::string camera;  // identifies the physical camera, so that it is opened only once at a time
+    std::string problem; // on failure, what the camera lacks, for the error text
 };
 
-// Opens camera `deviceNumber`. A factory replaces the backend that OCUSNAP_CAMERA selects (tests).
-using DeviceFactory = std::function<OpenResult(int32_t deviceNumber)>;
+// What BeginOcuDevice or BeginOcuDeviceById asked for: camera `deviceNumber` of the configured backend,
+// or, when `id` is set, the camera of that id.
+struct OpenRequest {
+    int32_t deviceNumber = OCU_FIRST_DEVICE;
+    std::optional<std::string> id;
+};
+
+// Opens the camera asked for. A factory replaces the backends (tests).
+using DeviceFactory = std::function<OpenResult(const OpenRequest& request)>;
 
 class Library {
 public:
     static Library& Instance();
 
-    OCUSTATUS Begin(int32_t deviceNumber, OCUHANDLE* handle);
+    // `problem` receives what a camera that could not be opened lacks (empty when nothing is known).
+    OCUSTATUS Begin(const OpenRequest& request, OCUHANDLE* handle, std::string& problem);
     OCUSTATUS End(OCUHANDLE handle);
     // The device behind a handle, or null for a null, stale or ended handle. The caller's reference
     // keeps the device alive for the duration of its call even if another thread ends it.
@@ -54,15 +64,19 @@ private:
     DeviceFactory m_factory;
 };
 
-// Opens a camera of the backend that the environment selects (OCUSNAP_CAMERA).
-OpenResult OpenConfiguredBackend(int32_t deviceNumber);
+// Opens the camera asked for: by its id, or of the backend that the environment selects (OCUSNAP_CAMERA).
+OpenResult OpenBackend(const OpenRequest& request);
 
 struct CameraListing {
     std::string id;
     std::string vendor;
     std::string model;
+    std::string serial;
+    std::string interfaceName;
 };
 // The cameras that the backend the environment selects can open.
 OCUSTATUS ListConfiguredCameras(std::vector<CameraListing>& cameras);
+// Every camera of every backend of this build, each with the camera id BeginOcuDeviceById takes.
+OCUSTATUS ListAllCameras(std::vector<CameraListing>& cameras);
 
 } // namespace ocusnap::detail

@@ -11,16 +11,19 @@ using detail_recording::RecordingDevice;
 
 RecordingDriver::RecordingDriver() : m_state(std::make_shared<State>()) {
     std::weak_ptr<State> weak = m_state;
-    const bool installed = detail::Library::Instance().InstallFactory([weak](int32_t deviceNumber) {
+    const bool installed = detail::Library::Instance().InstallFactory([weak](const auto& request) {
         detail::OpenResult result;
         const std::shared_ptr<State> state = weak.lock();
         if (!state) {
             result.status = OCU_ERR_NO_CAMERA;
             return result;
         }
-        state->Record("BeginOcuDevice", {deviceNumber},
-                      "BeginOcuDevice(" + std::to_string(deviceNumber) + ")");
-        if (const OCUSTATUS s = state->ScriptedStatus("BeginOcuDevice"); s != OCU_OK) {
+        // Opened by id, the recorded camera answers to any id: the test sees which one was asked for.
+        const int32_t deviceNumber = request.id ? OCU_FIRST_DEVICE : request.deviceNumber;
+        const char* const begin = request.id ? "BeginOcuDeviceById" : "BeginOcuDevice";
+        state->Record(begin, request.id ? std::vector<int64_t>{} : std::vector<int64_t>{deviceNumber},
+                      std::string(begin) + "(" + request.id.value_or(std::to_string(deviceNumber)) + ")");
+        if (const OCUSTATUS s = state->ScriptedStatus(begin); s != OCU_OK) {
             result.status = s;
             return result;
         }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace ocusnap::detail::aravis {
 
@@ -43,11 +44,13 @@ Capabilities CapabilitiesOf(const Profile& profile) {
 } // namespace
 
 OCUSTATUS AravisCamera::Open(const std::string& id, unsigned index, std::shared_ptr<AravisCamera>& camera,
-                             std::string& openedId) {
+                             std::string& openedId, std::string& problem) {
     GObjectPtr<ArvCamera> opened;
     {
         std::lock_guard lock(SystemMutex());
-        if (const OCUSTATUS s = RefreshCameraList(); s != OCU_OK) {
+        // A camera known by its id is asked for directly (on GigE Vision Aravis looks for that one
+        // camera alone): the full search takes a second and is only needed to count cameras.
+        if (const OCUSTATUS s = id.empty() ? RefreshCameraList() : SelectInterfaces(); s != OCU_OK) {
             return s;
         }
         openedId = id;
@@ -69,8 +72,8 @@ OCUSTATUS AravisCamera::Open(const std::string& id, unsigned index, std::shared_
     GErrorHolder error;
     arv_camera_stop_acquisition(opened.get(), error.Out()); // left running by an earlier program
     Profile profile;
-    if (!ProbeProfile(features, profile) || profile.modes.empty()) {
-        return OCU_ERR_DEVICE_OPEN;
+    if (!ProbeProfile(features, profile, problem)) {
+        return features.ConnectionFailed() ? OCU_ERR_CAMERA_LOST : OCU_ERR_DEVICE_OPEN;
     }
     camera = std::make_shared<AravisCamera>(Key{}, std::move(opened), std::move(profile));
     std::lock_guard lock(camera->m_mutex);
@@ -80,7 +83,8 @@ OCUSTATUS AravisCamera::Open(const std::string& id, unsigned index, std::shared_
 
 AravisCamera::AravisCamera(Key, GObjectPtr<ArvCamera> camera, Profile profile)
     : m_camera(std::move(camera)), m_features(m_camera.get()), m_profile(std::move(profile)),
-      m_caps(CapabilitiesOf(m_profile)), m_link(std::make_shared<Link>()) {
+      m_caps(CapabilitiesOf(m_profile)), m_link(std::make_shared<Link>()),
+      m_channel(std::make_shared<Channel>(m_link, kBuffers)) {
     m_lostSignal =
         g_signal_connect_data(arv_camera_get_device(m_camera.get()), "control-lost",
                               G_CALLBACK(OnControlLost), NewLinkRef(m_link), ReleaseLinkRef, GConnectFlags{});
@@ -129,7 +133,8 @@ OCUSTATUS AravisCamera::ApplyAll(const Registers& next, bool everything) {
         }
     }
     // Settings the camera does not take are accepted and left aside, as the README's table says.
-    if (everything || next.snapMode != was.snapMode) {
+    const bool trigger = everything || next.snapMode != was.snapMode;
+    if (trigger) {
         ApplyTrigger(next.snapMode);
     }
     if (everything || next.snapSpeed != was.snapSpeed) {
@@ -141,8 +146,13 @@ OCUSTATUS AravisCamera::ApplyAll(const Registers& next, bool everything) {
     if (everything || next.gain != was.gain) {
         ApplyGains(next);
     }
-    if (everything || geometry || next.vBlanking != was.vBlanking || next.hBlanking != was.hBlanking) {
+    // A trigger change may have switched the frame-rate limit off.
+    if (everything || geometry || trigger || next.vBlanking != was.vBlanking ||
+        next.hBlanking != was.hBlanking) {
         ApplyBlanking(next);
+    }
+    if (m_profile.digitalShift && (everything || next.adcLevel != was.adcLevel)) {
+        m_features.SetNumber("DigitalShift", next.adcLevel);
     }
     if (m_features.ConnectionFailed()) {
         return Failure(OCU_OK);
@@ -165,7 +175,7 @@ OCUSTATUS AravisCamera::ApplyGeometry(const Registers& next) {
         const ModeGeometry& mode = m_profile.modes.at(static_cast<size_t>(r.mode));
         ResetOffsets(m_features);
         ApplyReduction(m_features, mode);
-        const auto limits = RegionLimits(m_features);
+        const auto limits = RegionLimits(m_features, m_profile.bayerLayout != OCU_BAYER_NONE);
         if (!limits) {
             return std::nullopt;
         }
@@ -204,6 +214,7 @@ OCUSTATUS AravisCamera::ApplyGeometry(const Registers& next) {
         layout.samples.width = r.window.width;
         layout.samples.height = r.window.height;
         layout.adcLevel = r.adcLevel;
+        layout.cameraShifts = m_profile.digitalShift;
         return layout;
     };
     std::optional<FrameLayout> layout = write(next);
@@ -218,10 +229,8 @@ OCUSTATUS AravisCamera::ApplyGeometry(const Registers& next) {
         }
     }
     if (resume && status != OCU_ERR_CAMERA_LOST) {
-        if (m_channel) {
-            GErrorHolder payloadError;
-            m_channel->EnsureBufferBytes(arv_camera_get_payload(m_camera.get(), payloadError.Out()));
-        }
+        // A new payload needs a new stream before the camera sends it.
+        PrepareChannel(OCU_ERR_CAPTURE_START);
         arv_camera_start_acquisition(m_camera.get(), error.Out());
         m_features.Succeeded(error.Get());
     }
@@ -254,11 +263,7 @@ void AravisCamera::ApplyGains(const Registers& next) {
         if (!range) {
             return;
         }
-        if (m_profile.gainFeature == "Gain") {
-            m_features.SetNumber(name, gain > 0 ? GainDecibels(gain) : range->min);
-        } else {
-            m_features.SetNumber(name, RawGain(gain, range->min, range->max));
-        }
+        m_features.SetNumber(name, GainFeatureValue(m_profile.gainScale, gain, range->min, range->max));
     };
     auto setRatio = [&](const char* colour, double ratio) {
         if (m_features.SetEnum("BalanceRatioSelector", colour)) {
@@ -316,12 +321,15 @@ void AravisCamera::ApplyBlanking(const Registers& next) {
         lines = m_link->layout.regionHeight;
     }
     const double periodUs = BlankedFramePeriod(m_profile.baseFramePeriodUs, lines, next.vBlanking);
+    // The limit is on while blanking asks for one, or when the camera had it on; Aravis switches it
+    // off with every trigger change, so it is set every time.
+    if (m_profile.frameRateEnabledAtOpen) {
+        m_features.SetBool("AcquisitionFrameRateEnable",
+                           next.vBlanking > 0 || *m_profile.frameRateEnabledAtOpen);
+    }
     if (m_profile.framePeriodFeature == "AcquisitionFramePeriod") {
         m_features.SetNumber("AcquisitionFramePeriod", periodUs);
         return;
-    }
-    if (next.vBlanking > 0 && m_features.Has("AcquisitionFrameRateEnable")) {
-        m_features.SetBool("AcquisitionFrameRateEnable", true);
     }
     m_features.SetNumber("AcquisitionFrameRate", 1e6 / periodUs);
 }
@@ -341,42 +349,30 @@ OCUSTATUS AravisCamera::ApplyTrigger(int32_t snapMode) {
     GErrorHolder error;
     if (snapMode == 1 && !m_profile.triggerSource.empty()) {
         arv_camera_set_trigger(m_camera.get(), m_profile.triggerSource.c_str(), error.Out());
-    } else if (!m_profile.triggerSource.empty() || m_profile.softwareTrigger) {
+    } else if (m_profile.hasTriggerMode) {
         arv_camera_clear_triggers(m_camera.get(), error.Out());
     }
     return m_features.Succeeded(error.Get()) ? OCU_OK : Failure(OCU_ERR_NOT_SUPPORTED);
 }
 
-std::shared_ptr<Channel> AravisCamera::EnsureChannel(OCUSTATUS& status) {
-    status = OCU_OK;
-    if (!m_channel) {
-        GErrorHolder error;
-        const guint payload = arv_camera_get_payload(m_camera.get(), error.Out());
-        if (m_features.Succeeded(error.Get())) {
-            m_channel = Channel::Open(m_camera.get(), m_link, std::max<size_t>(payload, 1), kBuffers, error);
-            m_features.Succeeded(error.Get());
-        }
-        if (!m_channel) {
-            status = Failure(OCU_ERR_CAPTURE_OPEN);
-        }
-    }
-    return m_channel;
-}
-
-OCUSTATUS AravisCamera::PrepareBuffers() {
+OCUSTATUS AravisCamera::PrepareChannel(OCUSTATUS refusal) {
     GErrorHolder error;
     const guint payload = arv_camera_get_payload(m_camera.get(), error.Out());
-    if (!m_features.Succeeded(error.Get())) {
-        return Failure(OCU_ERR_CAPTURE_START);
+    if (!m_features.Succeeded(error.Get()) || !m_channel->Prepare(m_camera.get(), payload, error)) {
+        m_features.Succeeded(error.Get());
+        return Failure(refusal);
     }
-    m_channel->EnsureBufferBytes(payload);
     return OCU_OK;
+}
+
+void AravisCamera::RestoreTrigger() {
+    ApplyTrigger(m_applied.snapMode);
+    ApplyBlanking(m_applied);
 }
 
 std::unique_ptr<FrameStream> AravisCamera::OpenStream(std::shared_ptr<const RegisterFile>) {
     std::lock_guard lock(m_mutex);
-    OCUSTATUS status = OCU_OK;
-    if (!m_camera || Lost() || !EnsureChannel(status)) {
+    if (!m_camera || Lost() || PrepareChannel(OCU_ERR_CAPTURE_OPEN) != OCU_OK) {
         return nullptr;
     }
     return std::make_unique<ChannelStream>(m_channel, m_link);
@@ -393,11 +389,7 @@ OCUSTATUS AravisCamera::StartAcquisition() {
     if (m_acquiring) {
         return OCU_OK;
     }
-    OCUSTATUS status = OCU_OK;
-    if (!EnsureChannel(status)) {
-        return status;
-    }
-    if (const OCUSTATUS s = PrepareBuffers(); s != OCU_OK) {
+    if (const OCUSTATUS s = PrepareChannel(OCU_ERR_CAPTURE_START); s != OCU_OK) {
         return s;
     }
     GErrorHolder error;
@@ -430,14 +422,10 @@ OCUSTATUS AravisCamera::Snap(const Registers&, uint8_t* destination) {
     if (Lost()) {
         return OCU_ERR_CAMERA_LOST;
     }
-    OCUSTATUS status = OCU_OK;
-    const std::shared_ptr<Channel> channel = EnsureChannel(status);
-    if (!channel) {
-        return status == OCU_ERR_CAMERA_LOST ? status : OCU_ERR_SNAPSHOT;
+    if (const OCUSTATUS s = PrepareChannel(OCU_ERR_SNAPSHOT); s != OCU_OK) {
+        return s;
     }
-    if (PrepareBuffers() != OCU_OK) {
-        return Failure(OCU_ERR_SNAPSHOT);
-    }
+    const std::shared_ptr<Channel> channel = m_channel;
     GErrorHolder error;
     const bool software = m_profile.softwareTrigger;
     if (software) {
@@ -446,27 +434,36 @@ OCUSTATUS AravisCamera::Snap(const Registers&, uint8_t* destination) {
     }
     arv_camera_start_acquisition(m_camera.get(), error.Out());
     if (!m_features.Succeeded(error.Get())) {
-        ApplyTrigger(m_applied.snapMode);
+        RestoreTrigger();
         return Failure(OCU_ERR_SNAPSHOT);
     }
     Channel::Result result = Channel::Result::TimedOut;
     {
         std::lock_guard consumer(channel->ConsumerMutex());
         channel->Flush(); // frames read out before this call are not the one asked for
-        if (software) {
-            arv_camera_software_trigger(m_camera.get(), error.Out());
-            m_features.Succeeded(error.Get());
-        }
         const auto exposure = std::chrono::duration<double>(ExposureSeconds(kDeviceType, m_applied));
         const Clock::time_point deadline =
             Clock::now() + 3s + std::chrono::duration_cast<Clock::duration>(2 * exposure);
-        int32_t width = 0;
-        int32_t height = 0;
-        result = channel->NextFrame(destination, width, height, deadline, false);
+        // A triggered frame that lost packets on the way, or a trigger the camera missed while it was
+        // still sending, is asked for again while there is time: on a poor link most single frames would
+        // fail otherwise.
+        const auto attempt = 500ms + std::chrono::duration_cast<Clock::duration>(2 * exposure);
+        bool again = false;
+        do {
+            if (software) {
+                arv_camera_software_trigger(m_camera.get(), error.Out());
+                m_features.Succeeded(error.Get());
+            }
+            Channel::Delivered delivered;
+            const Clock::time_point until = software ? std::min(deadline, Clock::now() + attempt) : deadline;
+            result = channel->NextFrame(destination, delivered, until, false, software);
+            again = (result == Channel::Result::Incomplete || result == Channel::Result::TimedOut) &&
+                    !m_features.ConnectionFailed() && Clock::now() < deadline;
+        } while (again);
     }
     arv_camera_stop_acquisition(m_camera.get(), error.Out());
     m_features.Succeeded(error.Get());
-    ApplyTrigger(m_applied.snapMode);
+    RestoreTrigger();
     switch (result) {
     case Channel::Result::Frame:
         return OCU_OK;
@@ -488,6 +485,15 @@ void AravisCamera::Shutdown() {
     }
     m_acquiring = false;
     g_signal_handler_disconnect(arv_camera_get_device(m_camera.get()), m_lostSignal);
+    if (Lost()) {
+        // Aravis takes its leave of a camera with retries that a lost camera never answers (seconds of
+        // them on GigE Vision): that goes on aside, not on the caller's thread, which is a window's.
+        std::thread([camera = std::move(m_camera), channel = std::move(m_channel)]() mutable {
+            channel.reset();
+            camera.reset();
+        }).detach();
+        return;
+    }
     m_channel.reset(); // a capture still finishing its last callback keeps the stream until it ends
     m_camera.reset();
 }
@@ -499,6 +505,11 @@ bool AravisCamera::WithCamera(const std::function<void(ArvCamera*)>& use) {
     }
     use(m_camera.get());
     return true;
+}
+
+std::shared_ptr<Channel> AravisCamera::StreamChannel() {
+    std::lock_guard lock(m_mutex);
+    return m_channel;
 }
 
 void AravisCamera::SignalControlLost() {

@@ -30,8 +30,9 @@ public:
     AravisCamera(Key, GObjectPtr<ArvCamera> camera, Profile profile);
     // Opens the camera Aravis knows by `id`, or when `id` is empty the one at `index` (0 the first) of
     // the cameras found.
+    // `problem` names what a camera that cannot serve the driver lacks.
     static OCUSTATUS Open(const std::string& id, unsigned index, std::shared_ptr<AravisCamera>& camera,
-                          std::string& openedId);
+                          std::string& openedId, std::string& problem);
     ~AravisCamera() override;
 
     const Capabilities& Caps() const override { return m_caps; }
@@ -48,6 +49,8 @@ public:
     bool WithCamera(const std::function<void(ArvCamera*)>& use);
     // What Aravis signals when a camera stops answering (tests: a camera unplugged mid-stream).
     void SignalControlLost();
+    // The camera's stream and buffers (tests count the streams made and the frames dropped).
+    std::shared_ptr<Channel> StreamChannel();
 
 private:
     bool Lost() const;
@@ -59,9 +62,11 @@ private:
     void ApplyBlanking(const Registers& next);
     void ApplySpeed(const Registers& next);
     OCUSTATUS ApplyTrigger(int32_t snapMode);
+    // The snap mode's trigger and the frame-rate limit back, after a single frame's software trigger.
+    void RestoreTrigger();
     OCUSTATUS ApplyAll(const Registers& next, bool everything);
-    std::shared_ptr<Channel> EnsureChannel(OCUSTATUS& status);
-    OCUSTATUS PrepareBuffers();
+    // The channel's stream made for the camera's payload now; `refusal` when that fails.
+    OCUSTATUS PrepareChannel(OCUSTATUS refusal);
 
     std::mutex m_mutex;
     GObjectPtr<ArvCamera> m_camera; // null once shut down
@@ -69,7 +74,7 @@ private:
     const Profile m_profile;
     Capabilities m_caps;
     const std::shared_ptr<Link> m_link;
-    std::shared_ptr<Channel> m_channel;
+    std::shared_ptr<Channel> m_channel; // null once shut down
     gulong m_lostSignal = 0;
     Registers m_applied;
     bool m_acquiring = false;

@@ -70,6 +70,15 @@ std::optional<NumberRange> Features::Range(const char* name) {
     return range;
 }
 
+std::string Features::Unit(const char* name) const {
+    ArvGcNode* node = arv_device_get_feature(arv_camera_get_device(m_camera), name);
+    if (node == nullptr || !ARV_IS_GC_FLOAT(node)) {
+        return {};
+    }
+    const char* unit = arv_gc_float_get_unit(ARV_GC_FLOAT(node));
+    return unit ? unit : "";
+}
+
 std::optional<double> Features::Number(const char* name) {
     GErrorHolder error;
     double value = 0;

@@ -25,6 +25,8 @@ public:
     bool IsInteger(const char* name) const;
     std::optional<NumberRange> Range(const char* name);
     std::optional<double> Number(const char* name);
+    // The unit a float feature names ("dB", "us"), empty when it names none.
+    std::string Unit(const char* name) const;
     // Clamps to the range and, for integers, rounds to the nearest valid step.
     bool SetNumber(const char* name, double value);
 

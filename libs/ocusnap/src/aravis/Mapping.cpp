@@ -1,9 +1,11 @@
 #include "Mapping.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
 
 namespace ocusnap::detail::aravis {
 
@@ -21,6 +23,27 @@ int64_t FloorToStep(int64_t size, int64_t min, int64_t increment) {
     }
     const int64_t step = std::max<int64_t>(increment, 1);
     return min + (size - min) / step * step;
+}
+
+int64_t BayerOffsetStep(int64_t increment) {
+    const int64_t step = std::max<int64_t>(increment, 1);
+    return step % 2 == 0 ? step : 2 * step;
+}
+
+int64_t CentredOffset(int64_t extent, int64_t size, int64_t offsetMin, int64_t offsetStep) {
+    const int64_t step = std::max<int64_t>(offsetStep, 1);
+    const int64_t wanted = std::max<int64_t>((extent - size) / 2, offsetMin);
+    return offsetMin + (wanted - offsetMin) / step * step;
+}
+
+Reduction ChooseReduction(const ReductionOffer& binning, const ReductionOffer& decimation) {
+    if (binning.offered && binning.keepsFormat) {
+        return Reduction::Binning;
+    }
+    if (decimation.offered && decimation.keepsFormat) {
+        return Reduction::Decimation;
+    }
+    return Reduction::CentredRegion;
 }
 
 std::optional<Span> ContainingSpan(int64_t start, int64_t size, const AxisLimits& limits) {
@@ -47,6 +70,41 @@ std::optional<Span> ContainingSpan(int64_t start, int64_t size, const AxisLimits
 
 double GainFactor(double gain) {
     return gain / 8.0;
+}
+
+GainScale GainScaleOf(bool isInteger, const char* unit) {
+    if (isInteger) {
+        return GainScale::Raw;
+    }
+    std::string u;
+    for (const char* c = unit ? unit : ""; *c != '\0'; ++c) {
+        if (*c != ' ') {
+            u += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+        }
+    }
+    if (u.empty() || u == "db") {
+        return GainScale::Decibels;
+    }
+    if (u == "x" || u == "times" || u == "factor") {
+        return GainScale::Factor;
+    }
+    return GainScale::Raw;
+}
+
+double GainFeatureValue(GainScale scale, double gain, double min, double max) {
+    double value = 0;
+    switch (scale) {
+    case GainScale::Decibels:
+        value = gain > 0 ? GainDecibels(gain) : min;
+        break;
+    case GainScale::Factor:
+        value = GainFactor(gain);
+        break;
+    case GainScale::Raw:
+        value = RawGain(gain, min, max);
+        break;
+    }
+    return std::clamp(value, min, std::max(min, max));
 }
 
 double GainDecibels(double gain) {
@@ -80,7 +138,8 @@ size_t RequiredBufferBytes(const SampleLayout& l) {
     return (lastRow * static_cast<size_t>(l.bufferWidth) + rowEnd) * static_cast<size_t>(l.bytesPerSample);
 }
 
-void CopyFrame(const uint8_t* buffer, const SampleLayout& l, int32_t adcLevel, uint8_t* destination) {
+void CopyFrame(const uint8_t* buffer, const SampleLayout& l, int32_t adcLevel, bool shifted,
+               uint8_t* destination) {
     const auto width = static_cast<size_t>(std::max(l.width, 0));
     const auto stride = static_cast<size_t>(l.bufferWidth) * static_cast<size_t>(l.bytesPerSample);
     for (int32_t y = 0; y < l.height; ++y) {
@@ -88,7 +147,13 @@ void CopyFrame(const uint8_t* buffer, const SampleLayout& l, int32_t adcLevel, u
                              static_cast<size_t>(l.cropX) * static_cast<size_t>(l.bytesPerSample);
         uint8_t* out = destination + static_cast<size_t>(y) * width;
         if (l.bytesPerSample == 1) {
-            std::memcpy(out, row, width);
+            if (shifted || adcLevel <= 0) {
+                std::memcpy(out, row, width);
+                continue;
+            }
+            for (size_t x = 0; x < width; ++x) {
+                out[x] = static_cast<uint8_t>(std::min<uint32_t>(uint32_t{row[x]} << adcLevel, 255));
+            }
             continue;
         }
         // value * 2^level / 2^(bits - 8), without shifting by a negative amount

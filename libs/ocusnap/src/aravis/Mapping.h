@@ -34,8 +34,31 @@ std::optional<Span> ContainingSpan(int64_t start, int64_t size, const AxisLimits
 // The largest valid size not above `size` (min + k * increment), or 0 when even the minimum is above.
 int64_t FloorToStep(int64_t size, int64_t min, int64_t increment);
 
+// The offset step that also keeps offsets on the Bayer period (even), so that a region never starts on
+// another phase of the pattern than the layout reported: the least common multiple with 2.
+int64_t BayerOffsetStep(int64_t increment);
+
+// Where a centred region of `size` starts in an image of `extent`, on the offset grid (which, for a
+// Bayer format, BayerOffsetStep has made even).
+int64_t CentredOffset(int64_t extent, int64_t size, int64_t offsetMin, int64_t offsetStep);
+
+// How a mode reduces the sensor by its factor: the first of binning, decimation and a centred region
+// that the camera offers and that keeps the streamed pixel format (some cameras turn Mono when binned).
+enum class Reduction { None, Binning, Decimation, CentredRegion };
+struct ReductionOffer {
+    bool offered = false;     // the feature pair reaches the factor in both directions
+    bool keepsFormat = false; // the pixel format is still the one streamed once it is set
+};
+Reduction ChooseReduction(const ReductionOffer& binning, const ReductionOffer& decimation);
+
 // Gain 8 is unity and the scale is linear (127 almost 16 times).
 double GainFactor(double gain);
+// What a camera's Gain feature counts in: decibels (the standard feature's unit, also when it names
+// none), a plain factor ("x", "times"), or raw steps of unknown scale (an integer, or another unit).
+enum class GainScale { Decibels, Factor, Raw };
+GainScale GainScaleOf(bool isInteger, const char* unit);
+// The value a gain feature of that scale takes for `gain`, within [min, max].
+double GainFeatureValue(GainScale scale, double gain, double min, double max);
 // The same factor in decibels, as the standard Gain feature takes it; gain 0 gives -infinity (the
 // caller clamps to the feature's minimum).
 double GainDecibels(double gain);
@@ -61,9 +84,11 @@ struct SampleLayout {
 // Bytes the buffer must hold for the crop to be inside it.
 size_t RequiredBufferBytes(const SampleLayout& layout);
 
-// Copies the frame out of the buffer as packed 8-bit rows, top first. Deeper samples deliver the 8
-// bits that the ADC level picks: level 0 the top 8, each further level one bit lower (twice the
-// picture), values beyond the top saturating at 255.
-void CopyFrame(const uint8_t* buffer, const SampleLayout& layout, int32_t adcLevel, uint8_t* destination);
+// Copies the frame out of the buffer as packed 8-bit rows, top first, delivering the 8 bits that the
+// ADC level picks: level 0 the top 8, each further level one bit lower (twice the picture), values
+// beyond the top saturating at 255. 8-bit samples are the top 8 bits: from level 1 on they are shifted
+// up (the lowest bits stay 0), unless `shifted` says the camera did it itself.
+void CopyFrame(const uint8_t* buffer, const SampleLayout& layout, int32_t adcLevel, bool shifted,
+               uint8_t* destination);
 
 } // namespace ocusnap::detail::aravis

@@ -44,9 +44,11 @@ bool ChoosePixelFormat(Features& features, Profile& p) {
         std::stable_partition(order.begin(), order.end(),
                               [&](const FormatChoice& c) { return current->compare(5, 2, c.layout) == 0; });
     }
-    for (const FormatChoice& choice : order) {
-        // The deepest unpacked samples first: the ADC level then picks which 8 bits are delivered.
-        for (const int bits : {12, 10, 8}) {
+    // 8-bit samples first: half the bytes of a deeper format, and so twice the frames a link can carry;
+    // the ADC level is then applied to them (by the camera's DigitalShift, or a shift here). A deeper
+    // unpacked format only when the camera has no 8-bit Bayer format.
+    for (const int bits : {8, 12, 10}) {
+        for (const FormatChoice& choice : order) {
             const std::string name = std::string("Bayer") + choice.layout + std::to_string(bits);
             if (available(name)) {
                 p.pixelFormat = name;
@@ -67,6 +69,12 @@ bool ChoosePixelFormat(Features& features, Profile& p) {
 
 void ChooseGainPath(Features& features, Profile& p) {
     p.gainFeature = FirstAvailable(features, {"Gain", "GainRaw"});
+    if (p.gainFeature == "Gain") {
+        const bool integer = features.IsInteger("Gain");
+        p.gainScale = GainScaleOf(integer, integer ? nullptr : features.Unit("Gain").c_str());
+    } else {
+        p.gainScale = GainScale::Raw;
+    }
     const std::vector<std::string> selectors = features.Entries("GainSelector");
     auto has = [&](const char* entry) {
         return std::find(selectors.begin(), selectors.end(), entry) != selectors.end();
@@ -125,6 +133,7 @@ void ChooseTrigger(Features& features, Profile& p) {
     if (!features.Has("TriggerMode")) {
         return;
     }
+    p.hasTriggerMode = true;
     const std::vector<std::string> sources = features.Entries("TriggerSource");
     auto line = std::find(sources.begin(), sources.end(), "Line0");
     if (line == sources.end()) {
@@ -149,7 +158,7 @@ bool Offers(Features& features, const char* horizontal, const char* vertical, in
 
 } // namespace
 
-std::optional<std::pair<AxisLimits, AxisLimits>> RegionLimits(Features& features) {
+std::optional<std::pair<AxisLimits, AxisLimits>> RegionLimits(Features& features, bool bayer) {
     const auto width = features.Range("Width");
     const auto height = features.Range("Height");
     if (!width || !height) {
@@ -173,6 +182,14 @@ std::optional<std::pair<AxisLimits, AxisLimits>> RegionLimits(Features& features
     if (const auto oy = features.Range("OffsetY")) {
         y.offsetMin = static_cast<int64_t>(oy->min);
         y.offsetIncrement = static_cast<int64_t>(std::max(oy->increment, 1.0));
+    }
+    if (bayer) {
+        for (AxisLimits* axis : {&x, &y}) {
+            if (axis->offsetIncrement <= axis->extent) {
+                axis->offsetIncrement = BayerOffsetStep(axis->offsetIncrement);
+                axis->offsetMin = (axis->offsetMin + 1) / 2 * 2;
+            }
+        }
     }
     return std::pair{x, y};
 }
@@ -202,26 +219,78 @@ bool ApplyReduction(Features& features, const ModeGeometry& mode) {
     return ok;
 }
 
-bool ProbeProfile(Features& features, Profile& p) {
+namespace {
+
+// Continuous acquisition and no chunk data: a camera left in single-frame or chunk mode by another
+// program would send one frame, or frames the driver does not read, and say nothing.
+bool SetKnownAcquisitionState(Features& features, std::string& problem) {
+    if (features.Has("AcquisitionMode")) {
+        if (!features.HasEntry("AcquisitionMode", "Continuous")) {
+            problem = "its AcquisitionMode has no Continuous entry";
+            return false;
+        }
+        if (!features.SetEnum("AcquisitionMode", "Continuous")) {
+            problem = "it refused AcquisitionMode Continuous";
+            return false;
+        }
+    }
+    if (features.Has("ChunkModeActive") && !features.SetBool("ChunkModeActive", false)) {
+        problem = "it refused to switch chunk data off (ChunkModeActive)";
+        return false;
+    }
+    if (!features.Has("AcquisitionStart") || !features.Has("AcquisitionStop")) {
+        problem = "it lacks the AcquisitionStart and AcquisitionStop commands";
+        return false;
+    }
+    return true;
+}
+
+// Whether the streamed format is still the one set once `mode`'s reduction is applied; the format is
+// set again first, for cameras that change it with binning and take it back.
+bool ReductionKeepsFormat(Features& features, const ModeGeometry& mode, const Profile& p) {
+    if (!ApplyReduction(features, mode)) {
+        return false;
+    }
+    if (features.Enum("PixelFormat") != p.pixelFormat) {
+        features.SetEnum("PixelFormat", p.pixelFormat.c_str());
+    }
+    return features.Enum("PixelFormat") == p.pixelFormat;
+}
+
+} // namespace
+
+bool ProbeProfile(Features& features, Profile& p, std::string& problem) {
     // The driver sets exposure, gains and white balance itself.
     for (const char* name : {"ExposureAuto", "GainAuto", "BalanceWhiteAuto"}) {
         if (features.HasEntry(name, "Off")) {
             features.SetEnum(name, "Off");
         }
     }
-    if (!ChoosePixelFormat(features, p) || !features.SetEnum("PixelFormat", p.pixelFormat.c_str())) {
+    if (!SetKnownAcquisitionState(features, problem)) {
+        return false;
+    }
+    if (!ChoosePixelFormat(features, p)) {
+        problem = "it offers none of the pixel formats BayerGR8, BayerRG8, BayerGB8, BayerBG8 (or their 10 "
+                  "and 12-bit forms) and Mono8";
+        return false;
+    }
+    if (!features.SetEnum("PixelFormat", p.pixelFormat.c_str())) {
+        problem = "it refused PixelFormat " + p.pixelFormat;
         return false;
     }
     GErrorHolder error;
     p.pixelFormatValue = arv_camera_get_pixel_format(features.Camera(), error.Out());
     if (!features.Succeeded(error.Get())) {
+        problem = "its PixelFormat cannot be read";
         return false;
     }
+    const bool bayer = p.bayerLayout != OCU_BAYER_NONE;
 
     ResetOffsets(features);
     ApplyReduction(features, ModeGeometry{});
-    const auto full = RegionLimits(features);
+    const auto full = RegionLimits(features, bayer);
     if (!full) {
+        problem = "it lacks Width and Height";
         return false;
     }
     const auto [fx, fy] = *full;
@@ -232,21 +301,28 @@ bool ProbeProfile(Features& features, Profile& p) {
     for (const int32_t factor : {2, 4}) {
         ModeGeometry mode;
         mode.factor = factor;
-        if (Offers(features, "BinningHorizontal", "BinningVertical", factor)) {
-            mode.reduction = Reduction::Binning;
-        } else if (Offers(features, "DecimationHorizontal", "DecimationVertical", factor)) {
-            mode.reduction = Reduction::Decimation;
-        } else {
-            mode.reduction = Reduction::CentredRegion;
-        }
+        ModeGeometry binned = mode;
+        binned.reduction = Reduction::Binning;
+        ModeGeometry decimated = mode;
+        decimated.reduction = Reduction::Decimation;
+        // Each tried in turn, from binning 1 and decimation 1.
+        ReductionOffer binning;
+        binning.offered = Offers(features, "BinningHorizontal", "BinningVertical", factor);
+        binning.keepsFormat = binning.offered && ReductionKeepsFormat(features, binned, p);
+        ReductionKeepsFormat(features, ModeGeometry{}, p);
+        ReductionOffer decimation;
+        decimation.offered =
+            !binning.keepsFormat && Offers(features, "DecimationHorizontal", "DecimationVertical", factor);
+        decimation.keepsFormat = decimation.offered && ReductionKeepsFormat(features, decimated, p);
+        ReductionKeepsFormat(features, ModeGeometry{}, p);
+        mode.reduction = ChooseReduction(binning, decimation);
+
         AxisLimits x = fx;
         AxisLimits y = fy;
         if (mode.reduction != Reduction::CentredRegion && ApplyReduction(features, mode)) {
-            if (const auto reduced = RegionLimits(features)) {
+            if (const auto reduced = RegionLimits(features, bayer)) {
                 std::tie(x, y) = *reduced;
             }
-        } else {
-            mode.reduction = Reduction::CentredRegion;
         }
         // Some cameras keep the full-sensor range while binned: the image is never more than the
         // sensor divided by the factor.
@@ -256,9 +332,9 @@ bool ProbeProfile(Features& features, Profile& p) {
             FloorToStep(std::min<int64_t>(y.extent, mode0.height / factor), y.sizeMin, y.sizeIncrement));
         if (mode.reduction == Reduction::CentredRegion) {
             mode.originX = static_cast<int32_t>(
-                FloorToStep((mode0.width - mode.width) / 2, fx.offsetMin, fx.offsetIncrement));
+                CentredOffset(mode0.width, mode.width, fx.offsetMin, fx.offsetIncrement));
             mode.originY = static_cast<int32_t>(
-                FloorToStep((mode0.height - mode.height) / 2, fy.offsetMin, fy.offsetIncrement));
+                CentredOffset(mode0.height, mode.height, fy.offsetMin, fy.offsetIncrement));
         }
         ApplyReduction(features, ModeGeometry{});
         if (mode.width > 0 && mode.height > 0) {
@@ -269,6 +345,18 @@ bool ProbeProfile(Features& features, Profile& p) {
     ChooseGainPath(features, p);
     ChooseBlanking(features, p);
     ChooseTrigger(features, p);
+    if (features.Has("AcquisitionFrameRateEnable")) {
+        GErrorHolder enableError;
+        const gboolean enabled =
+            arv_camera_get_boolean(features.Camera(), "AcquisitionFrameRateEnable", enableError.Out());
+        if (!enableError) {
+            p.frameRateEnabledAtOpen = enabled != FALSE;
+        }
+    }
+    // A camera that shifts the converter's bits itself keeps the low bits the 8-bit samples lack.
+    const auto shift = features.Range("DigitalShift");
+    p.digitalShift =
+        p.bytesPerSample == 1 && shift && shift->min <= 0 && shift->max >= double{OCU_ADC_LEVEL_MAX};
     p.hasExposure = arv_camera_is_exposure_time_available(features.Camera(), error.Out()) && !error;
     if (features.Has("DeviceLinkThroughputLimit")) {
         if (features.HasEntry("DeviceLinkThroughputLimitMode", "On")) {

@@ -13,9 +13,6 @@
 
 namespace ocusnap::detail::aravis {
 
-// How a resolution mode gets its smaller image from the sensor.
-enum class Reduction { None, Binning, Decimation, CentredRegion };
-
 struct ModeGeometry {
     int32_t factor = 1;
     Reduction reduction = Reduction::None;
@@ -37,7 +34,8 @@ struct Profile {
     int32_t bayerLayout = OCU_BAYER_NONE;
 
     GainPath gainPath = GainPath::None;
-    std::string gainFeature;                  // "Gain" (decibels) or "GainRaw"
+    std::string gainFeature; // "Gain" or "GainRaw"
+    GainScale gainScale = GainScale::Decibels;
     std::array<std::string, 3> gainSelectors; // red, green, blue entries of GainSelector
     bool balanceHasGreen = false;
 
@@ -45,23 +43,33 @@ struct Profile {
     std::string vBlankingFeature;
     std::string framePeriodFeature; // "AcquisitionFramePeriod" (microseconds) or "AcquisitionFrameRate"
     double baseFramePeriodUs = 0;   // the camera's own period when it was opened
+    // AcquisitionFrameRateEnable as the camera had it when it was opened (Aravis turns it off with
+    // every trigger change, and the driver puts it back).
+    std::optional<bool> frameRateEnabledAtOpen;
 
     std::string speedFeature; // link throughput or sensor clock: high speed is its maximum
     bool hasExposure = false;
+    bool hasTriggerMode = false;
     std::string triggerSource; // for snap mode 1; empty: no trigger
     bool softwareTrigger = false;
+    // The camera picks the ADC level's bits itself (DigitalShift); otherwise 8-bit samples are shifted
+    // by the driver.
+    bool digitalShift = false;
     BlankingLimits blankingLimits = kLaterModelBlankingLimits;
 };
 
-// Finds out what the camera offers. Leaves the camera at binning 1 with its region at the origin.
-// False when the camera has no pixel format the driver can deliver.
-bool ProbeProfile(Features& features, Profile& profile);
+// Puts the camera in the state the driver relies on (continuous acquisition, no chunk data, no
+// automatic exposure, gain or white balance) and finds out what it offers. Leaves the camera at
+// binning 1 with its region at the origin. False, with what the camera lacks in `problem`, when it
+// cannot serve the driver.
+bool ProbeProfile(Features& features, Profile& profile, std::string& problem);
 
 // Sets the binning or decimation of a mode (1 in both directions for the others).
 bool ApplyReduction(Features& features, const ModeGeometry& mode);
 // Offsets at their minimum, so that the size ranges reach across the whole image.
 void ResetOffsets(Features& features);
-// The region the camera takes now, along x and y; none without Width and Height.
-std::optional<std::pair<AxisLimits, AxisLimits>> RegionLimits(Features& features);
+// The region the camera takes now, along x and y; none without Width and Height. For a Bayer format the
+// offsets keep to the pattern's period.
+std::optional<std::pair<AxisLimits, AxisLimits>> RegionLimits(Features& features, bool bayer);
 
 } // namespace ocusnap::detail::aravis

@@ -13,7 +13,7 @@ std::mutex& SystemMutex() {
     return mutex;
 }
 
-OCUSTATUS RefreshCameraList() {
+OCUSTATUS SelectInterfaces() {
     const char* fake = std::getenv("OCUSNAP_ARAVIS_FAKE");
     const std::string_view value = fake ? fake : "";
     bool withFake = false;
@@ -31,6 +31,13 @@ OCUSTATUS RefreshCameraList() {
     for (const char* real : {"GigEVision", "USB3Vision"}) {
         (withReal ? arv_enable_interface : arv_disable_interface)(real);
     }
+    return OCU_OK;
+}
+
+OCUSTATUS RefreshCameraList() {
+    if (const OCUSTATUS s = SelectInterfaces(); s != OCU_OK) {
+        return s;
+    }
     arv_update_device_list();
     return OCU_OK;
 }
@@ -42,8 +49,9 @@ OCUSTATUS ListCameras(std::vector<CameraListing>& cameras) {
     }
     auto text = [](const char* s) { return std::string(s ? s : ""); };
     for (unsigned i = 0; i < arv_get_n_devices(); ++i) {
-        cameras.push_back(
-            {text(arv_get_device_id(i)), text(arv_get_device_vendor(i)), text(arv_get_device_model(i))});
+        cameras.push_back({text(arv_get_device_id(i)), text(arv_get_device_vendor(i)),
+                           text(arv_get_device_model(i)), text(arv_get_device_serial_nbr(i)),
+                           text(arv_get_device_protocol(i))});
     }
     return OCU_OK;
 }

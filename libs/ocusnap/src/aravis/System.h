@@ -14,7 +14,9 @@ std::mutex& SystemMutex();
 
 // Under SystemMutex: applies OCUSNAP_ARAVIS_FAKE ("1" adds Aravis's in-process fake camera, "Fake_1",
 // to the cameras found; "only" makes it the only one, without searching the network and USB; unset or
-// "0" leaves it out) and searches for cameras again. OCU_ERR_BAD_CONFIGURATION for another value.
+// "0" leaves it out) to the interfaces Aravis searches. OCU_ERR_BAD_CONFIGURATION for another value.
+OCUSTATUS SelectInterfaces();
+// SelectInterfaces, then a search for cameras on them (a second on GigE Vision).
 OCUSTATUS RefreshCameraList();
 
 OCUSTATUS ListCameras(std::vector<CameraListing>& cameras);

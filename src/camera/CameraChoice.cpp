@@ -1,0 +1,58 @@
+#include "camera/CameraChoice.h"
+
+namespace ocu {
+
+std::string ReadCameraChoice(const IniFile& ini) {
+    return ini.GetString(kCameraSection, kCameraKey).value_or(std::string());
+}
+
+void WriteCameraChoice(IniFile& ini, const std::string& id) {
+    if (!id.empty())
+        ini.SetString(kCameraSection, kCameraKey, id);
+}
+
+std::string StartCameraId(const std::string& commandLine, bool environmentNamesOne,
+                          const std::string& stored) {
+    if (!commandLine.empty())
+        return commandLine;
+    // The driver reads OCUSNAP_CAMERA itself when it is asked for its own choice.
+    return environmentNamesOne ? std::string() : stored;
+}
+
+OCUSTATUS BeginCamera(const std::string& id, OCUHANDLE* handle) {
+    return id.empty() ? BeginOcuDevice(OCU_FIRST_DEVICE, handle) : BeginOcuDeviceById(id.c_str(), handle);
+}
+
+bool ListCameras(std::vector<CameraEntry>& cameras, OCUSTATUS& status) {
+    cameras.clear();
+    uint32_t count = 0;
+    status = OcuListAllCameras(nullptr, &count);
+    std::vector<OcuCameraInfo> found(count);
+    // The cameras may change between the two calls: a list too short for them is asked for again.
+    for (int attempt = 0; status == OCU_OK && attempt < 3; ++attempt) {
+        status = OcuListAllCameras(found.data(), &count);
+        if (status != OCU_ERR_BUFFER_TOO_SMALL)
+            break;
+        found.resize(count);
+        status = OCU_OK;
+    }
+    if (status != OCU_OK)
+        return false;
+    found.resize(count);
+    for (const OcuCameraInfo& c : found)
+        cameras.push_back({c.szCameraId, c.szVendor, c.szModel, c.szSerial, c.szInterface});
+    return true;
+}
+
+std::string DescribeCamera(const CameraEntry& camera) {
+    if (camera.interfaceName == "Simulated")
+        return "Simulated camera (" + camera.id + ")";
+    std::string text = camera.vendor + " " + camera.model;
+    if (!camera.serial.empty())
+        text += ", serial " + camera.serial;
+    if (!camera.interfaceName.empty())
+        text += ", " + camera.interfaceName;
+    return text + " (" + camera.id + ")";
+}
+
+} // namespace ocu
