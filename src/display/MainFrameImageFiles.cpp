@@ -63,7 +63,8 @@ void CMainFrame::OnFileOpenImage() {
     const ImageLimits& limits = chosen->limits;
     switch (GetFileKind(path)) {
     case kFileJpeg:
-        ReadJpegFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits);
+        if (ReadJpegFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits))
+            OnImageMade(false);
         break;
     case kFileRaw: {
         const DeliveryPause pause(m_hDevice, m_bSnapping, m_pRawBuffer.get());
@@ -76,7 +77,8 @@ void CMainFrame::OnFileOpenImage() {
         break;
     }
     default:
-        ReadBmpFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits);
+        if (ReadBmpFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits))
+            OnImageMade(false);
         break;
     }
     // Whether or not the file was read: the view repaints what the buffer holds, the frame its title.

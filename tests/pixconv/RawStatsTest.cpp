@@ -168,7 +168,7 @@ TEST(BrightnessHistogram, CountsTheLumaOfEveryPixelAndNoPadding) {
     const uint8_t primaries[] = {0, 0, 255, 0, 255, 0, 255, 0, 0, 200, 150, 100}; // B, G, R
     h.fill(0);
     ASSERT_EQ(GetBrightnessHistogram(primaries, 4, 1, 12, 24, h.data()), 1);
-    for (const int level : {76, 149, 29, 140}) // red, green, blue, (100, 150, 200)
+    for (const int level : {76, 149, 28, 140}) // red, green, blue, (100, 150, 200)
         EXPECT_EQ(h[level], 1u) << level;
 
     // Padded rows in both depths: the bytes between rows (0xEE) are not pixels.
@@ -185,7 +185,7 @@ TEST(BrightnessHistogram, CountsTheLumaOfEveryPixelAndNoPadding) {
                 uint8_t* p = &image[static_cast<size_t>(y) * c.stride + x * bytesPerPixel];
                 for (int k = 0; k < bytesPerPixel; ++k)
                     p[k] = noise[static_cast<size_t>(y) * c.stride + x * bytesPerPixel + k];
-                ++expected[bytesPerPixel == 1 ? p[0] : (299 * p[2] + 587 * p[1] + 114 * p[0]) / 1000];
+                ++expected[bytesPerPixel == 1 ? p[0] : (77 * p[2] + 150 * p[1] + 29 * p[0]) / 256];
             }
         h.fill(0);
         ASSERT_EQ(GetBrightnessHistogram(image.data(), c.width, c.height, c.stride, c.bitCount, h.data()), 1);

@@ -100,7 +100,7 @@ enum { PIX_CHANNEL_R = 0, PIX_CHANNEL_GR = 1, PIX_CHANNEL_GB = 2, PIX_CHANNEL_B 
 int GetRawHistograms(const uint8_t* pRaw, int nWidth, int nHeight, int nLayout, uint32_t* pHistograms);
 
 /* Counts the pixels of an image by brightness into 256 counts. nBitCount 24: blue, green, red, whose
- * brightness is the luma (299 R + 587 G + 114 B) / 1000, truncated, so that a gray keeps its level;
+ * brightness is the luma (77 R + 150 G + 29 B) / 256, truncated, so that a gray keeps its level;
  * nBitCount 8: the byte itself. Rows lie nStride bytes apart (at least the row's bytes). */
 int GetBrightnessHistogram(const uint8_t* pImage, int nWidth, int nHeight, int nStride, int nBitCount,
                            uint32_t* pHistogram);
