@@ -1,8 +1,10 @@
 // ocusnap-info: what the camera driver sees. Opens camera 1, prints its type, modes and blanking
 // limits and Bayer layout, streams for two seconds and prints the frame rate and the mean level of each
-// Bayer channel. --list prints the cameras the backend finds.
+// Bayer channel. --list prints the cameras the backend finds, --stats a few frames' exposure and focus
+// figures.
 #include "OcuSnap.h"
 #include "OcuVersion.h"
+#include "Stats.h"
 
 #include <algorithm>
 #include <atomic>
@@ -87,6 +89,9 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--list") == 0) {
         return ListCameras();
     }
+    if (argc == 2 && std::strcmp(argv[1], "--stats") == 0) {
+        return PrintFrameStats(3);
+    }
     if (argc > 1) {
         const bool help = std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0;
         if (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-v") == 0) {
@@ -97,10 +102,12 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "ocusnap-info: unknown option '%s'\n", argv[1]);
         std::fprintf(
             help ? stdout : stderr,
-            "Usage: ocusnap-info [--list | --help | --version]\n"
+            "Usage: ocusnap-info [--list | --stats | --help | --version]\n"
             "Opens camera 1 of the OcuSnap driver, prints what it reports, streams for two seconds and\n"
             "prints the achieved frame rate and the mean level of each Bayer channel.\n"
             "--list prints the cameras the backend finds, with the id that OCUSNAP_CAMERA=aravis:ID takes.\n"
+            "--stats takes three frames and prints for each the mean level and the shares at 0 and 255 of\n"
+            "every Bayer channel, and a line \"sharpness S\".\n"
             "The backend comes from OCUSNAP_CAMERA (sim, none, aravis or aravis:ID); see ocusnap-info(1).\n");
         return help ? 0 : 2;
     }

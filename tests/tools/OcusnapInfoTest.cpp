@@ -1,0 +1,106 @@
+// ocusnap-info --stats as a user runs it, on the exact simulated camera: the figures of the frames it takes
+// are those the raw-image library gives for the same frame taken here, and its sharpness falls when the
+// lens is turned out of focus.
+#include "OcuSnap.h"
+#include "PixConv.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+};
+
+Outcome OcusnapInfo(const std::string& arguments) {
+    Outcome run;
+    std::FILE* pipe = popen((std::string(OCU_OCUSNAP_INFO) + " " + arguments + " 2>&1").c_str(), "r");
+    if (pipe == nullptr)
+        return run;
+    char chunk[256];
+    while (const size_t n = std::fread(chunk, 1, sizeof chunk, pipe))
+        run.out.append(chunk, n);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// What --stats prints for one frame, computed here from a frame of the same camera.
+std::string ExpectedFrame(int index, const std::vector<uint8_t>& frame, int width, int height) {
+    std::string text = "frame " + std::to_string(index) + ": " + std::to_string(width) + " x " +
+                       std::to_string(height) + ", layout GRBG\n";
+    std::array<uint32_t, 4 * 256> h{};
+    GetRawHistograms(frame.data(), width, height, PIX_BAYER_GRBG, h.data());
+    const char* names[] = {"R ", "Gr", "Gb", "B "};
+    char line[128];
+    for (int c = 0; c < 4; ++c) {
+        double mean = 0, at0 = 0, at255 = 0;
+        GetHistogramStats(h.data() + 256 * c, &mean, &at0, &at255);
+        std::snprintf(line, sizeof line, "%s mean %6.2f  at 0 %7.3f %%  at 255 %7.3f %%\n", names[c], mean,
+                      100 * at0, 100 * at255);
+        text += line;
+    }
+    double sharpness = 0;
+    GetSharpness(frame.data(), width, height, 0, 0, width, height, PIX_BAYER_GRBG, &sharpness);
+    std::snprintf(line, sizeof line, "sharpness %.1f\n", sharpness);
+    return text + line;
+}
+
+std::vector<double> Sharpnesses(const std::string& out) {
+    std::vector<double> values;
+    for (size_t at = out.find("\nsharpness "); at != std::string::npos; at = out.find("\nsharpness ", at + 1))
+        values.push_back(std::atof(out.c_str() + at + 11));
+    return values;
+}
+
+} // namespace
+
+TEST(OcusnapInfo, StatsPrintsTheFiguresOfAFewFramesAndTheirSharpness) {
+    const std::string control =
+        (std::filesystem::temp_directory_path() / ("ocusnap-info-test-" + std::to_string(getpid()))).string();
+    for (const auto& [name, value] : {std::pair{"OCUSNAP_CAMERA", "sim"},
+                                      {"OCUSNAP_SIM_NOISE", "0"},
+                                      {"OCUSNAP_SIM_FREEZE", "1"},
+                                      {"OCUSNAP_SIM_FPS", "max"},
+                                      {"OCUSNAP_BAYER", "GRBG"},
+                                      {"OCUSNAP_SIM_CONTROL", control.c_str()}})
+        setenv(name, value, 1);
+    std::filesystem::remove(control);
+
+    // Every frame of the exact camera is alike: the one taken here is each of the tool's.
+    OCUHANDLE camera = nullptr;
+    ASSERT_EQ(BeginOcuDevice(OCU_FIRST_DEVICE, &camera), OCU_OK);
+    std::vector<uint8_t> frame(1280 * 1024);
+    uint8_t* buffers[] = {frame.data()};
+    ASSERT_EQ(OcuSetOutputWindow(camera, 0, 0, 1280, 1024), OCU_OK);
+    ASSERT_EQ(OcuSnapShot(camera, buffers, 1), OCU_OK);
+    EndOcuDevice(camera);
+    const Outcome sharp = OcusnapInfo("--stats");
+    EXPECT_EQ(sharp.status, 0);
+    EXPECT_EQ(sharp.out, ExpectedFrame(1, frame, 1280, 1024) + ExpectedFrame(2, frame, 1280, 1024) +
+                             ExpectedFrame(3, frame, 1280, 1024));
+
+    std::ofstream(control) << "focus=4\n";
+    const Outcome blurred = OcusnapInfo("--stats");
+    std::filesystem::remove(control);
+    EXPECT_EQ(blurred.status, 0);
+    const std::vector<double> before = Sharpnesses("\n" + sharp.out);
+    const std::vector<double> after = Sharpnesses("\n" + blurred.out);
+    ASSERT_EQ(after.size(), 3u);
+    for (const double s : after)
+        EXPECT_LT(s, 0.5 * before.front());
+
+    const Outcome help = OcusnapInfo("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--stats"), std::string::npos);
+}
