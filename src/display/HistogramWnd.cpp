@@ -8,7 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
-#include <QPainterPath>
+#include <QPolygonF>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -71,29 +71,24 @@ protected:
                                    Height(m_histograms[static_cast<size_t>(c)][static_cast<size_t>(level)]));
         if (top <= 0)
             return;
-        p.setRenderHint(QPainter::Antialiasing);
+        // Aliased lines and solid bars: the window repaints ten times a second beside the live picture.
         for (const int c : m_channels) {
             const auto& h = m_histograms[static_cast<size_t>(c)];
-            QPainterPath curve;
+            const QColor colour = QColor::fromRgba(kCurveColours[static_cast<size_t>(c)]);
+            QPolygonF curve(256);
             for (int level = 0; level < 256; ++level) {
                 const double x = area.left() + area.width() * (level + 0.5) / 256.0;
                 const double y = area.bottom() -
                                  area.height() * std::min(1.0, Height(h[static_cast<size_t>(level)]) / top);
-                if (level == 0)
-                    curve.moveTo(x, y);
-                else
-                    curve.lineTo(x, y);
+                curve[level] = QPointF(x, y);
+                if (c == kAidBrightness) {
+                    const double left = area.left() + area.width() * level / 256.0;
+                    const double right = area.left() + area.width() * (level + 1) / 256.0;
+                    p.fillRect(QRectF(left, y, right - left, area.bottom() - y), colour.lighter(150));
+                }
             }
-            const QColor colour = QColor::fromRgba(kCurveColours[static_cast<size_t>(c)]);
-            if (c == kAidBrightness) {
-                QPainterPath filled = curve;
-                filled.lineTo(area.right(), area.bottom());
-                filled.lineTo(area.left(), area.bottom());
-                filled.closeSubpath();
-                p.fillPath(filled, QColor(colour.red(), colour.green(), colour.blue(), 110));
-            }
-            p.setPen(QPen(colour, 1.2));
-            p.drawPath(curve);
+            p.setPen(QPen(colour, 0));
+            p.drawPolyline(curve);
         }
     }
 
@@ -133,17 +128,12 @@ protected:
         const auto yOf = [&](double v) { return area.bottom() - area.height() * v / top; };
         p.setPen(QPen(QColor(0xC0, 0x80, 0x00), 1, Qt::DashLine));
         p.drawLine(QPointF(area.left(), yOf(peak)), QPointF(area.right(), yOf(peak)));
-        p.setRenderHint(QPainter::Antialiasing);
-        QPainterPath line;
-        for (int i = 0; i < m_trace.Count(); ++i) {
-            const double x = area.left() + area.width() * (i + 0.5) / SharpnessTrace::kLength;
-            if (i == 0)
-                line.moveTo(x, yOf(m_trace.At(i)));
-            else
-                line.lineTo(x, yOf(m_trace.At(i)));
-        }
-        p.setPen(QPen(palette().text().color(), 1.5));
-        p.drawPath(line);
+        QPolygonF line(m_trace.Count());
+        for (int i = 0; i < m_trace.Count(); ++i)
+            line[i] =
+                QPointF(area.left() + area.width() * (i + 0.5) / SharpnessTrace::kLength, yOf(m_trace.At(i)));
+        p.setPen(QPen(palette().text().color(), 0));
+        p.drawPolyline(line);
     }
 
 private:

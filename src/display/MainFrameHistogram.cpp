@@ -47,7 +47,9 @@ void CMainFrame::OnHistogram() {
             if (!m_pImageAids)
                 return;
             m_pImageAids->SetMarksOn(on);
-            m_pImageAids->UpdateMarks(CurrentImage());
+            // While frames arrive the driver may be filling the raw buffer: the next frame brings the marks.
+            if (!m_bSnapping)
+                m_pImageAids->UpdateMarks(CurrentImage());
             RepaintImageAids();
         });
         connect(m_pHistogramWnd, &CHistogramWnd::WholeImageChosen, this, [this] {
