@@ -90,15 +90,14 @@ TEST(OcusnapInfo, StatsPrintsTheFiguresOfAFewFramesAndTheirSharpness) {
     EXPECT_EQ(sharp.out, ExpectedFrame(1, frame, 1280, 1024) + ExpectedFrame(2, frame, 1280, 1024) +
                              ExpectedFrame(3, frame, 1280, 1024));
 
+    // Out of focus, every frame is less sharp.
     std::ofstream(control) << "focus=4\n";
-    const Outcome blurred = OcusnapInfo("--stats");
+    const std::string blurred = OcusnapInfo("--stats").out;
     std::filesystem::remove(control);
-    EXPECT_EQ(blurred.status, 0);
-    const std::vector<double> before = Sharpnesses("\n" + sharp.out);
-    const std::vector<double> after = Sharpnesses("\n" + blurred.out);
+    const std::vector<double> after = Sharpnesses("\n" + blurred);
     ASSERT_EQ(after.size(), 3u);
     for (const double s : after)
-        EXPECT_LT(s, 0.5 * before.front());
+        EXPECT_LT(s, 0.5 * Sharpnesses("\n" + sharp.out).front());
 
     const Outcome help = OcusnapInfo("--help");
     EXPECT_EQ(help.status, 0);
