@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QPainter>
 #include <QPen>
+#include <QScreen>
 #include <algorithm>
 #include <cstdlib>
 
@@ -64,9 +65,16 @@ void CMainFrame::OnHistogram() {
         m_pHistogramWnd->adjustSize();
         m_pHistogramWnd->resize(std::max(m_pHistogramWnd->width(), kToolWidth), m_pHistogramWnd->height());
         if (m_pView != nullptr) {
+            // On the screen whatever the picture's size: a frame without an image is no wider than its menus.
             const QPoint corner = m_pView->mapToGlobal(QPoint(m_pView->width(), 0));
-            m_pHistogramWnd->move(corner.x() - m_pHistogramWnd->width() - kToolMargin,
-                                  corner.y() + kToolMargin);
+            const QSize size = m_pHistogramWnd->size();
+            QPoint at(corner.x() - size.width() - kToolMargin, corner.y() + kToolMargin);
+            if (const QScreen* s = screen()) {
+                const QRect room = s->availableGeometry();
+                at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - size.width())));
+                at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - size.height())));
+            }
+            m_pHistogramWnd->move(at);
         }
     }
     m_pImageAids = std::make_unique<ImageAids>();

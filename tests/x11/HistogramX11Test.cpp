@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QThread>
 #include <cstdio>
 #include <gtest/gtest.h>
 
@@ -44,6 +45,22 @@ TEST(HistogramOnX11, OpensOverTheLivePictureAndItsReadoutFollowsTheCursor) {
     COcuViewerView& view = *frame.GetActiveView();
     ASSERT_TRUE(
         WaitFor([&] { return frame.m_rcRegion.Width() == 640 && frame.m_rcRegion.Height() == 480; }, 30000));
+    // Placed by the window manager, as a user finds it: its title bar on the screen and its place settled.
+    ASSERT_TRUE(WaitFor([&] { return g_session->OuterPlacement(WindowId(frame)).y > 0; }, 30000))
+        << "the window manager did not take the frame: "
+        << g_session
+               ->Run(QStringLiteral("xwininfo"),
+                     {QStringLiteral("-tree"), QStringLiteral("-id"), WindowId(frame)})
+               .toStdString();
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const QPoint before = view.mapToGlobal(QPoint(0, 0));
+            QThread::msleep(200);
+            QApplication::processEvents();
+            return view.mapToGlobal(QPoint(0, 0)) == before &&
+                   g_session->ClientPlacement(WindowId(frame)).viewable;
+        },
+        30000));
     ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
     ASSERT_TRUE(WaitFor([&] { return frame.m_nFrameCount >= 3; }, 30000));
 
@@ -63,13 +80,14 @@ TEST(HistogramOnX11, OpensOverTheLivePictureAndItsReadoutFollowsTheCursor) {
                     ->Run(QStringLiteral("xprop"),
                           {QStringLiteral("-id"), WindowId(wnd), QStringLiteral("WM_TRANSIENT_FOR")})
                     .contains(QByteArray("0x") + QByteArray::number(frame.winId(), 16)));
-    // The frame keeps its size and its live title.
-    EXPECT_EQ(LiveTitleSize(frame.windowTitle()), QSize(640, 480));
+    // The frame keeps its size and, with the next frame, its live title.
+    EXPECT_TRUE(WaitFor([&] { return LiveTitleSize(frame.windowTitle()) == QSize(640, 480); }, 10000));
 
     // The real cursor over the picture, beside the tool window: the readout names the pixel under it.
     const QLabel& readout = *wnd.findChild<QLabel*>(QStringLiteral("readout"));
     for (const QPoint p : {QPoint(30, 40), QPoint(251, 401), QPoint(100, 300)}) {
         const QPoint at = view.mapToGlobal(p);
+        ASSERT_FALSE(QRect(tool.x, tool.y, tool.width, tool.height).contains(at)) << p.x() << "," << p.y();
         g_session->Run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--sync"),
                                                    QString::number(at.x()), QString::number(at.y())});
         const QString expected = QStringLiteral("Pixel x %1, y %2 on the sensor: raw ").arg(p.x()).arg(p.y());
