@@ -22,6 +22,10 @@ void CMainFrame::DrawImage() {
     BitmapInfoHeader& header = m_pBmpInfo->bmiHeader;
     header.biWidth = m_rcRegion.Width();
     header.biHeight = m_rcRegion.Height();
+    // A frame of the region stays in the raw buffer as the picture's source (a dropped frame being the one
+    // after it); a whole-sensor capture frame is that only once the pipeline has cut it to the region.
+    m_bImageFromRaw =
+        m_rcOutputWindow.Width() == header.biWidth && m_rcOutputWindow.Height() == header.biHeight;
     ProcessFrame(m_rcOutputWindow.Width(), m_rcOutputWindow.Height());
     m_pView->PaintFrame();
 }

@@ -81,6 +81,8 @@ bool CMainFrame::ReadImageFile(const std::string& path, const ImageLimits& limit
     switch (GetFileKind(path)) {
     case kFileJpeg:
         read = ReadJpegFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits, note);
+        if (read)
+            OnImageMade(false);
         break;
     case kFileRaw: {
         const DeliveryPause pause(m_hDevice, m_bSnapping, m_pRawBuffer.get());
@@ -95,6 +97,8 @@ bool CMainFrame::ReadImageFile(const std::string& path, const ImageLimits& limit
     }
     default:
         read = ReadBmpFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits, note);
+        if (read)
+            OnImageMade(false);
         break;
     }
     // Whether or not the file was read: the view repaints what the buffer holds, the frame its title.

@@ -4,6 +4,7 @@
 #include "display/DibPainter.h"
 #include "frame/MainFrame.h"
 
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPrintDialog>
@@ -68,6 +69,39 @@ void COcuViewerView::paintEvent(QPaintEvent* event) {
     const QRect image = OnDraw(painter, false);
     for (const QRect& rect : event->region() - image)
         painter.fillRect(rect, palette().window());
+    // The aids go over the picture on the screen alone: OnDraw, which printing shares, never draws them.
+    if (CMainFrame* frame = GetMainFrame(); frame != nullptr && !image.isEmpty())
+        frame->PaintImageAids(painter, devicePixelRatioF());
+}
+
+QPoint COcuViewerView::ImagePixel(const QPointF& position) const {
+    const qreal scale = devicePixelRatioF();
+    return QPoint(static_cast<int>(std::floor(position.x() * scale)),
+                  static_cast<int>(std::floor(position.y() * scale)));
+}
+
+void COcuViewerView::mouseMoveEvent(QMouseEvent* event) {
+    if (CMainFrame* frame = GetMainFrame())
+        frame->OnImageMouseMove(ImagePixel(event->position()), (event->buttons() & Qt::LeftButton) != 0);
+    QWidget::mouseMoveEvent(event);
+}
+
+void COcuViewerView::mousePressEvent(QMouseEvent* event) {
+    if (CMainFrame* frame = GetMainFrame(); frame != nullptr && event->button() == Qt::LeftButton)
+        frame->OnImageMousePress(ImagePixel(event->position()));
+    QWidget::mousePressEvent(event);
+}
+
+void COcuViewerView::mouseReleaseEvent(QMouseEvent* event) {
+    if (CMainFrame* frame = GetMainFrame(); frame != nullptr && event->button() == Qt::LeftButton)
+        frame->OnImageMouseRelease(ImagePixel(event->position()));
+    QWidget::mouseReleaseEvent(event);
+}
+
+void COcuViewerView::leaveEvent(QEvent* event) {
+    if (CMainFrame* frame = GetMainFrame())
+        frame->OnImageMouseLeave();
+    QWidget::leaveEvent(event);
 }
 
 void COcuViewerView::resizeEvent(QResizeEvent* event) {

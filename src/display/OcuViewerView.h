@@ -41,6 +41,11 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // With the Histogram window open: the readout follows the mouse, and a drag marks a focus rectangle.
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
     // The print dialog; true to print.
     bool OnPreparePrinting(QPrinter& printer);
@@ -49,6 +54,8 @@ protected:
 
 private:
     QPrinter& Printer();
+    // The image pixel under a point of the view: one device pixel per image pixel.
+    QPoint ImagePixel(const QPointF& position) const;
 
     bool m_bPaintingFrame = false;
 };

@@ -37,6 +37,7 @@ enum CommandId : int {
     kIdHighSpeed = 32823,
     kIdNormalSpeed = 32824,
     kIdConversionEdgeSensing = 32826,
+    kIdHistogram = 32840,
     kIdChooseCamera = 32861,
 
     // The application framework's standard commands.

@@ -9,6 +9,7 @@
 #include "OcuSnap.h"
 #include "common/FileHandles.h"
 #include "display/Bitmap.h"
+#include "display/ImageAids.h"
 #include "frame/CommandTable.h"
 #include "frame/SizeRule.h"
 #include "imaging/ChannelLuts.h"
@@ -21,9 +22,11 @@
 #include <memory>
 #include <string>
 
+class CHistogramWnd;
 class COcuViewerView;
 class QMenu;
 class QAction;
+class QPainter;
 
 namespace ocu {
 class FrameReadyEvent;
@@ -87,8 +90,9 @@ public:
     // --- Image processing --------------------------------------------------------------------------
     int BuildChannelLuts(double ratioR, double ratioG, double ratioB);
     // The raw buffer holds a frame of the bitmap header's size, or, when given, of the camera's output
-    // window, which for a capture is the whole sensor rather than the region.
-    void ProcessFrame(int frameWidth = 0, int frameHeight = 0);
+    // window, which for a capture is the whole sensor rather than the region. True when the display image
+    // was made from it, false when the frame was dropped or nothing could be done.
+    bool ProcessFrame(int frameWidth = 0, int frameHeight = 0);
     // Gray levels of a blue-green-red image through the mapped table; dst may be src. 1 when written.
     int ConvertRgb2Gray(uint8_t* dst, const uint8_t* src, int width, int height) const;
     // Maps the gray lookup file at path, creating it when needed; keeps the file in m_hYUVLutFile and
@@ -131,6 +135,25 @@ public:
     void OnTemplateCorrect();
     void OnGoToWebsite();
     void OnContactSupport();
+
+    // --- The Histogram tool window (display/MainFrameHistogram.cpp) ------------------------------------
+    // View > Histogram: opens the tool window over the picture, or closes it.
+    void OnHistogram();
+    bool IsHistogramShown() const { return m_pImageAids != nullptr; }
+    // The display image was just made: from the raw buffer (a converted frame, an opened raw file) or from
+    // something else (an opened BMP or JPEG file). While the tool window is open, the clipping marks follow
+    // it and its figures are taken from it at most ten times a second; otherwise nothing is done.
+    void OnImageMade(bool fromRaw);
+    // The mouse over the view, at image pixel `pixel`: the readout, and a dragged focus rectangle.
+    void OnImageMouseMove(QPoint pixel, bool dragging);
+    void OnImageMousePress(QPoint pixel);
+    void OnImageMouseRelease(QPoint pixel);
+    void OnImageMouseLeave();
+    // Paints the clipping marks and the focus rectangle over the image, on the screen only; `scale` is the
+    // view's device pixels per logical pixel.
+    void PaintImageAids(QPainter& painter, double scale) const;
+    CHistogramWnd* HistogramWnd() const { return m_pHistogramWnd; }
+    const ocu::ImageAids* GetImageAids() const { return m_pImageAids.get(); }
 
     // --- Viewer state, in the layout every part of the viewer knows --------------------------------
     int m_bSnapping = 0;
@@ -186,6 +209,8 @@ public:
     std::string m_strCameraId;   // the camera last chosen with Options > Camera..., kept in the settings file
     std::string m_strOpenCamera; // the id the open camera was opened with (empty: the driver's own choice)
     bool m_bLayoutStored = false; // the settings file holds a Bayer layout (not a first run)
+    // The display image was made from the frame in the raw buffer (not from an opened BMP or JPEG file).
+    int m_bImageFromRaw = 0;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -235,4 +260,12 @@ private:
     void* m_pCaptureToken = nullptr; // the running capture's context, as the hand-over knows it
     ocu::Rect m_rcOutputWindow;      // the output window the camera last accepted: the size of its frames
     std::string m_strCommandLineCamera;
+
+    // The Histogram window's measurements: only while it is open, so that a closed window costs nothing.
+    ocu::FrameImage CurrentImage() const;
+    void ShowImageAids();
+    void RepaintImageAids();
+    void OnHistogramClosed();
+    std::unique_ptr<ocu::ImageAids> m_pImageAids;
+    CHistogramWnd* m_pHistogramWnd = nullptr; // made on first use; a child window of the frame
 };

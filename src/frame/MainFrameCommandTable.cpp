@@ -109,6 +109,10 @@ constexpr auto kCommands = std::to_array<CommandDef>({
     {kIdContinuousSnap, "&View", "Continuous Snap", "Ctrl+2",
         [](CMainFrame& f) { f.OnContinuousSnap(); },
         [](const CMainFrame& f) { return Checked(f.m_bSnapping == 1); }},
+    {0, "&View", nullptr, nullptr, nullptr, nullptr},
+    {kIdHistogram, "&View", "&Histogram", "",
+        [](CMainFrame& f) { f.OnHistogram(); },
+        [](const CMainFrame& f) { return Checked(f.IsHistogramShown()); }},
 
     {kIdGammaCorrect, "&Correct", "Gamma Correct", "",
         [](CMainFrame& f) { f.OnGammaCorrect(); },

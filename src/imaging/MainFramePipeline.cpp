@@ -6,7 +6,7 @@
 
 using namespace ocu;
 
-void CMainFrame::ProcessFrame(int frameWidth, int frameHeight) {
+bool CMainFrame::ProcessFrame(int frameWidth, int frameHeight) {
     FramePipeline pipeline{
         .raw = m_pRawBuffer.get(),
         .image = m_pImageBuffer.get(),
@@ -38,7 +38,10 @@ void CMainFrame::ProcessFrame(int frameWidth, int frameHeight) {
                 ApplyRegionToCamera();
             },
     };
-    RunFramePipeline(pipeline);
+    const bool made = RunFramePipeline(pipeline);
+    if (made)
+        OnImageMade(true);
+    return made;
 }
 
 int CMainFrame::ConvertRgb2Gray(uint8_t* dst, const uint8_t* src, int width, int height) const {

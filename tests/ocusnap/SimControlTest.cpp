@@ -7,6 +7,7 @@
 #include "sim/SimScene.h"
 
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
@@ -72,7 +73,7 @@ protected:
 };
 
 TEST_F(Levers, TheToolSetsTheCapAndTheLightThatTheCameraFollows) {
-    EXPECT_EQ(RunTool("").output, "cap off\nlight scene\nfile " + folder.File() + "\n");
+    EXPECT_EQ(RunTool("").output, "cap off\nlight scene\nfocus 0\nfile " + folder.File() + "\n");
     Camera cam;
     ASSERT_EQ(cam.status, OCU_OK);
     ASSERT_EQ(OcuADCControl(cam.handle, 0, 1), OCU_OK);
@@ -93,7 +94,8 @@ TEST_F(Levers, TheToolSetsTheCapAndTheLightThatTheCameraFollows) {
                              Step{"cap off", "cap off\nlight flat\n", Step::Uniform},
                              Step{"light scene", "cap off\nlight scene\n", Step::Chart}}) {
         ASSERT_EQ(RunTool(step.arguments).status, 0) << step.arguments;
-        EXPECT_EQ(RunTool("status").output, step.status + ("file " + folder.File() + "\n")) << step.arguments;
+        EXPECT_EQ(RunTool("status").output, step.status + ("focus 0\nfile " + folder.File() + "\n"))
+            << step.arguments;
         Frame f;
         ASSERT_EQ(Snap(cam.handle, f, 1280, 1024), OCU_OK);
         if (step.picture == Step::Black) {
@@ -149,7 +151,10 @@ TEST_F(Levers, TheToolAnswersHelpVersionAndMistakes) {
                                              {"cap on foo", "unknown command 'foo'"},
                                              {"cap maybe", "bad value for cap: 'maybe'"},
                                              {"light dark", "bad value for light: 'dark'"},
-                                             {"light flat lens on", "unknown command 'lens'"}}) {
+                                             {"light flat lens on", "unknown command 'lens'"},
+                                             {"focus 21", "bad value for focus: '21'"},
+                                             {"focus 07", "bad value for focus: '07'"},
+                                             {"focus -1", "bad value for focus: '-1'"}}) {
         const ToolResult r = RunTool(arguments);
         EXPECT_EQ(r.status, 2) << arguments;
         EXPECT_EQ(r.output.rfind(std::string("ocusnap-sim: ") + message + "\nusage:", 0), 0u) << r.output;
@@ -161,6 +166,71 @@ TEST_F(Levers, TheToolAnswersHelpVersionAndMistakes) {
     const ToolResult r = RunTool("cap on");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.output.rfind("ocusnap-sim: cannot create ", 0), 0u) << r.output;
+}
+
+// The focus lever in the file: kept as written, and a value out of range or not in plain decimal leaves
+// the lens sharp rather than guessed at.
+TEST(ControlFile, KeepsTheFocusAndPassesOverBadValues) {
+    for (const int focus : {0, 1, 7, sim::kMaxFocus}) {
+        sim::ControlState state;
+        state.focus = focus;
+        EXPECT_EQ(sim::ParseControl(sim::FormatControl(state)), state) << focus;
+    }
+    for (const char* line : {"focus=21", "focus=-3", "focus=07", "focus=", "focus=2x", "focus=+4"}) {
+        EXPECT_EQ(sim::ParseControl(std::string("cap=on\n") + line + "\n").focus, 0) << line;
+    }
+    EXPECT_EQ(sim::ParseControl("light=flat\nfocus = 12\r\n").focus, 12);
+}
+
+// The mean absolute difference between samples two pixels apart across the frame: its fine detail.
+double Detail(const Frame& f) {
+    double sum = 0;
+    for (int32_t y = 0; y < f.height; ++y) {
+        for (int32_t x = 0; x + 2 < f.width; ++x) {
+            sum += std::abs(f.at(x + 2, y) - f.at(x, y));
+        }
+    }
+    return sum / (static_cast<double>(f.width - 2) * f.height);
+}
+
+// Out of focus the chart loses its detail but keeps each colour's level: the lens blurs the light before
+// the colour filter, so inside a patch of the colour checker nothing changes, a uniform field stays as it
+// was, and focus 0 gives back the sharp chart exactly.
+TEST_F(Levers, TheFocusLeverBlursTheChartWithinEachColourAndComesBackSharp) {
+    Camera cam;
+    ASSERT_EQ(cam.status, OCU_OK);
+    ASSERT_EQ(OcuADCControl(cam.handle, 0, 1), OCU_OK);
+    Frame sharp;
+    ASSERT_EQ(Snap(cam.handle, sharp, 1280, 1024), OCU_OK);
+
+    ASSERT_EQ(RunTool("focus 3").status, 0);
+    EXPECT_EQ(RunTool("status").output, "cap off\nlight scene\nfocus 3\nfile " + folder.File() + "\n");
+    Frame blurred;
+    ASSERT_EQ(Snap(cam.handle, blurred, 1280, 1024), OCU_OK);
+    EXPECT_LT(Detail(blurred), 0.8 * Detail(sharp));
+    for (int site = 0; site < 4; ++site) {
+        const double level = SiteMean(sharp, site / 2, site % 2);
+        EXPECT_NEAR(SiteMean(blurred, site / 2, site % 2), level, 0.01 * level) << site;
+    }
+    // The first patch of the colour checker spans about 86 pixels around (90, 92).
+    for (int32_t y = 80; y < 104; ++y) {
+        for (int32_t x = 78; x < 102; ++x) {
+            ASSERT_NEAR(blurred.at(x, y), sharp.at(x, y), 1) << x << "," << y;
+        }
+    }
+
+    ASSERT_EQ(RunTool("light flat focus 0").status, 0);
+    Frame flat;
+    ASSERT_EQ(Snap(cam.handle, flat, 1280, 1024), OCU_OK);
+    ASSERT_EQ(RunTool("focus 20").status, 0);
+    Frame flatBlurred;
+    ASSERT_EQ(Snap(cam.handle, flatBlurred, 1280, 1024), OCU_OK);
+    EXPECT_EQ(flatBlurred.pixels, flat.pixels);
+
+    ASSERT_EQ(RunTool("light scene focus 0").status, 0);
+    Frame again;
+    ASSERT_EQ(Snap(cam.handle, again, 1280, 1024), OCU_OK);
+    EXPECT_EQ(again.pixels, sharp.pixels);
 }
 
 // A running capture follows each change with the frames rendered after it. Up to two frames delivered

@@ -1,11 +1,19 @@
-// ocusnap-info as a user runs it: its command line, and what it reports of the simulated camera.
+// ocusnap-info as a user runs it: its command line, and what it reports of the simulated camera. Its
+// --stats figures are those the raw-image library gives for the same frame taken here, and its sharpness
+// falls when the lens is turned out of focus.
+#include "OcuSnap.h"
 #include "OcuVersion.h"
+#include "PixConv.h"
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -39,6 +47,34 @@ Outcome OcusnapInfo(const std::string& environment, const std::string& arguments
     return run;
 }
 
+// What --stats prints for one frame, computed here from a frame of the same camera.
+std::string ExpectedFrame(int index, const std::vector<uint8_t>& frame, int width, int height) {
+    std::string text = "frame " + std::to_string(index) + ": " + std::to_string(width) + " x " +
+                       std::to_string(height) + ", layout GRBG\n";
+    std::array<uint32_t, 4 * 256> h{};
+    GetRawHistograms(frame.data(), width, height, PIX_BAYER_GRBG, h.data());
+    const char* names[] = {"R ", "Gr", "Gb", "B "};
+    char line[128];
+    for (int c = 0; c < 4; ++c) {
+        double mean = 0, at0 = 0, at255 = 0;
+        GetHistogramStats(h.data() + 256 * c, &mean, &at0, &at255);
+        std::snprintf(line, sizeof line, "%s mean %6.2f  at 0 %7.3f %%  at 255 %7.3f %%\n", names[c], mean,
+                      100 * at0, 100 * at255);
+        text += line;
+    }
+    double sharpness = 0;
+    GetSharpness(frame.data(), width, height, 0, 0, width, height, PIX_BAYER_GRBG, &sharpness);
+    std::snprintf(line, sizeof line, "sharpness %.1f\n", sharpness);
+    return text + line;
+}
+
+std::vector<double> Sharpnesses(const std::string& out) {
+    std::vector<double> values;
+    for (size_t at = out.find("\nsharpness "); at != std::string::npos; at = out.find("\nsharpness ", at + 1))
+        values.push_back(std::atof(out.c_str() + at + 11));
+    return values;
+}
+
 } // namespace
 
 TEST(OcusnapInfo, CommandLine) {
@@ -49,9 +85,9 @@ TEST(OcusnapInfo, CommandLine) {
         const char* stderrHas;
     };
     const Case cases[] = {
-        {"--help", 0, "Usage: ocusnap-info [--list]", ""},
-        {"-h", 0, "Usage: ocusnap-info [--list]", ""},
-        {"--list --help", 0, "Usage: ocusnap-info [--list]", ""},
+        {"--help", 0, "Usage: ocusnap-info [--list | --stats]", ""},
+        {"-h", 0, "Usage: ocusnap-info [--list | --stats]", ""},
+        {"--list --help", 0, "Usage: ocusnap-info [--list | --stats]", ""},
         {"--version", 0, "ocusnap-info " OCU_VERSION "\n", ""},
         {"-v", 0, "ocusnap-info " OCU_VERSION "\n", ""},
         {"--list", 0, "1 camera found\n  sim ", ""},
@@ -79,4 +115,43 @@ TEST(OcusnapInfo, ASensorSlowerThanTheTwoSecondsIsStillMeasured) {
     EXPECT_EQ(run.out.find("Frames received: 0"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find("Frames received: 1\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find(" fps\n"), std::string::npos) << run.out;
+}
+
+TEST(OcusnapInfo, StatsPrintsTheFiguresOfAFewFramesAndTheirSharpness) {
+    const std::string control =
+        (std::filesystem::temp_directory_path() / ("ocusnap-info-test-" + std::to_string(getpid()))).string();
+    for (const auto& [name, value] : {std::pair{"OCUSNAP_CAMERA", "sim"},
+                                      {"OCUSNAP_SIM_NOISE", "0"},
+                                      {"OCUSNAP_SIM_FREEZE", "1"},
+                                      {"OCUSNAP_SIM_FPS", "max"},
+                                      {"OCUSNAP_BAYER", "GRBG"},
+                                      {"OCUSNAP_SIM_CONTROL", control.c_str()}})
+        setenv(name, value, 1);
+    std::filesystem::remove(control);
+
+    // Every frame of the exact camera is alike: the one taken here is each of the tool's.
+    OCUHANDLE camera = nullptr;
+    ASSERT_EQ(BeginOcuDevice(OCU_FIRST_DEVICE, &camera), OCU_OK);
+    std::vector<uint8_t> frame(1280 * 1024);
+    uint8_t* buffers[] = {frame.data()};
+    ASSERT_EQ(OcuSetOutputWindow(camera, 0, 0, 1280, 1024), OCU_OK);
+    ASSERT_EQ(OcuSnapShot(camera, buffers, 1), OCU_OK);
+    EndOcuDevice(camera);
+    const Outcome sharp = OcusnapInfo("", "--stats");
+    EXPECT_EQ(sharp.status, 0);
+    EXPECT_EQ(sharp.out, ExpectedFrame(1, frame, 1280, 1024) + ExpectedFrame(2, frame, 1280, 1024) +
+                             ExpectedFrame(3, frame, 1280, 1024));
+
+    // Out of focus, every frame is less sharp.
+    std::ofstream(control) << "focus=4\n";
+    const std::string blurred = OcusnapInfo("", "--stats").out;
+    std::filesystem::remove(control);
+    const std::vector<double> after = Sharpnesses("\n" + blurred);
+    ASSERT_EQ(after.size(), 3u);
+    for (const double s : after)
+        EXPECT_LT(s, 0.5 * Sharpnesses("\n" + sharp.out).front());
+
+    const Outcome help = OcusnapInfo("", "--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--stats"), std::string::npos);
 }

@@ -110,6 +110,8 @@ TEST_F(Menus, CompleteMenuBarInOrder) {
         "&View -",
         "&View Single Snap\\tCtrl+1 #32802",
         "&View Continuous Snap\\tCtrl+2 #32771",
+        "&View -",
+        "&View &Histogram #32840",
         "&Correct Gamma Correct #32817",
         "&Correct Cancel Gamma #32818",
         "&Correct -",

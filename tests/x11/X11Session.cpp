@@ -85,12 +85,14 @@ X11Session::X11Session(bool windowManager) : m_root(MakeTempFolder()), m_config(
         m_windowManager = std::make_unique<QProcess>();
         m_windowManager->setProcessEnvironment(m_environment);
         m_windowManager->start(QStringLiteral("openbox"), {});
-        // The window manager is in charge once it has announced itself on the root window.
+        // The window manager is in charge once it has listed the windows it manages on the root window:
+        // it announces itself earlier, while it is still starting, and a window mapped then may stay
+        // unmanaged.
         QElapsedTimer timer;
         timer.start();
         while (!Run(QStringLiteral("xprop"),
-                    {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
-                    .contains("window id") &&
+                    {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")})
+                    .contains("(WINDOW)") &&
                timer.elapsed() < kToolTimeoutMs)
             QThread::msleep(50);
         if (timer.elapsed() >= kToolTimeoutMs)

@@ -57,9 +57,13 @@ public:
     // Ends the X server (and the window manager) under the running viewer.
     void KillServer();
 
+    // The environment of a program on this display: DISPLAY, the session's own folders, the xcb platform.
+    const QProcessEnvironment& Environment() const { return m_environment; }
+    // Runs an X tool (xdotool, xprop, ...) on this display; its output, empty when it failed to finish.
+    QByteArray Run(const QString& program, const QStringList& arguments);
+
 private:
     static void Stop(QProcess* process);
-    QByteArray Run(const QString& program, const QStringList& arguments);
 
     std::filesystem::path m_root;
     std::filesystem::path m_config;

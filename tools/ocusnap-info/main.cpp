@@ -1,8 +1,10 @@
 // ocusnap-info: what the camera driver sees. Opens camera 1, prints its type, modes and blanking
 // limits and Bayer layout, streams for two seconds from the first frame and prints the frame rate and the
-// mean level of each Bayer channel. --list prints the cameras the backend finds.
+// mean level of each Bayer channel. --list prints the cameras the backend finds, --stats a few frames'
+// exposure and focus figures.
 #include "OcuSnap.h"
 #include "OcuVersion.h"
+#include "Stats.h"
 
 #include <algorithm>
 #include <atomic>
@@ -94,11 +96,13 @@ const char* LayoutName(int32_t layout) {
 }
 
 constexpr char kUsage[] =
-    "Usage: ocusnap-info [--list]\n"
+    "Usage: ocusnap-info [--list | --stats]\n"
     "       ocusnap-info -h | --help | -v | --version\n"
     "Opens camera 1 of the OcuSnap driver, prints what it reports, streams for two seconds from the\n"
     "first frame and prints the achieved frame rate and the mean level of each Bayer channel.\n"
     "--list prints the cameras the backend finds, with the id that OCUSNAP_CAMERA=aravis:ID takes.\n"
+    "--stats takes three frames and prints for each the mean level and the shares at 0 and 255 of\n"
+    "every Bayer channel, and a line \"sharpness S\".\n"
     "The backend comes from OCUSNAP_CAMERA (sim, none, aravis or aravis:ID); see ocusnap-info(1).\n";
 
 // A command-line mistake: the reason and the usage on standard error, status 2.
@@ -109,6 +113,7 @@ int UsageError(const std::string& reason) {
 
 int main(int argc, char** argv) {
     bool list = false;
+    bool stats = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") {
@@ -121,11 +126,19 @@ int main(int argc, char** argv) {
         }
         if (arg == "--list") {
             list = true;
+        } else if (arg == "--stats") {
+            stats = true;
         } else if (arg.starts_with("-")) {
             return UsageError("unknown option '" + arg + "'");
         } else {
             return UsageError("unexpected argument '" + arg + "'");
         }
+    }
+    if (list && stats) {
+        return UsageError("--list and --stats go one at a time");
+    }
+    if (stats) {
+        return PrintFrameStats(3);
     }
     if (list) {
         return ListCameras();

@@ -1,5 +1,6 @@
-// ocusnap-sim: the lens cap and the light box of the simulated camera, worked from outside the program
-// that uses the camera. It writes the control file that a running simulated camera follows frame by frame.
+// ocusnap-sim: the lens cap, the light box and the focus of the simulated camera, worked from outside the
+// program that uses the camera. It writes the control file that a running simulated camera follows frame by
+// frame.
 #include "OcuVersion.h"
 #include "sim/SimControl.h"
 
@@ -15,15 +16,17 @@ namespace sim = ocusnap::detail::sim;
 
 void Usage(std::FILE* out) {
     std::fprintf(
-        out, "usage: ocusnap-sim [cap on|off] [light flat|scene]\n"
+        out, "usage: ocusnap-sim [cap on|off] [light flat|scene] [focus N]\n"
              "       ocusnap-sim [status]\n"
-             "Works the lens cap and the light box of the OcuSnap driver's simulated camera while it runs;\n"
-             "a running camera follows a change from the next frame it renders.\n"
+             "Works the lens cap, the light box and the focus of the OcuSnap driver's simulated camera while\n"
+             "it runs; a running camera follows a change from the next frame it renders.\n"
              "\n"
              "  cap on|off         cover the lens (frames show only the sensor's dark level, fixed pattern,\n"
              "                     hot and dead pixels and read noise) or uncover it\n"
              "  light flat|scene   a uniformly lit white surface in front of the lens, or the scene the\n"
              "                     camera was opened with (OCUSNAP_SIM_SCENE)\n"
+             "  focus N            the lens N pixels out of focus (0 to 20): the scene blurred by N pixels,\n"
+             "                     0 sharp\n"
              "  status             print the settings and the control file (also without arguments)\n"
              "  -h, --help         print this text\n"
              "  -v, --version      print the version\n"
@@ -43,8 +46,8 @@ int UsageError(const std::string& problem) {
 }
 
 void PrintStatus(const sim::ControlState& state, const std::string& path) {
-    std::printf("cap %s\nlight %s\nfile %s\n", state.capOn ? "on" : "off", state.flatLight ? "flat" : "scene",
-                path.c_str());
+    std::printf("cap %s\nlight %s\nfocus %d\nfile %s\n", state.capOn ? "on" : "off",
+                state.flatLight ? "flat" : "scene", state.focus, path.c_str());
 }
 
 } // namespace
@@ -69,7 +72,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; i += 2) {
         const std::string lever = argv[i];
         // What the word is comes first: a word that is no lever has no value to miss.
-        if (lever != "cap" && lever != "light") {
+        if (lever != "cap" && lever != "light" && lever != "focus") {
             return UsageError((lever.starts_with("-") ? "unknown option '" : "unknown command '") + lever +
                               "'");
         }

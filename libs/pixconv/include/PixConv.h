@@ -88,6 +88,36 @@ int GetWhiteBalanceRatio(const uint8_t* pRgb, int nWidth, int nHeight, double* p
  * 0.3 to 3; any positive finite coefficient is accepted. */
 int SetGammaLut(uint8_t* pLut, double dGamma);
 
+/* --- Statistics for the exposure and focus aids ---------------------------------------------------- */
+
+/* The four Bayer channels, in the order of the camera's gains: red, green on red rows, green on blue
+ * rows, blue. */
+enum { PIX_CHANNEL_R = 0, PIX_CHANNEL_GR = 1, PIX_CHANNEL_GB = 2, PIX_CHANNEL_B = 3 };
+
+/* Counts the samples of an nWidth x nHeight raw image by level, per Bayer channel: pHistograms receives
+ * 4 x 256 counts, those of channel PIX_CHANNEL_* from pHistograms + 256 * channel. The layout is that of
+ * the image's first sample, as for ConvertBayer2Rgb (unknown layouts are GBRG). Any size from 1 x 1. */
+int GetRawHistograms(const uint8_t* pRaw, int nWidth, int nHeight, int nLayout, uint32_t* pHistograms);
+
+/* Counts the pixels of an image by brightness into 256 counts. nBitCount 24: blue, green, red, whose
+ * brightness is the luma (77 R + 150 G + 29 B) / 256, truncated, so that a gray keeps its level;
+ * nBitCount 8: the byte itself. Rows lie nStride bytes apart (at least the row's bytes). */
+int GetBrightnessHistogram(const uint8_t* pImage, int nWidth, int nHeight, int nStride, int nBitCount,
+                           uint32_t* pHistogram);
+
+/* The mean level of a 256-count histogram and the shares (0 to 1) of its counts at level 0 and at 255;
+ * an empty histogram gives 0 for all three. */
+int GetHistogramStats(const uint32_t* pHistogram, double* pdMean, double* pdShareAt0, double* pdShareAt255);
+
+/* How sharp the nRectWidth x nRectHeight rectangle at (nLeft, nTop) of a raw image is: the mean, over its
+ * green samples, of the squared differences to the green samples two pixels to the right and two pixels
+ * below (those of the same green channel), counting the samples whose two neighbours lie inside the
+ * rectangle. Levels squared; a uniform field gives 0, and it grows with fine detail and falls with blur.
+ * The layout is that of the image's first sample. The rectangle must lie inside the image and be at least
+ * 4 x 4 pixels. */
+int GetSharpness(const uint8_t* pRaw, int nWidth, int nHeight, int nLeft, int nTop, int nRectWidth,
+                 int nRectHeight, int nLayout, double* pdSharpness);
+
 #ifdef __cplusplus
 }
 #endif

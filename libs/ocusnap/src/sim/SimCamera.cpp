@@ -1,5 +1,6 @@
 #include "SimCamera.h"
 
+#include "SimFocus.h"
 #include "SimStream.h"
 #include "SimTiming.h"
 
@@ -45,6 +46,18 @@ std::shared_ptr<const ModeScene> SimCamera::SceneOf(int32_t mode) {
     return scene;
 }
 
+std::shared_ptr<const std::vector<uint16_t>> SimCamera::FocusedChart(int32_t mode, const ModeScene& scene,
+                                                                     int focus) {
+    if (focus <= 0 || scene.chart.empty()) {
+        return nullptr;
+    }
+    std::lock_guard lock(m_sceneMutex);
+    if (m_focused.mode != mode || m_focused.focus != focus || !m_focused.chart) {
+        m_focused = {mode, focus, std::make_shared<const std::vector<uint16_t>>(BlurChart(scene, focus))};
+    }
+    return m_focused.chart;
+}
+
 std::unique_ptr<FrameStream> SimCamera::OpenStream(std::shared_ptr<const RegisterFile> registers) {
     return std::make_unique<SimStream>(shared_from_this(), std::move(registers));
 }
@@ -54,8 +67,11 @@ std::unique_ptr<RenderContext> SimCamera::NewRenderContext() const {
 }
 
 void SimCamera::Render(const Registers& registers, RenderContext& context, uint8_t* destination) {
-    const SceneKind kind = EffectiveScene(m_config.scene, context.control.Poll());
+    const ControlState& control = context.control.Poll();
+    const SceneKind kind = EffectiveScene(m_config.scene, control);
     const auto scene = SceneOf(registers.mode);
+    const auto focused =
+        kind == SceneKind::Chart ? FocusedChart(registers.mode, *scene, control.focus) : nullptr;
     FrameInput input;
     input.registers = registers;
     input.deviceType = m_config.deviceType;
@@ -64,6 +80,8 @@ void SimCamera::Render(const Registers& registers, RenderContext& context, uint8
     input.motionIndex = m_config.freeze ? 0 : input.frameIndex;
     input.scene = kind;
     input.noise = m_config.noise;
+    input.focus = focused ? control.focus : 0;
+    input.focusedChart = focused ? focused->data() : nullptr;
     RenderFrame(*scene, m_config.bayer, input, context.tables, destination);
     m_rendered.fetch_add(1);
 }

@@ -43,12 +43,22 @@ public:
 
 private:
     std::shared_ptr<const ModeScene> SceneOf(int32_t mode);
+    // The chart of a mode as the lens shows it at this focus (null when sharp), blurred on the first
+    // frame after the lever moved and kept for the frames after it.
+    std::shared_ptr<const std::vector<uint16_t>> FocusedChart(int32_t mode, const ModeScene& scene,
+                                                              int focus);
 
     const SimConfig m_config;
     const Capabilities m_caps;
     std::mutex m_sceneMutex;
     std::vector<std::shared_ptr<const ModeScene>> m_scenes; // per mode, prepared on first use
-    std::atomic<uint64_t> m_frameIndex{0};                  // frames read out since the camera was opened
+    struct Focused {
+        int32_t mode = -1;
+        int focus = 0;
+        std::shared_ptr<const std::vector<uint16_t>> chart;
+    };
+    Focused m_focused;                     // the last blurred chart, under m_sceneMutex
+    std::atomic<uint64_t> m_frameIndex{0}; // frames read out since the camera was opened
     std::atomic<uint64_t> m_rendered{0};
 };
 

@@ -69,6 +69,25 @@ ControlState ReadOpenFile(int fd) {
     return ParseControl(std::string_view(buffer.data(), used));
 }
 
+// A focus in decimal digits within the lever's range, without sign or leading zero.
+bool ParseFocus(std::string_view value, int& focus) {
+    if (value.empty() || value.size() > 2 || (value.size() > 1 && value.front() == '0')) {
+        return false;
+    }
+    int n = 0;
+    for (const char c : value) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        n = n * 10 + (c - '0');
+    }
+    if (n > kMaxFocus) {
+        return false;
+    }
+    focus = n;
+    return true;
+}
+
 } // namespace
 
 SceneKind EffectiveScene(SceneKind opened, const ControlState& control) {
@@ -93,7 +112,7 @@ bool SetLever(std::string_view lever, std::string_view value, ControlState& stat
         state.capOn = value == "on";
     } else if (lever == "light" && (value == "flat" || value == "scene")) {
         state.flatLight = value == "flat";
-    } else {
+    } else if (lever != "focus" || !ParseFocus(value, state.focus)) {
         return false;
     }
     return true;
@@ -114,7 +133,8 @@ ControlState ParseControl(std::string_view text) {
 
 std::string FormatControl(const ControlState& state) {
     return std::string("cap=") + (state.capOn ? "on" : "off") +
-           "\nlight=" + (state.flatLight ? "flat" : "scene") + "\n";
+           "\nlight=" + (state.flatLight ? "flat" : "scene") + "\nfocus=" + std::to_string(state.focus) +
+           "\n";
 }
 
 ControlState ReadControlFile(const std::string& path) {

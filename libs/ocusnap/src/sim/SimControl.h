@@ -1,10 +1,11 @@
-// The simulated camera's levers at run time: a lens cap and a light box, set from outside the program
-// that uses the camera (the ocusnap-sim tool) through a small control file, and picked up by a running
-// simulated camera with its next frame.
+// The simulated camera's levers at run time: a lens cap, a light box and the lens's focus, set from outside
+// the program that uses the camera (the ocusnap-sim tool) through a small control file, and picked up by a
+// running simulated camera with its next frame.
 //
-// The file holds lines "key=value": "cap=on" or "cap=off", "light=flat" or "light=scene". Other lines
-// are passed over, so that later levers do not trouble older cameras. A missing file means the cap is
-// off and the light is the scene the camera was opened with.
+// The file holds lines "key=value": "cap=on" or "cap=off", "light=flat" or "light=scene", "focus=N"
+// (0 to kMaxFocus). Other lines are passed over, so that later levers do not trouble older cameras. A
+// missing file means the cap is off, the light is the scene the camera was opened with and the lens is
+// sharp.
 #pragma once
 
 #include "SimConfig.h"
@@ -17,9 +18,13 @@
 
 namespace ocusnap::detail::sim {
 
+// The focus lever's range: how many pixels the scene is blurred by (SimFocus.h), 0 sharp.
+inline constexpr int kMaxFocus = 20;
+
 struct ControlState {
     bool capOn = false;     // the lens is covered: only the sensor's own dark signal
     bool flatLight = false; // a uniformly lit white surface instead of the scene
+    int focus = 0;          // the lens set this many pixels out of focus
     friend bool operator==(const ControlState&, const ControlState&) = default;
 };
 
@@ -30,8 +35,8 @@ SceneKind EffectiveScene(SceneKind opened, const ControlState& control);
 // "/tmp/ocusnap-sim-UID".
 std::string ControlFilePath(const EnvLookup& env);
 
-// Sets one lever ("cap" on|off, "light" flat|scene), as a line of the file or the tool's command line
-// says it; false for any other lever or value.
+// Sets one lever ("cap" on|off, "light" flat|scene, "focus" 0..kMaxFocus in decimal), as a line of the
+// file or the tool's command line says it; false for any other lever or value.
 bool SetLever(std::string_view lever, std::string_view value, ControlState& state);
 ControlState ParseControl(std::string_view text);
 std::string FormatControl(const ControlState& state);

@@ -1,5 +1,7 @@
 #include "SimSensor.h"
 
+#include "SimFocus.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -125,14 +127,16 @@ void RenderFrame(const ModeScene& scene, Bayer bayer, const FrameInput& in, Fram
     const Window& w = in.registers.window;
     const uint8_t* output = tables.output.data() + FrameTables::kOutputBias;
     const Disc disc = MovingDisc(scene.width, scene.height, in.motionIndex);
-    const RadianceMap radianceMap = scene.Radiance(in.scene);
+    const RadianceMap radianceMap = in.scene == SceneKind::Chart && in.focusedChart != nullptr
+                                        ? RadianceMap{in.focusedChart, static_cast<size_t>(scene.width)}
+                                        : scene.Radiance(in.scene);
     const size_t bytes = static_cast<size_t>(w.width) * static_cast<size_t>(w.height);
 
     // Without noise only the moving object changes from frame to frame: the rest is rendered once for
     // these settings and copied.
     if (!in.noise) {
         StillFrame& still = tables.still;
-        const StillFrame::Key key{&scene, in.scene, w, tables.builtFor};
+        const StillFrame::Key key{&scene, in.scene, w, tables.builtFor, in.focus};
         if (still.key != key) {
             still.pixels.resize(bytes);
             for (int32_t y = 0; y < w.height; ++y) {
@@ -150,10 +154,12 @@ void RenderFrame(const ModeScene& scene, Bayer bayer, const FrameInput& in, Fram
         }
     }
 
+    // Out of focus, the disc's edge spreads over the chart around it.
+    const double discReach = disc.radius + 3.0 * in.focus;
     for (int32_t y = 0; y < w.height; ++y) {
         const int32_t sy = w.top + y;
         const double dy = sy + 0.5 - disc.cy;
-        const bool object = in.scene == SceneKind::Chart && std::abs(dy) < disc.radius; // the chart's disc
+        const bool object = in.scene == SceneKind::Chart && std::abs(dy) < discReach; // the chart's disc
         if (!in.noise && !object) {
             continue;
         }
@@ -172,14 +178,19 @@ void RenderFrame(const ModeScene& scene, Bayer bayer, const FrameInput& in, Fram
             continue;
         }
         // The moving object covers part of the row.
-        const double half = std::sqrt(disc.radius * disc.radius - dy * dy);
+        const double half = std::sqrt(discReach * discReach - dy * dy);
         const auto x0 = std::max<int32_t>(w.left, static_cast<int32_t>(std::ceil(disc.cx - half - 0.5)));
         const auto x1 =
             std::min<int32_t>(w.left + w.width - 1, static_cast<int32_t>(std::floor(disc.cx + half - 0.5)));
         uint64_t bits = noise.Next();
         for (int32_t sx = x0; sx <= x1; ++sx, bits = (bits >> 8) | (bits << 56)) {
             const auto ch = static_cast<size_t>(SiteChannel(bayer, sx, sy));
-            const uint16_t code = DiscCode(static_cast<int>(ch));
+            uint16_t code = DiscCode(static_cast<int>(ch));
+            if (in.focus > 0) {
+                const double cover = DiscCoverage(std::hypot(sx + 0.5 - disc.cx, dy), disc.radius, in.focus);
+                code =
+                    static_cast<uint16_t>(std::lround(cover * code + (1.0 - cover) * radianceMap.At(sx, sy)));
+            }
             uint8_t& pixel = out[sx - w.left];
             if (in.noise) {
                 const size_t site =

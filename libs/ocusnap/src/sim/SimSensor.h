@@ -43,6 +43,8 @@ struct FrameInput {
     uint64_t motionIndex = 0;           // places the moving object
     SceneKind scene = SceneKind::Chart; // what the lens sees in this frame
     bool noise = true;
+    int focus = 0;                          // pixels the lens is out of focus by (SimFocus.h)
+    const uint16_t* focusedChart = nullptr; // the chart blurred by that much; null: the sharp chart
 };
 
 // A frame without noise and without the moving object, kept for the settings it was rendered with.
@@ -52,6 +54,7 @@ struct StillFrame {
         SceneKind kind = SceneKind::Chart;
         Window window;
         std::optional<std::tuple<double, std::array<int32_t, 4>, int32_t>> tables;
+        int focus = 0;
         friend bool operator==(const Key&, const Key&) = default;
     };
     std::optional<Key> key;      // none until the first still frame
