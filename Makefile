@@ -22,9 +22,6 @@ PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev 
             libgtest-dev libgmock-dev libbenchmark-dev libturbojpeg0-dev fonts-noto-cjk \
             qt6-svg-dev desktop-file-utils appstream xvfb openbox xdotool x11-utils \
             libaravis-dev libusb-1.0-0-dev aravis-tools-cli
-# The Debian package (make deb, and the test deb-package): dpkg-shlibdeps (dpkg-dev) for its dependencies,
-# file for CPack, lintian to check it.
-PACKAGES += dpkg-dev file lintian
 # Only the measurements use these: OpenCV is the yardstick the raw-image benchmarks compare against;
 # GStreamer's bayer2rgb pipeline the one the live viewer is measured against (on the virtual display of
 # PACKAGES).
@@ -37,6 +34,9 @@ SCREENSHOT_PACKAGES := imagemagick
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 # Only the corpus generator uses this: libjpeg's own interface, for progressive files of many scans.
 CORPUS_PACKAGES := libjpeg62-turbo-dev
+# The Debian package (make deb, and the test deb-package): dpkg-shlibdeps (dpkg-dev) for its dependencies,
+# file for CPack, lintian to check it.
+PACKAGES += dpkg-dev file lintian
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 CMAKE_FLAGS := -G Ninja -DOCU_WERROR=ON
