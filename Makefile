@@ -3,6 +3,7 @@
 #   make test   install what is missing, build, run the whole test suite headless
 #   make bench  install what is missing, build, run the benchmarks and the quality tool
 #   make install PREFIX=/usr/local   build and install the programs, launcher, icons, metainfo and manual pages
+#   make deb    build the Debian package and its debug symbols into build/deb (CPack), and lintian them
 #   make screenshot  remake the README's screenshot of the live viewer (headless, under Xvfb)
 #   make fuzz   build the fuzzers with clang and run each for FUZZ_SECONDS (default 60)
 #   make corpus remake tests/data/corpus, the crafted image files the tests and the fuzzers read
@@ -34,12 +35,15 @@ SCREENSHOT_PACKAGES := imagemagick
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 # Only the corpus generator uses this: libjpeg's own interface, for progressive files of many scans.
 CORPUS_PACKAGES := libjpeg62-turbo-dev
+# The Debian package (make deb, and the test deb-package): dpkg-shlibdeps (dpkg-dev) for its dependencies,
+# file for CPack, lintian to check it.
+PACKAGES += dpkg-dev file lintian
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 CMAKE_FLAGS := -G Ninja -DOCU_WERROR=ON
 
 .PHONY: all deps bench-deps screenshot-deps fuzz-deps corpus-deps configure build run test test-tsan test-asan \
-        bench screenshot fuzz corpus install clean
+        bench screenshot fuzz corpus install deb clean
 
 all: build
 
@@ -83,6 +87,14 @@ run: build
 # DESTDIR, when set, is put before PREFIX (staged installs for packaging).
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, made by CPack from the build tree (packaging/), and its debug symbols; lintian
+# must find neither errors nor warnings.
+deb: build
+	rm -rf $(BUILD)/deb
+	cpack --config $(BUILD)/CPackConfig.cmake -B $(BUILD)/deb
+	lintian --fail-on error,warning $(BUILD)/deb/*.deb
+	@ls -l $(BUILD)/deb/*.deb
 
 # The threading tests (the driver's delivery, the raw-image library's pool) once more under
 # ThreadSanitizer (libraries only, no Qt needed).

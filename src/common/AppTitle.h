@@ -7,6 +7,6 @@ namespace ocu {
 inline constexpr char kAppTitle[] = "OcuViewer";
 
 // The name the desktop knows the viewer by: its launcher (the .desktop file) and its icon.
-inline constexpr char kDesktopId[] = "org.ocuviewer.OcuViewer";
+inline constexpr char kDesktopId[] = "org.ocuviewer.ocuviewer";
 
 } // namespace ocu

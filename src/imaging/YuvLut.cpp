@@ -31,6 +31,12 @@ std::string ExecutableFolder() {
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
+// /usr (a package's /usr/bin, or /usr/local/bin) belongs to the package manager or the administrator and
+// is never written at run time: a table a root run left there would outlive the package's removal.
+bool IsSystemFolder(const std::string& folder) {
+    return folder == "/usr" || folder.starts_with("/usr/");
+}
+
 bool IsTableFile(const struct stat& st) {
     return S_ISREG(st.st_mode) && static_cast<size_t>(st.st_size) == kYuvLutSize;
 }
@@ -93,7 +99,8 @@ std::string ChooseYuvLutPath(const std::string& exeFolder, const std::string& ca
     if (!exeFolder.empty()) {
         const std::string beside = exeFolder + "/" + kYuvLutFileName;
         struct stat st {};
-        if ((stat(beside.c_str(), &st) == 0 && IsTableFile(st)) || access(exeFolder.c_str(), W_OK) == 0)
+        if ((stat(beside.c_str(), &st) == 0 && IsTableFile(st)) ||
+            (!IsSystemFolder(exeFolder) && access(exeFolder.c_str(), W_OK) == 0))
             return beside;
     }
     return cacheFolder.empty() ? std::string() : cacheFolder + "/" + kYuvLutFileName;

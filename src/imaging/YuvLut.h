@@ -35,8 +35,8 @@ void BgrToGray(uint8_t* dst, const uint8_t* src, size_t pixels, const uint8_t* t
 // be neither read nor built.
 MappedView MapYuvLutFile(const std::string& path, UniqueFd& file);
 
-// Where the table lives: beside the executable, unless that folder holds no table and cannot be written;
-// then in the cache folder ($XDG_CACHE_HOME/ocuviewer, ~/.cache/ocuviewer when unset).
+// Where the table lives: beside the executable, unless that folder holds no table and cannot be written
+// or lies under /usr; then in the cache folder ($XDG_CACHE_HOME/ocuviewer, ~/.cache/ocuviewer when unset).
 std::string YuvLutPath();
 // The same choice for a given executable folder and cache folder.
 std::string ChooseYuvLutPath(const std::string& exeFolder, const std::string& cacheFolder);

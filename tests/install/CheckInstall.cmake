@@ -15,7 +15,7 @@ if(NOT rc EQUAL 0)
 endif()
 
 set(failures "")
-set(id org.ocuviewer.OcuViewer)
+set(id org.ocuviewer.ocuviewer)
 set(expected
     bin/ocuviewer
     bin/ocusnap-info

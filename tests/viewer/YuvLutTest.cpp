@@ -134,6 +134,9 @@ TEST(YuvLutPath, BesideTheExecutableUnlessThatFolderCannotTakeIt) {
     EXPECT_EQ(ChooseYuvLutPath(exe.File("missing"), "/cache/ocuviewer"), "/cache/ocuviewer/YUVLut.dat");
     EXPECT_EQ(ChooseYuvLutPath("", "/cache/ocuviewer"), "/cache/ocuviewer/YUVLut.dat");
     EXPECT_EQ(ChooseYuvLutPath("", ""), "");
+    // An installed program never writes into /usr, even when it runs as root and could.
+    EXPECT_EQ(ChooseYuvLutPath("/usr/bin", "/cache/ocuviewer"), "/cache/ocuviewer/YUVLut.dat");
+    EXPECT_EQ(ChooseYuvLutPath("/usr/local/bin", "/cache/ocuviewer"), "/cache/ocuviewer/YUVLut.dat");
 }
 
 TEST(YuvLutPath, TheCacheFolderFollowsXdgCacheHome) {
