@@ -17,14 +17,30 @@
 namespace pixconv {
 namespace {
 
+template <typename T>
+PIXCONV_INLINE T Magnitude(T v) {
+    return v < 0 ? -v : v;
+}
+
 // The sums of the filter taps around one pixel; with these the four filters are
 //   green at red/blue:                8c + 4(h1 + v1) - 2(h2 + v2)
 //   blue at red, red at blue:         12c + 4d - 3(h2 + v2)
 //   at green, the colour of its row:  10c + 8h1 - 2h2 - 2d + v2
 //   at green, the colour of its column: the same transposed.
+//
+// False colour: where the green samples alone show detail near their own limit (at a green site its
+// diagonal neighbours differ from it, at a red or blue site its row neighbours from its column
+// neighbours), the filters take such detail for colour, and a zone plate turns orange and blue. There
+// the interpolated colours are drawn towards green, by k / 64 of their difference, k = 96 - e clamped to
+// 0..64, e being that measure in levels; samples of the sensor stay as they are. Coloured surfaces keep
+// their colour: the measure looks at green alone, which a colour does not modulate.
 template <typename T>
 struct Taps {
     T c, h1, h2, v1, v2, d;
+
+    // The detail measure e at a green site and at a red or blue site, before the clamp.
+    PIXCONV_INLINE T GreenDetail() const { return Magnitude(4 * c - d) >> 2; }
+    PIXCONV_INLINE T ColourDetail() const { return Magnitude(h1 - v1) >> 1; }
 
     PIXCONV_INLINE T GreenAtColour() const { return 8 * c + 4 * (h1 + v1) - 2 * (h2 + v2); }
     PIXCONV_INLINE T DiagonalColour() const { return 12 * c + 4 * d - 3 * (h2 + v2); }
@@ -34,6 +50,15 @@ struct Taps {
 
 inline int Scale(int sixteenths) {
     return std::clamp((sixteenths + 8) >> 4, 0, 255);
+}
+
+// The weight k of an interpolated colour's difference from green, in 64ths.
+inline int Keep(int detail) {
+    return std::clamp(96 - detail, 0, 64);
+}
+
+inline int TowardsGreen(int colour, int green, int keep) {
+    return green + (((colour - green) * keep + 32) >> 6);
 }
 
 // One pixel from its mirrored neighbours, as red, green, blue.
@@ -50,16 +75,19 @@ void ReferencePixel(const RawImage& raw, std::ptrdiff_t x, std::ptrdiff_t y, uin
     if (own == kGreen) {
         // The colour that shares a row with this green sample has its neighbours to the left and right.
         const Channel rowColour = raw.pattern.At(x + 1, y);
-        rgb[kGreen] = 16 * t.c;
-        rgb[rowColour] = t.RowColour();
-        rgb[rowColour == kRed ? kBlue : kRed] = t.ColumnColour();
+        const int keep = Keep(t.GreenDetail());
+        rgb[kGreen] = t.c;
+        rgb[rowColour] = TowardsGreen(Scale(t.RowColour()), t.c, keep);
+        rgb[rowColour == kRed ? kBlue : kRed] = TowardsGreen(Scale(t.ColumnColour()), t.c, keep);
     } else {
-        rgb[own] = 16 * t.c;
-        rgb[kGreen] = t.GreenAtColour();
-        rgb[own == kRed ? kBlue : kRed] = t.DiagonalColour();
+        const int green = Scale(t.GreenAtColour());
+        rgb[own] = t.c;
+        rgb[kGreen] = green;
+        rgb[own == kRed ? kBlue : kRed] =
+            TowardsGreen(Scale(t.DiagonalColour()), green, Keep(t.ColourDetail()));
     }
     for (int c = 0; c < 3; ++c)
-        out[c] = static_cast<uint8_t>(Scale(rgb[c]));
+        out[c] = static_cast<uint8_t>(rgb[c]);
 }
 
 // Vectors of kBytes bytes: kBytes / 2 lanes of 16 bits, one per even or odd pixel of a chunk.
@@ -75,6 +103,18 @@ struct Lanes {
         U16 v;
         std::memcpy(&v, p, sizeof v);
         return {reinterpret_cast<I16>(v & 0xFF), reinterpret_cast<I16>(v >> 8)};
+    }
+
+    static PIXCONV_INLINE I16 Keep(I16 detail) {
+        const I16 zero = detail * 0;
+        const I16 full = zero + 64;
+        I16 k = full + 32 - detail;
+        k = k < zero ? zero : k;
+        return k > full ? full : k;
+    }
+
+    static PIXCONV_INLINE I16 TowardsGreen(I16 colour, I16 green, I16 keep) {
+        return green + (((colour - green) * keep + 32) >> 6);
     }
 
     static PIXCONV_INLINE I16 Scale(I16 sixteenths) {
@@ -116,9 +156,12 @@ PIXCONV_INLINE void Chunk(const uint8_t* const row[5], uint8_t* pOut, bool bRowI
     const Taps<V>& green = kColourEven ? odd : even;
 
     // own: the row's colour, other: the colour of the neighbouring rows.
-    const V ownAtColour = colour.c, ownAtGreen = L::Scale(green.RowColour());
+    const V keepAtGreen = L::Keep(green.GreenDetail()), keepAtColour = L::Keep(colour.ColourDetail());
     const V greenAtColour = L::Scale(colour.GreenAtColour()), greenAtGreen = green.c;
-    const V otherAtColour = L::Scale(colour.DiagonalColour()), otherAtGreen = L::Scale(green.ColumnColour());
+    const V ownAtColour = colour.c,
+            ownAtGreen = L::TowardsGreen(L::Scale(green.RowColour()), green.c, keepAtGreen);
+    const V otherAtColour = L::TowardsGreen(L::Scale(colour.DiagonalColour()), greenAtColour, keepAtColour);
+    const V otherAtGreen = L::TowardsGreen(L::Scale(green.ColumnColour()), green.c, keepAtGreen);
 
     alignas(kChunk) uint8_t own[kChunk], grn[kChunk], other[kChunk];
     if constexpr (kColourEven) {
