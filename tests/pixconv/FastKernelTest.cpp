@@ -65,10 +65,12 @@ TEST(FastKernel, ReferenceAppliesTheMalvarHeCutlerFilters) {
     const auto raw = RandomBytes(w * h, 5);
     auto p = [&](int x, int y) { return double(raw[y * w + x]); };
     auto level = [](double v) { return std::clamp(static_cast<int>(std::floor(v + 0.5)), 0, 255); };
-    // k / 64 of a colour's difference from green stays, k = 96 - detail clamped to 0..64.
-    auto towardsGreen = [](int colour, int green, int detail) {
-        const int keep = std::clamp(96 - detail, 0, 64);
-        return green + static_cast<int>(std::floor((colour - green) * keep / 64.0 + 0.5));
+    // A colour's difference from green shrinks by 3/16 of the detail, rounded down, towards nothing at most.
+    auto towardsGreen = [](int colour, int green, double detail) {
+        const int shrink = static_cast<int>(std::floor(3 * detail / 16)), difference = colour - green;
+        return green + (difference > shrink    ? difference - shrink
+                        : difference < -shrink ? difference + shrink
+                                               : 0);
     };
     const auto out = Reference(raw, w, h, PIX_BAYER_RGGB, Identity());
     // RGGB: red at (even, even), blue at (odd, odd), green in red rows at (odd, even).
@@ -81,8 +83,9 @@ TEST(FastKernel, ReferenceAppliesTheMalvarHeCutlerFilters) {
         (6 * p(rx, ry) + 2 * (p(rx - 1, ry - 1) + p(rx + 1, ry - 1) + p(rx - 1, ry + 1) + p(rx + 1, ry + 1)) -
          1.5 * (p(rx - 2, ry) + p(rx + 2, ry) + p(rx, ry - 2) + p(rx, ry + 2))) /
         8;
-    const int rowsAgainstColumns =
-        std::abs(int(p(rx - 1, ry) + p(rx + 1, ry) - p(rx, ry - 1) - p(rx, ry + 1))) / 2;
+    // At a red or blue site the detail is half the difference between its row and column neighbours.
+    const double rowsAgainstColumns =
+        std::abs(p(rx - 1, ry) + p(rx + 1, ry) - p(rx, ry - 1) - p(rx, ry + 1)) / 2;
     EXPECT_EQ(PixelAt(out, w, h, rx, ry),
               (Rgb{int(p(rx, ry)), level(greenAtRed),
                    towardsGreen(level(blueAtRed), level(greenAtRed), rowsAgainstColumns)}));
@@ -97,9 +100,10 @@ TEST(FastKernel, ReferenceAppliesTheMalvarHeCutlerFilters) {
          (p(gx - 1, gy - 1) + p(gx + 1, gy - 1) + p(gx - 1, gy + 1) + p(gx + 1, gy + 1)) +
          0.5 * (p(gx - 2, gy) + p(gx + 2, gy))) /
         8;
-    const int againstDiagonals = std::abs(int(4 * p(gx, gy) - p(gx - 1, gy - 1) - p(gx + 1, gy - 1) -
-                                              p(gx - 1, gy + 1) - p(gx + 1, gy + 1))) /
-                                 4;
+    // At a green site it is its mean distance from its diagonal neighbours.
+    const double againstDiagonals = std::abs(4 * p(gx, gy) - p(gx - 1, gy - 1) - p(gx + 1, gy - 1) -
+                                             p(gx - 1, gy + 1) - p(gx + 1, gy + 1)) /
+                                    4;
     const int green = int(p(gx, gy));
     EXPECT_EQ(PixelAt(out, w, h, gx, gy),
               (Rgb{towardsGreen(level(redAtGreen), green, againstDiagonals), green,

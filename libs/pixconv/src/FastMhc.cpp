@@ -28,19 +28,22 @@ PIXCONV_INLINE T Magnitude(T v) {
 //   at green, the colour of its row:  10c + 8h1 - 2h2 - 2d + v2
 //   at green, the colour of its column: the same transposed.
 //
-// False colour: where the green samples alone show detail near their own limit (at a green site its
-// diagonal neighbours differ from it, at a red or blue site its row neighbours from its column
-// neighbours), the filters take such detail for colour, and a zone plate turns orange and blue. There
-// the interpolated colours are drawn towards green, by k / 64 of their difference, k = 96 - e clamped to
-// 0..64, e being that measure in levels; samples of the sensor stay as they are. Coloured surfaces keep
-// their colour: the measure looks at green alone, which a colour does not modulate.
+// False colour: where the green samples alone show fine detail (at a green site its diagonal neighbours
+// differ from it, at a red or blue site its row neighbours from its column neighbours), the filters take
+// part of that detail for colour, and a zone plate turns orange and blue. The colour such detail makes is
+// about proportional to it, so each interpolated colour's difference from green shrinks by 3/16 of the
+// measure, to nothing at most: the faint colour of fine gray detail goes, a real colour stays, less that
+// little. Sensor samples stay as they are; a flat or gently shaded colour does not modulate green and
+// keeps all of its colour; and since both the measure and the colours grow with the light, the picture
+// at another exposure is the same picture, brighter or darker.
 template <typename T>
 struct Taps {
     T c, h1, h2, v1, v2, d;
 
-    // The detail measure e at a green site and at a red or blue site, before the clamp.
-    PIXCONV_INLINE T GreenDetail() const { return Magnitude(4 * c - d) >> 2; }
-    PIXCONV_INLINE T ColourDetail() const { return Magnitude(h1 - v1) >> 1; }
+    // How far an interpolated colour's difference from green shrinks, at a green site and at a red or
+    // blue site: 3/16 of the detail measure, in levels.
+    PIXCONV_INLINE T GreenShrink() const { return (3 * Magnitude(4 * c - d)) >> 6; }
+    PIXCONV_INLINE T ColourShrink() const { return (3 * Magnitude(h1 - v1)) >> 5; }
 
     PIXCONV_INLINE T GreenAtColour() const { return 8 * c + 4 * (h1 + v1) - 2 * (h2 + v2); }
     PIXCONV_INLINE T DiagonalColour() const { return 12 * c + 4 * d - 3 * (h2 + v2); }
@@ -52,13 +55,10 @@ inline int Scale(int sixteenths) {
     return std::clamp((sixteenths + 8) >> 4, 0, 255);
 }
 
-// The weight k of an interpolated colour's difference from green, in 64ths.
-inline int Keep(int detail) {
-    return std::clamp(96 - detail, 0, 64);
-}
-
-inline int TowardsGreen(int colour, int green, int keep) {
-    return green + (((colour - green) * keep + 32) >> 6);
+// The colour with its difference from green shrunk by `shrink` towards nothing.
+inline int TowardsGreen(int colour, int green, int shrink) {
+    const int difference = colour - green;
+    return green + std::max(std::min(difference + shrink, 0), difference - shrink);
 }
 
 // One pixel from its mirrored neighbours, as red, green, blue.
@@ -75,16 +75,15 @@ void ReferencePixel(const RawImage& raw, std::ptrdiff_t x, std::ptrdiff_t y, uin
     if (own == kGreen) {
         // The colour that shares a row with this green sample has its neighbours to the left and right.
         const Channel rowColour = raw.pattern.At(x + 1, y);
-        const int keep = Keep(t.GreenDetail());
+        const int shrink = t.GreenShrink();
         rgb[kGreen] = t.c;
-        rgb[rowColour] = TowardsGreen(Scale(t.RowColour()), t.c, keep);
-        rgb[rowColour == kRed ? kBlue : kRed] = TowardsGreen(Scale(t.ColumnColour()), t.c, keep);
+        rgb[rowColour] = TowardsGreen(Scale(t.RowColour()), t.c, shrink);
+        rgb[rowColour == kRed ? kBlue : kRed] = TowardsGreen(Scale(t.ColumnColour()), t.c, shrink);
     } else {
         const int green = Scale(t.GreenAtColour());
         rgb[own] = t.c;
         rgb[kGreen] = green;
-        rgb[own == kRed ? kBlue : kRed] =
-            TowardsGreen(Scale(t.DiagonalColour()), green, Keep(t.ColourDetail()));
+        rgb[own == kRed ? kBlue : kRed] = TowardsGreen(Scale(t.DiagonalColour()), green, t.ColourShrink());
     }
     for (int c = 0; c < 3; ++c)
         out[c] = static_cast<uint8_t>(rgb[c]);
@@ -105,16 +104,13 @@ struct Lanes {
         return {reinterpret_cast<I16>(v & 0xFF), reinterpret_cast<I16>(v >> 8)};
     }
 
-    static PIXCONV_INLINE I16 Keep(I16 detail) {
-        const I16 zero = detail * 0;
-        const I16 full = zero + 64;
-        I16 k = full + 32 - detail;
-        k = k < zero ? zero : k;
-        return k > full ? full : k;
-    }
-
-    static PIXCONV_INLINE I16 TowardsGreen(I16 colour, I16 green, I16 keep) {
-        return green + (((colour - green) * keep + 32) >> 6);
+    static PIXCONV_INLINE I16 TowardsGreen(I16 colour, I16 green, I16 shrink) {
+        const I16 difference = colour - green;
+        const I16 zero = difference * 0;
+        I16 up = difference + shrink;
+        up = up < zero ? up : zero;
+        const I16 down = difference - shrink;
+        return green + (up > down ? up : down);
     }
 
     static PIXCONV_INLINE I16 Scale(I16 sixteenths) {
@@ -156,12 +152,12 @@ PIXCONV_INLINE void Chunk(const uint8_t* const row[5], uint8_t* pOut, bool bRowI
     const Taps<V>& green = kColourEven ? odd : even;
 
     // own: the row's colour, other: the colour of the neighbouring rows.
-    const V keepAtGreen = L::Keep(green.GreenDetail()), keepAtColour = L::Keep(colour.ColourDetail());
+    const V shrinkAtGreen = green.GreenShrink(), shrinkAtColour = colour.ColourShrink();
     const V greenAtColour = L::Scale(colour.GreenAtColour()), greenAtGreen = green.c;
     const V ownAtColour = colour.c,
-            ownAtGreen = L::TowardsGreen(L::Scale(green.RowColour()), green.c, keepAtGreen);
-    const V otherAtColour = L::TowardsGreen(L::Scale(colour.DiagonalColour()), greenAtColour, keepAtColour);
-    const V otherAtGreen = L::TowardsGreen(L::Scale(green.ColumnColour()), green.c, keepAtGreen);
+            ownAtGreen = L::TowardsGreen(L::Scale(green.RowColour()), green.c, shrinkAtGreen);
+    const V otherAtColour = L::TowardsGreen(L::Scale(colour.DiagonalColour()), greenAtColour, shrinkAtColour);
+    const V otherAtGreen = L::TowardsGreen(L::Scale(green.ColumnColour()), green.c, shrinkAtGreen);
 
     alignas(kChunk) uint8_t own[kChunk], grn[kChunk], other[kChunk];
     if constexpr (kColourEven) {
