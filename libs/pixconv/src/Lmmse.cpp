@@ -1,6 +1,6 @@
 // Directional linear minimum mean square-error estimation of green (L. Zhang and X. Wu, "Color
 // demosaicking via directional linear minimum mean square-error estimation", IEEE TIP 2005), followed
-// by the red and blue steps of RCD.
+// by the red and blue steps of RCD, then green and the cross colours refined from red and blue.
 //
 // Along each row and each column the missing colour is first estimated with a Laplacian-corrected
 // linear filter, giving a noisy green-minus-colour difference at every sample. A Gaussian low-pass of
