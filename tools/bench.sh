@@ -15,6 +15,7 @@ if [ -x "$build/tools/pixconv-quality/pixconv-quality" ]; then
     echo "== pixconv-quality"
     "$here/fetch-pixconv-photos.sh"
     "$build/tools/pixconv-quality/pixconv-quality"
+    "$build/tools/pixconv-quality/pixconv-quality" --full
 fi
 if [ -x "$build/src/ocuviewer" ]; then
     echo "== live-bench"

@@ -58,12 +58,20 @@ TEST(FastKernel, VectorPathsMatchReferenceBitForBit) {
     }
 }
 
-// The published filters, applied to one interior pixel of each kind.
+// The published filters, applied to one interior pixel of each kind, with the interpolated colours drawn
+// towards green by the detail that the green samples show (random samples show much).
 TEST(FastKernel, ReferenceAppliesTheMalvarHeCutlerFilters) {
     const int w = 12, h = 12;
     const auto raw = RandomBytes(w * h, 5);
     auto p = [&](int x, int y) { return double(raw[y * w + x]); };
     auto level = [](double v) { return std::clamp(static_cast<int>(std::floor(v + 0.5)), 0, 255); };
+    // A colour's difference from green shrinks by 3/16 of the detail, rounded down, towards nothing at most.
+    auto towardsGreen = [](int colour, int green, double detail) {
+        const int shrink = static_cast<int>(std::floor(3 * detail / 16)), difference = colour - green;
+        return green + (difference > shrink    ? difference - shrink
+                        : difference < -shrink ? difference + shrink
+                                               : 0);
+    };
     const auto out = Reference(raw, w, h, PIX_BAYER_RGGB, Identity());
     // RGGB: red at (even, even), blue at (odd, odd), green in red rows at (odd, even).
     const int rx = 6, ry = 6; // a red site
@@ -75,7 +83,12 @@ TEST(FastKernel, ReferenceAppliesTheMalvarHeCutlerFilters) {
         (6 * p(rx, ry) + 2 * (p(rx - 1, ry - 1) + p(rx + 1, ry - 1) + p(rx - 1, ry + 1) + p(rx + 1, ry + 1)) -
          1.5 * (p(rx - 2, ry) + p(rx + 2, ry) + p(rx, ry - 2) + p(rx, ry + 2))) /
         8;
-    EXPECT_EQ(PixelAt(out, w, h, rx, ry), (Rgb{int(p(rx, ry)), level(greenAtRed), level(blueAtRed)}));
+    // At a red or blue site the detail is half the difference between its row and column neighbours.
+    const double rowsAgainstColumns =
+        std::abs(p(rx - 1, ry) + p(rx + 1, ry) - p(rx, ry - 1) - p(rx, ry + 1)) / 2;
+    EXPECT_EQ(PixelAt(out, w, h, rx, ry),
+              (Rgb{int(p(rx, ry)), level(greenAtRed),
+                   towardsGreen(level(blueAtRed), level(greenAtRed), rowsAgainstColumns)}));
     const int gx = 7, gy = 6; // green in a red row: red to its left and right, blue above and below
     const double redAtGreen =
         (5 * p(gx, gy) + 4 * (p(gx - 1, gy) + p(gx + 1, gy)) - (p(gx - 2, gy) + p(gx + 2, gy)) -
@@ -87,7 +100,22 @@ TEST(FastKernel, ReferenceAppliesTheMalvarHeCutlerFilters) {
          (p(gx - 1, gy - 1) + p(gx + 1, gy - 1) + p(gx - 1, gy + 1) + p(gx + 1, gy + 1)) +
          0.5 * (p(gx - 2, gy) + p(gx + 2, gy))) /
         8;
-    EXPECT_EQ(PixelAt(out, w, h, gx, gy), (Rgb{level(redAtGreen), int(p(gx, gy)), level(blueAtGreen)}));
+    // At a green site it is its mean distance from its diagonal neighbours.
+    const double againstDiagonals = std::abs(4 * p(gx, gy) - p(gx - 1, gy - 1) - p(gx + 1, gy - 1) -
+                                             p(gx - 1, gy + 1) - p(gx + 1, gy + 1)) /
+                                    4;
+    const int green = int(p(gx, gy));
+    EXPECT_EQ(PixelAt(out, w, h, gx, gy),
+              (Rgb{towardsGreen(level(redAtGreen), green, againstDiagonals), green,
+                   towardsGreen(level(blueAtGreen), green, againstDiagonals)}));
+    // Where green shows no detail the filters' colours stay whole: a smooth colour ramp.
+    const int sw = 16, sh = 8;
+    std::vector<uint8_t> ramp(sw * sh);
+    for (int y = 0; y < sh; ++y)
+        for (int x = 0; x < sw; ++x)
+            ramp[y * sw + x] = static_cast<uint8_t>(ChannelAt(PIX_BAYER_RGGB, x, y) == 1 ? 120 : 40 + 9 * x);
+    const auto smooth = Reference(ramp, sw, sh, PIX_BAYER_RGGB, Identity());
+    EXPECT_EQ(PixelAt(smooth, sw, sh, 7, 4), (Rgb{40 + 9 * 7, 120, 40 + 9 * 7}));
 }
 
 TEST(Mirror, ReflectsAboutTheEdgeSamplesAndKeepsParity) {

@@ -1,18 +1,34 @@
-// pixconv-quality [-v] [IMAGE...]: how closely each Bayer conversion restores natural photographs.
+// pixconv-quality [--full] [-v] [IMAGE...]: how closely each Bayer conversion restores natural
+// photographs, how much false colour it makes, and how fast it is, all measured in one run.
 //
-// Each photograph (PNG or JPEG; by default the set that tools/fetch-pixconv-photos.sh fetches) is
-// box-downscaled by 2, which removes the softness and chroma subsampling of the originals so that the
-// result is a fair full-resolution colour ground truth. It is then sampled in each of the four Bayer
-// layouts, converted back with every conversion type and with OpenCV's methods, and compared with the
-// ground truth. One line per method: "psnr METHOD DB", the colour PSNR over the three channels with an
-// 8-pixel border left out, averaged over images and layouts. -v adds one line per image.
+// Two modes. By default each photograph (PNG or JPEG) is box-downscaled by 2, which removes the
+// softness and chroma subsampling of the originals, so that the result is a fair colour ground truth
+// with an 8-pixel border left out. With --full the photographs are taken as they are, with a 10-pixel
+// border left out: as sharp as a sensor delivers them, the way the viewer meets pictures. Each default
+// set is what tools/fetch-pixconv-photos.sh fetches; the full-resolution set holds lossless PNGs only,
+// since a JPEG's halved chroma would flatter every method.
+//
+// Each image is sampled in each of the four Bayer layouts and converted back with every conversion type
+// and with OpenCV's methods. Per image and method one line: "image NAME METHOD PSNR FALSE-COLOUR", the
+// colour PSNR over the three channels averaged over the layouts, and the false colour (below). Then
+// per method: "psnr METHOD DB" averaged over images and layouts, "false-colour METHOD PHOTOS ZONE", and
+// "speed METHOD MPIX/S" (the conversions of the run, on the library's threads for ours, on one
+// thread for OpenCV's). -v adds one line per image and layout.
+//
+// False colour is the root mean square, in levels, of the error of the colour differences red - green
+// and blue - green where the ground truth is gray (its channels within 6 levels of each other): on the
+// photographs, and on a gray zone plate whose frequency reaches half a cycle per pixel at its rim, like
+// the simulated camera's.
 #include "PixConv.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <numbers>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -21,9 +37,10 @@
 
 namespace {
 
-constexpr int kBorder = 8;
-const char* const kDefaultPhotos[] = {"astronaut.png", "chelsea.png", "coffee.png", "rocket.jpg",
-                                      "motorcycle_left.png"};
+const char* const kHalvedPhotos[] = {"astronaut.png", "chelsea.png", "coffee.png", "rocket.jpg",
+                                     "motorcycle_left.png"};
+const char* const kFullPhotos[] = {"astronaut.png", "chelsea.png", "coffee.png", "motorcycle_left.png"};
+constexpr int kGrayTolerance = 6;
 
 struct Method {
     std::string name;
@@ -54,11 +71,35 @@ const Method kMethods[] = {
      0},
 };
 
-// The photograph halved by averaging 2 x 2 blocks, cropped to a size the conversion takes.
-cv::Mat GroundTruth(const cv::Mat& photo) {
+// A size the conversion takes: whole Bayer cells, and a width that is a multiple of 4 as the viewer's.
+cv::Mat Cropped(const cv::Mat& image) {
+    return image(cv::Rect(0, 0, image.cols / 4 * 4, image.rows / 2 * 2)).clone();
+}
+
+// The photograph halved by averaging 2 x 2 blocks, or as it is.
+cv::Mat GroundTruth(const cv::Mat& photo, bool bFull) {
+    if (bFull)
+        return Cropped(photo);
     cv::Mat half;
     cv::resize(photo, half, cv::Size(photo.cols / 2, photo.rows / 2), 0, 0, cv::INTER_AREA);
-    return half(cv::Rect(0, 0, half.cols / 4 * 4, half.rows / 2 * 2)).clone();
+    return Cropped(half);
+}
+
+// A gray zone plate around the middle of a 512 x 512 image whose frequency reaches half a cycle per
+// pixel at the corners' circle, with the simulated camera's levels.
+cv::Mat ZonePlate() {
+    constexpr int kSize = 512;
+    cv::Mat plate(kSize, kSize, CV_8UC3);
+    const double radius = kSize / 2.0, k = 0.5 / radius;
+    for (int y = 0; y < kSize; ++y)
+        for (int x = 0; x < kSize; ++x) {
+            const double dx = x - radius, dy = y - radius, r2 = dx * dx + dy * dy;
+            const double level =
+                r2 < radius * radius ? 0.45 + 0.4 * std::cos(std::numbers::pi * k * r2) : 0.45;
+            const auto v = static_cast<uint8_t>(std::lround(255 * level));
+            plate.at<cv::Vec3b>(y, x) = {v, v, v};
+        }
+    return plate;
 }
 
 // Which of blue (0), green (1), red (2) a layout samples at (x, y).
@@ -76,18 +117,25 @@ cv::Mat Mosaic(const cv::Mat& bgr, int nLayout) {
     return raw;
 }
 
-cv::Mat Convert(const Method& m, const cv::Mat& raw, int nLayout) {
+// Converts, adding the time the conversion itself took to `seconds`.
+cv::Mat Convert(const Method& m, const cv::Mat& raw, int nLayout, double& seconds) {
     cv::Mat out(raw.rows, raw.cols, CV_8UC3);
+    const auto start = std::chrono::steady_clock::now();
     if (m.type != 0) {
-        uint8_t identity[256];
-        for (int i = 0; i < 256; ++i)
-            identity[i] = static_cast<uint8_t>(i);
-        ConvertBayer2Rgb(out.data, raw.data, raw.cols, raw.rows, m.type, identity, identity, identity, 1,
-                         nLayout);
-        cv::flip(out, out, 0); // our output is bottom-up
-        return out;
+        static const auto identity = [] {
+            std::vector<uint8_t> t(256);
+            for (int i = 0; i < 256; ++i)
+                t[i] = static_cast<uint8_t>(i);
+            return t;
+        }();
+        ConvertBayer2Rgb(out.data, raw.data, raw.cols, raw.rows, m.type, identity.data(), identity.data(),
+                         identity.data(), 1, nLayout);
+    } else {
+        cv::cvtColor(raw, out, m.cvCodes[nLayout]);
     }
-    cv::cvtColor(raw, out, m.cvCodes[nLayout]);
+    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (m.type != 0)
+        cv::flip(out, out, 0); // our output is bottom-up
     if (m.rowShift > 0) {
         cv::Mat moved = out.clone();
         out(cv::Rect(0, 0, out.cols, out.rows - m.rowShift))
@@ -97,14 +145,36 @@ cv::Mat Convert(const Method& m, const cv::Mat& raw, int nLayout) {
     return out;
 }
 
-double ColourPsnr(const cv::Mat& a, const cv::Mat& b) {
-    const cv::Rect inner(kBorder, kBorder, a.cols - 2 * kBorder, a.rows - 2 * kBorder);
-    cv::Mat diff;
-    cv::absdiff(a(inner), b(inner), diff);
-    diff.convertTo(diff, CV_64FC3);
-    const cv::Scalar sum = cv::sum(diff.mul(diff));
-    const double mse = (sum[0] + sum[1] + sum[2]) / (3.0 * inner.area());
-    return mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 99.0;
+struct Score {
+    double psnr = 0;
+    double chromaSq = 0; // summed squared colour-difference errors over gray pixels
+    long grayPixels = 0;
+};
+
+Score Compare(const cv::Mat& a, const cv::Mat& truth, int border) {
+    Score s;
+    double sq = 0;
+    for (int y = border; y < a.rows - border; ++y)
+        for (int x = border; x < a.cols - border; ++x) {
+            const cv::Vec3b p = a.at<cv::Vec3b>(y, x), t = truth.at<cv::Vec3b>(y, x);
+            int d[3];
+            for (int c = 0; c < 3; ++c) {
+                d[c] = p[c] - t[c];
+                sq += d[c] * d[c];
+            }
+            if (std::max({t[0], t[1], t[2]}) - std::min({t[0], t[1], t[2]}) <= kGrayTolerance) {
+                const int blue = d[0] - d[1], red = d[2] - d[1];
+                s.chromaSq += 0.5 * (blue * blue + red * red);
+                ++s.grayPixels;
+            }
+        }
+    const double mse = sq / (3.0 * (a.cols - 2 * border) * (a.rows - 2 * border));
+    s.psnr = mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 99.0;
+    return s;
+}
+
+double Rms(double sumSq, long n) {
+    return n > 0 ? std::sqrt(sumSq / n) : 0;
 }
 
 std::string DefaultFolder() {
@@ -114,26 +184,44 @@ std::string DefaultFolder() {
     return std::string(home ? home : ".") + "/.cache/ocuviewer/photos";
 }
 
+struct Totals {
+    double psnr = 0, chromaSq = 0, seconds = 0, pixels = 0;
+    long grayPixels = 0;
+    double zoneChroma = 0;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
-    cv::setNumThreads(0);
-    bool bVerbose = false;
+    cv::setNumThreads(0); // OpenCV's conversions on one thread, as the benchmark times them
+    bool bVerbose = false, bFull = false;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "-v")
             bVerbose = true;
-        else
+        else if (arg == "--full")
+            bFull = true;
+        else if (!arg.empty() && arg[0] == '-') {
+            std::fprintf(stderr, "usage: pixconv-quality [--full] [-v] [IMAGE...]\n");
+            return 2;
+        } else
             files.push_back(arg);
     }
     if (files.empty()) {
         const std::string folder = DefaultFolder();
-        for (const char* name : kDefaultPhotos)
-            files.push_back(folder + "/" + name);
+        if (bFull)
+            for (const char* name : kFullPhotos)
+                files.push_back(folder + "/" + name);
+        else
+            for (const char* name : kHalvedPhotos)
+                files.push_back(folder + "/" + name);
     }
+    const int border = bFull ? 10 : 8;
+    std::printf("mode %s, border %d, PIXCONV_THREADS=%s\n", bFull ? "full resolution" : "halved", border,
+                std::getenv("PIXCONV_THREADS") ? std::getenv("PIXCONV_THREADS") : "(all cores)");
 
-    std::map<std::string, double> total;
+    std::map<std::string, Totals> totals;
     int count = 0;
     for (const std::string& file : files) {
         const cv::Mat photo = cv::imread(file, cv::IMREAD_COLOR);
@@ -142,24 +230,57 @@ int main(int argc, char** argv) {
                          file.c_str());
             return 1;
         }
-        const cv::Mat truth = GroundTruth(photo);
-        if (truth.cols < 4 * kBorder || truth.rows < 4 * kBorder) {
+        const cv::Mat truth = GroundTruth(photo, bFull);
+        if (truth.cols < 4 * border || truth.rows < 4 * border) {
             std::fprintf(stderr, "pixconv-quality: %s is too small\n", file.c_str());
             return 1;
         }
+        const std::string name = std::filesystem::path(file).filename().string();
+        std::map<std::string, Score> perImage;
         for (int nLayout = 1; nLayout <= 4; ++nLayout) {
             const cv::Mat raw = Mosaic(truth, nLayout);
             for (const Method& m : kMethods) {
-                const double psnr = ColourPsnr(Convert(m, raw, nLayout), truth);
-                total[m.name] += psnr;
+                Totals& t = totals[m.name];
+                const Score s = Compare(Convert(m, raw, nLayout, t.seconds), truth, border);
+                t.pixels += double(raw.total());
+                Score& image = perImage[m.name];
+                image.psnr += s.psnr / 4;
+                image.chromaSq += s.chromaSq;
+                image.grayPixels += s.grayPixels;
                 if (bVerbose)
-                    std::printf("  %s layout %d %s %.2f\n", std::filesystem::path(file).filename().c_str(),
-                                nLayout, m.name.c_str(), psnr);
+                    std::printf("  %s layout %d %s %.2f\n", name.c_str(), nLayout, m.name.c_str(), s.psnr);
             }
             ++count;
         }
+        for (const Method& m : kMethods) {
+            const Score& s = perImage[m.name];
+            Totals& t = totals[m.name];
+            t.psnr += 4 * s.psnr;
+            t.chromaSq += s.chromaSq;
+            t.grayPixels += s.grayPixels;
+            std::printf("image %s %s %.2f %.2f\n", name.c_str(), m.name.c_str(), s.psnr,
+                        Rms(s.chromaSq, s.grayPixels));
+        }
+    }
+    const cv::Mat plate = ZonePlate();
+    for (int nLayout = 1; nLayout <= 4; ++nLayout) {
+        const cv::Mat raw = Mosaic(plate, nLayout);
+        for (const Method& m : kMethods) {
+            double unused = 0;
+            const Score s = Compare(Convert(m, raw, nLayout, unused), plate, border);
+            totals[m.name].zoneChroma += s.chromaSq / std::max(1L, s.grayPixels) / 4;
+        }
     }
     for (const Method& m : kMethods)
-        std::printf("psnr %s %.2f\n", m.name.c_str(), total[m.name] / count);
+        std::printf("psnr %s %.2f\n", m.name.c_str(), totals[m.name].psnr / count);
+    for (const Method& m : kMethods) {
+        const Totals& t = totals[m.name];
+        std::printf("false-colour %s %.2f %.2f\n", m.name.c_str(), Rms(t.chromaSq, t.grayPixels),
+                    std::sqrt(t.zoneChroma));
+    }
+    for (const Method& m : kMethods) {
+        const Totals& t = totals[m.name];
+        std::printf("speed %s %.1f\n", m.name.c_str(), t.pixels / t.seconds / 1e6);
+    }
     return 0;
 }

@@ -17,14 +17,33 @@
 namespace pixconv {
 namespace {
 
+template <typename T>
+PIXCONV_INLINE T Magnitude(T v) {
+    return v < 0 ? -v : v;
+}
+
 // The sums of the filter taps around one pixel; with these the four filters are
 //   green at red/blue:                8c + 4(h1 + v1) - 2(h2 + v2)
 //   blue at red, red at blue:         12c + 4d - 3(h2 + v2)
 //   at green, the colour of its row:  10c + 8h1 - 2h2 - 2d + v2
 //   at green, the colour of its column: the same transposed.
+//
+// False colour: where the green samples alone show fine detail (at a green site its diagonal neighbours
+// differ from it, at a red or blue site its row neighbours from its column neighbours), the filters take
+// part of that detail for colour, and a zone plate turns orange and blue. The colour such detail makes is
+// about proportional to it, so each interpolated colour's difference from green shrinks by 3/16 of the
+// measure, to nothing at most: the faint colour of fine gray detail goes, a real colour stays, less that
+// little. Sensor samples stay as they are; a flat or gently shaded colour does not modulate green and
+// keeps all of its colour; and since both the measure and the colours grow with the light, the picture
+// at another exposure is the same picture, brighter or darker.
 template <typename T>
 struct Taps {
     T c, h1, h2, v1, v2, d;
+
+    // How far an interpolated colour's difference from green shrinks, at a green site and at a red or
+    // blue site: 3/16 of the detail measure, in levels.
+    PIXCONV_INLINE T GreenShrink() const { return (3 * Magnitude(4 * c - d)) >> 6; }
+    PIXCONV_INLINE T ColourShrink() const { return (3 * Magnitude(h1 - v1)) >> 5; }
 
     PIXCONV_INLINE T GreenAtColour() const { return 8 * c + 4 * (h1 + v1) - 2 * (h2 + v2); }
     PIXCONV_INLINE T DiagonalColour() const { return 12 * c + 4 * d - 3 * (h2 + v2); }
@@ -34,6 +53,12 @@ struct Taps {
 
 inline int Scale(int sixteenths) {
     return std::clamp((sixteenths + 8) >> 4, 0, 255);
+}
+
+// The colour with its difference from green shrunk by `shrink` towards nothing.
+inline int TowardsGreen(int colour, int green, int shrink) {
+    const int difference = colour - green;
+    return green + std::max(std::min(difference + shrink, 0), difference - shrink);
 }
 
 // One pixel from its mirrored neighbours, as red, green, blue.
@@ -50,16 +75,18 @@ void ReferencePixel(const RawImage& raw, std::ptrdiff_t x, std::ptrdiff_t y, uin
     if (own == kGreen) {
         // The colour that shares a row with this green sample has its neighbours to the left and right.
         const Channel rowColour = raw.pattern.At(x + 1, y);
-        rgb[kGreen] = 16 * t.c;
-        rgb[rowColour] = t.RowColour();
-        rgb[rowColour == kRed ? kBlue : kRed] = t.ColumnColour();
+        const int shrink = t.GreenShrink();
+        rgb[kGreen] = t.c;
+        rgb[rowColour] = TowardsGreen(Scale(t.RowColour()), t.c, shrink);
+        rgb[rowColour == kRed ? kBlue : kRed] = TowardsGreen(Scale(t.ColumnColour()), t.c, shrink);
     } else {
-        rgb[own] = 16 * t.c;
-        rgb[kGreen] = t.GreenAtColour();
-        rgb[own == kRed ? kBlue : kRed] = t.DiagonalColour();
+        const int green = Scale(t.GreenAtColour());
+        rgb[own] = t.c;
+        rgb[kGreen] = green;
+        rgb[own == kRed ? kBlue : kRed] = TowardsGreen(Scale(t.DiagonalColour()), green, t.ColourShrink());
     }
     for (int c = 0; c < 3; ++c)
-        out[c] = static_cast<uint8_t>(Scale(rgb[c]));
+        out[c] = static_cast<uint8_t>(rgb[c]);
 }
 
 // Vectors of kBytes bytes: kBytes / 2 lanes of 16 bits, one per even or odd pixel of a chunk.
@@ -75,6 +102,15 @@ struct Lanes {
         U16 v;
         std::memcpy(&v, p, sizeof v);
         return {reinterpret_cast<I16>(v & 0xFF), reinterpret_cast<I16>(v >> 8)};
+    }
+
+    static PIXCONV_INLINE I16 TowardsGreen(I16 colour, I16 green, I16 shrink) {
+        const I16 difference = colour - green;
+        const I16 zero = difference * 0;
+        I16 up = difference + shrink;
+        up = up < zero ? up : zero;
+        const I16 down = difference - shrink;
+        return green + (up > down ? up : down);
     }
 
     static PIXCONV_INLINE I16 Scale(I16 sixteenths) {
@@ -116,9 +152,12 @@ PIXCONV_INLINE void Chunk(const uint8_t* const row[5], uint8_t* pOut, bool bRowI
     const Taps<V>& green = kColourEven ? odd : even;
 
     // own: the row's colour, other: the colour of the neighbouring rows.
-    const V ownAtColour = colour.c, ownAtGreen = L::Scale(green.RowColour());
+    const V shrinkAtGreen = green.GreenShrink(), shrinkAtColour = colour.ColourShrink();
     const V greenAtColour = L::Scale(colour.GreenAtColour()), greenAtGreen = green.c;
-    const V otherAtColour = L::Scale(colour.DiagonalColour()), otherAtGreen = L::Scale(green.ColumnColour());
+    const V ownAtColour = colour.c,
+            ownAtGreen = L::TowardsGreen(L::Scale(green.RowColour()), green.c, shrinkAtGreen);
+    const V otherAtColour = L::TowardsGreen(L::Scale(colour.DiagonalColour()), greenAtColour, shrinkAtColour);
+    const V otherAtGreen = L::TowardsGreen(L::Scale(green.ColumnColour()), green.c, shrinkAtGreen);
 
     alignas(kChunk) uint8_t own[kChunk], grn[kChunk], other[kChunk];
     if constexpr (kColourEven) {

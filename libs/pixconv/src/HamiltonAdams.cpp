@@ -1,8 +1,9 @@
 // Hamilton-Adams: green interpolated along the direction with the smaller gradient, corrected by the
 // second derivative of the sample's own colour; red and blue then follow the green as colour
 // differences, along the row or column at green sites and along the flatter diagonal at red and blue
-// sites.
-#include "Tiles.h"
+// sites. Last, green at red and blue sites is refined from those red and blue estimates, blended by the
+// ratio of the two gradients.
+#include "Rcd.h"
 
 namespace pixconv {
 namespace {
@@ -14,8 +15,8 @@ inline float Directional(float a, float ga, float b, float gb) {
     return ga == gb ? mean : pick;
 }
 
-PIXCONV_ROW_KERNEL void GreenRow(const float* __restrict c, float* __restrict g, std::ptrdiff_t n,
-                                 std::ptrdiff_t w, int p) {
+PIXCONV_ROW_KERNEL void GreenRow(const float* __restrict c, float* __restrict g, float* __restrict horizontal,
+                                 std::ptrdiff_t n, std::ptrdiff_t w, int p) {
 #pragma GCC ivdep
     for (std::ptrdiff_t k = 0; k < n; ++k) {
         const float* ck = c + k;
@@ -26,6 +27,7 @@ PIXCONV_ROW_KERNEL void GreenRow(const float* __restrict c, float* __restrict g,
         const float dh = Abs(ck[-1] - ck[1]) + Abs(lh);
         const float dv = Abs(ck[-w] - ck[w]) + Abs(lv);
         g[k] = IsColourSite(k, p) ? Clamp01(Directional(gh, dh, gv, dv)) : ck[0];
+        horizontal[k] = (dv + rcd::kEps) / (dh + dv + 2 * rcd::kEps);
     }
 }
 
@@ -59,9 +61,10 @@ PIXCONV_VECTOR_CLONES TileResult HamiltonAdamsTile(const Tile& t, float* const* 
     float* g = planes[0];
     float* r = planes[1];
     float* b = planes[2];
+    float* horizontal = planes[3];
     for (std::ptrdiff_t y = 2; y < t.height - 2; ++y) {
         const auto row = t.Row(y, 2);
-        GreenRow(t.cfa + row.i, g + row.i, row.n, w, row.p);
+        GreenRow(t.cfa + row.i, g + row.i, horizontal + row.i, row.n, w, row.p);
     }
     // Green holds with margin 2, so the colour differences hold with margin 3.
     for (std::ptrdiff_t y = 3; y < t.height - 3; ++y) {
@@ -70,6 +73,8 @@ PIXCONV_VECTOR_CLONES TileResult HamiltonAdamsTile(const Tile& t, float* const* 
         const bool bRedRow = (y & 1) == t.pattern.redY;
         ColourRow(t.cfa + i, g + i, (bRedRow ? r : b) + i, (bRedRow ? b : r) + i, w - 6, w, p);
     }
+    // Green at red and blue sites once more, from the red and blue made with the first green.
+    rcd::RefineGreen(t, r, b, horizontal, 3, g);
     return {r, g, b};
 }
 
@@ -77,7 +82,7 @@ PIXCONV_VECTOR_CLONES TileResult HamiltonAdamsTile(const Tile& t, float* const* 
 
 void ConvertHamiltonAdams(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, WorkerPool* pool,
                           std::ptrdiff_t tileSize) {
-    ConvertTiled(raw, pDst, lut, pool, tileSize, 4, 3, HamiltonAdamsTile);
+    ConvertTiled(raw, pDst, lut, pool, tileSize, 4, 4, HamiltonAdamsTile);
 }
 
 } // namespace pixconv

@@ -1,6 +1,6 @@
 // Directional linear minimum mean square-error estimation of green (L. Zhang and X. Wu, "Color
 // demosaicking via directional linear minimum mean square-error estimation", IEEE TIP 2005), followed
-// by the red and blue steps of RCD.
+// by the red and blue steps of RCD, then green and the cross colours refined from red and blue.
 //
 // Along each row and each column the missing colour is first estimated with a Laplacian-corrected
 // linear filter, giving a noisy green-minus-colour difference at every sample. A Gaussian low-pass of
@@ -148,6 +148,8 @@ TileResult LmmseTile(const Tile& t, float* const* planes) {
     rcd::Directions(t, vhDir, planes[5], planes[6]);
     LmmseGreen(t, vhDir, g, r, b, planes[5], planes[6], planes[7], pqDir);
     rcd::RedBlue(t, g, vhDir, kGreenMargin, r, b, pqDir, planes[5], planes[6]);
+    rcd::RefineGreen(t, r, b, vhDir, kGreenMargin + 5, g);
+    rcd::RefineCrossColour(t, g, vhDir, kGreenMargin + 5, r, b, planes[5]);
     return {r, g, b};
 }
 

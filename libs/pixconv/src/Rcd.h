@@ -1,6 +1,6 @@
 // The steps of ratio-corrected demosaicing (RCD, Luis Sanz Rodriguez), which the LMMSE conversion
-// shares: the direction map, the green estimate, and the red and blue interpolation that follows a
-// complete green plane.
+// shares: the direction map, the green estimate, the red and blue interpolation that follows a complete
+// green plane, and the refinements of green and the cross colours from the red and blue estimates.
 #pragma once
 
 #include "Tiles.h"
@@ -22,6 +22,19 @@ void Green(const Tile& t, const float* vhDir, float* lpf, float* green);
 // greenMargin + 5. pqDir, bufP and bufQ are scratch planes.
 void RedBlue(const Tile& t, const float* green, const float* vhDir, std::ptrdiff_t greenMargin, float* red,
              float* blue, float* pqDir, float* bufP, float* bufQ);
+
+// Green at red and blue sites once more, from the red and blue estimates: the site's own sample plus
+// the colour differences green - own colour at its four cardinal neighbours (green sites, whose own
+// colour the red and blue step interpolated from real samples along the row or column), blended by the
+// direction map. Red and blue valid with margin rbMargin; the result holds with margin rbMargin + 1.
+void RefineGreen(const Tile& t, const float* red, const float* blue, const float* vhDir,
+                 std::ptrdiff_t rbMargin, float* green);
+
+// Blue at red sites and red at blue sites once more: the mean of the diagonal estimate they hold and one
+// from the refined green and the cardinal neighbours' colour differences. Red and blue valid with margin
+// rbMargin, green with margin rbMargin + 1, which the result holds; row is scratch for one row.
+void RefineCrossColour(const Tile& t, const float* green, const float* vhDir, std::ptrdiff_t rbMargin,
+                       float* red, float* blue, float* row);
 
 // Whichever of a site's own discrimination and the mean of its diagonal neighbours' is more decided.
 inline float Refined(const float* dir, std::ptrdiff_t w) {
