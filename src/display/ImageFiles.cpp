@@ -2,9 +2,12 @@
 #include "display/ImageFiles.h"
 
 #include "OcuUtil.h"
+#include "common/FileHandles.h"
 #include "display/ImageFileIo.h"
 
 #include <climits>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace ocu {
 
@@ -22,6 +25,17 @@ int GetFileKind(std::string_view path) {
     if (last == ".RAW")
         return kFileRaw;
     return kFileBmp;
+}
+
+int GetOpenedFileKind(const std::string& path) {
+    const int kind = GetFileKind(path);
+    if (kind != kFileBmp)
+        return kind;
+    unsigned char head[3] = {};
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd || ::read(fd.get(), head, sizeof head) != static_cast<ssize_t>(sizeof head))
+        return kind;
+    return head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF ? kFileJpeg : kind;
 }
 
 ImageLimits LimitsForSensor(int width, int height) {

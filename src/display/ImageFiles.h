@@ -29,6 +29,11 @@ enum FileKind : int { kFileBmp = 0, kFileJpeg = 1, kFileRaw = 2 };
 // else (".BMP", ".jpeg", a name shorter than four characters) BMP.
 int GetFileKind(std::string_view path);
 
+// The kind a file is read as: its name's kind, except that a file whose name says BMP but whose bytes
+// begin as a JPEG's do is read as the JPEG it is. Desktops hand the viewer "photo.jpeg" for "Open with";
+// a name decides what Save As writes, but it must not keep a picture from being shown.
+int GetOpenedFileKind(const std::string& path);
+
 // What an opened file may bring.
 struct ImageLimits {
     int maxWidth = 0; // the sensor image of mode 0, which the buffers were sized for

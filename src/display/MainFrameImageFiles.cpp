@@ -78,7 +78,7 @@ void CMainFrame::OpenImageFromCommandLine(const QString& file) {
 
 bool CMainFrame::ReadImageFile(const std::string& path, const ImageLimits& limits, std::string* note) {
     int read = 0;
-    switch (GetFileKind(path)) {
+    switch (GetOpenedFileKind(path)) {
     case kFileJpeg:
         read = ReadJpegFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits, note);
         if (read)

@@ -59,6 +59,21 @@ TEST(ImageFiles, TheKindComesFromTheLastFourCharactersWhateverTheirCase) {
                                                             {"\xC3\xA9t\xC3\xA9.raw", kFileRaw}};
     for (const auto& [path, kind] : cases)
         EXPECT_EQ(GetFileKind(path), kind) << path;
+
+    // What Open reads a file as: the name's kind, but a JPEG that desktops name "photo.jpeg" is read as one.
+    const TempDir dir;
+    Viewer viewer;
+    viewer.Picture(64, 48, 24);
+    ASSERT_EQ(WriteJpegFile(dir.File("photo.jpeg"), viewer.info, viewer.image.data(), viewer.image.size()),
+              1);
+    ASSERT_EQ(WriteBmpFile(dir.File("picture.jpeg"), viewer.info, viewer.image.data(), viewer.image.size()),
+              1);
+    ASSERT_EQ(WriteRawFile(dir.File("frame.jpg"), viewer.info, viewer.raw.data(), viewer.raw.size()), 1);
+    for (const auto& [name, kind] : {std::pair{"photo.jpeg", kFileJpeg},
+                                     {"picture.jpeg", kFileBmp},
+                                     {"frame.jpg", kFileJpeg}, // the name says JPEG: its reader refuses it
+                                     {"missing.bmp", kFileBmp}})
+        EXPECT_EQ(GetOpenedFileKind(dir.File(name)), kind) << name;
 }
 
 TEST(ImageFiles, SavedFilesAreByteExactAndReadBackTheSame) {

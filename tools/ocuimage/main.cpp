@@ -213,7 +213,7 @@ void RunPipeline(const Options& options, BitmapInfo& info, uint8_t* raw, uint8_t
 }
 
 int Convert(const Options& options) {
-    const int inKind = GetFileKind(options.in);
+    const int inKind = GetOpenedFileKind(options.in);
     const int outKind = GetFileKind(options.out);
     if (outKind == kFileRaw && inKind != kFileRaw)
         return Refused(options.out, "a raw file can only be written from a raw file");
