@@ -62,6 +62,16 @@ int OcuLoadJPEG(const char* pszPath, uint8_t* pPixels, size_t nCapacity, int32_t
 int OcuSaveJPEG(const char* pszPath, const uint8_t* pPixels, int32_t nWidth, int32_t nHeight,
                 int32_t nBitCount, int nFlags, int nQuality);
 
+/* The largest JPEG stream OcuEncodeJPEG can make of an nWidth x nHeight image of nBitCount bits: a buffer
+ * of this size always holds it. 0 for sizes OcuDibBytes refuses. */
+size_t OcuJPEGBufferSize(int32_t nWidth, int32_t nHeight, int32_t nBitCount);
+
+/* Encodes the image as OcuSaveJPEG does, into the caller's buffer pOut of nCapacity bytes (at least
+ * OcuJPEGBufferSize), and stores the stream's length through pnSize; no memory is allocated for the
+ * stream, and no file is written. */
+int OcuEncodeJPEG(const uint8_t* pPixels, int32_t nWidth, int32_t nHeight, int32_t nBitCount, int nFlags,
+                  int nQuality, uint8_t* pOut, size_t nCapacity, size_t* pnSize);
+
 /* The reason of the last call on this thread that did nothing (OCU_UTIL_OK after one that worked). */
 int OcuUtilLastError(void);
 /* A short English text for a reason, such as "the image does not fit the buffer". */
