@@ -205,20 +205,11 @@ std::optional<Arguments> Parse(int argc, char** argv, int& status) {
     return args;
 }
 
-// Sequences: OUTPUT is the folder (made when it is missing, not its parents). Videos: OUTPUT is the file,
-// whose extension names the container.
-bool ResolveOutput(Arguments& args, std::string& error) {
+// Videos: OUTPUT is the file, whose extension names the container. False with the reason for a name
+// that cannot be one.
+bool ResolveVideo(Arguments& args, std::string& error) {
     Target& target = args.session.record.target;
     const std::string& out = args.output;
-    if (IsSequence(target.format)) {
-        target.folder = out;
-        target.stem = args.stem;
-        if (::mkdir(out.c_str(), 0777) != 0 && errno != EEXIST) {
-            error = "cannot make the folder \"" + out + "\": " + std::strerror(errno);
-            return false;
-        }
-        return true;
-    }
     if (EndsWith(out, ".mkv")) {
         target.container = Container::Matroska;
     } else if (EndsWith(out, ".mp4") && target.format == Format::H264) {
@@ -232,6 +223,18 @@ bool ResolveOutput(Arguments& args, std::string& error) {
     target.folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : out.substr(0, slash));
     target.stem = out.substr(slash == std::string::npos ? 0 : slash + 1);
     target.stem.resize(target.stem.size() - 4);
+    return true;
+}
+
+// Sequences: OUTPUT is the folder, made when it is missing (not its parents).
+bool ResolveFolder(Arguments& args, std::string& error) {
+    Target& target = args.session.record.target;
+    target.folder = args.output;
+    target.stem = args.stem;
+    if (::mkdir(args.output.c_str(), 0777) != 0 && errno != EEXIST) {
+        error = "cannot make the folder \"" + args.output + "\": " + std::strerror(errno);
+        return false;
+    }
     return true;
 }
 
@@ -275,7 +278,9 @@ int main(int argc, char** argv) {
     if (!args)
         return status;
     std::string error;
-    if (!ResolveOutput(*args, error)) {
+    if (!IsSequence(args->session.record.target.format) && !ResolveVideo(*args, error))
+        return UsageError(error);
+    if (IsSequence(args->session.record.target.format) && !ResolveFolder(*args, error)) {
         std::fprintf(stderr, "ocusnap-record: %s\n", error.c_str());
         return 1;
     }

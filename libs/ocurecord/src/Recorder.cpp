@@ -64,6 +64,7 @@ struct Recorder::Impl {
     mutable std::mutex mutex;
     std::condition_variable wake;
     bool stopRequested = false;
+    bool writerGone = false; // the writer has left its loop: a frame put in a slot now would never be written
     Outcome outcome = Outcome::Running;
     std::string message;
     std::string note;
@@ -209,6 +210,8 @@ Submitted Recorder::Impl::Place(const Frame& frame, uint64_t index, uint64_t hos
     uint32_t slot = 0;
     {
         const std::lock_guard lock(mutex);
+        if (writerGone)
+            return Submitted::Refused;
         if (freeCount == 0) {
             dropped.fetch_add(1);
             return Submitted::Dropped;
@@ -227,6 +230,11 @@ Submitted Recorder::Impl::Place(const Frame& frame, uint64_t index, uint64_t hos
     }
     {
         const std::lock_guard lock(mutex);
+        if (writerGone) {
+            // The recording ended while the frame was being copied.
+            freeSlots[freeCount++] = slot;
+            return Submitted::Refused;
+        }
         ready[(readyHead + readyCount) % ready.size()] = slot;
         ++readyCount;
     }
@@ -267,8 +275,10 @@ void Recorder::Impl::WriterLoop() {
             }
             wake.wait_for(lock, std::chrono::microseconds(deadline - now));
         }
-        if (readyCount == 0)
+        if (readyCount == 0) {
+            writerGone = true;
             break;
+        }
         const uint32_t slot = ready[readyHead];
         readyHead = (readyHead + 1) % ready.size();
         --readyCount;
@@ -383,9 +393,10 @@ Submitted Recorder::Submit(const Frame& frame) {
         r.EndWith(Outcome::LimitReached, {});
         return Submitted::Refused;
     }
-    const uint64_t index = r.produced++;
-    r.offered = r.produced;
-    const Submitted result = r.Place(frame, index, now);
+    const Submitted result = r.Place(frame, r.produced, now);
+    if (result == Submitted::Refused)
+        return result;
+    r.offered = ++r.produced;
     if (r.options.limit.frames != 0 && r.produced >= r.options.limit.frames)
         r.EndWith(Outcome::LimitReached, {});
     return result;

@@ -239,6 +239,9 @@ private:
             // Fragments that stand on their own: the file plays up to the last one written, whatever
             // becomes of the process, and its end is small.
             av_dict_set(&muxing, "movflags", "+frag_keyframe+empty_moov+default_base_moof", 0);
+            // Fragments are kept in memory until they are written: at most this many bytes, so that the one
+            // being written when the disk fills fits in the reserve.
+            av_dict_set(&muxing, "frag_size", "1048576", 0);
         }
         const int s = avformat_write_header(m_format.get(), &muxing);
         av_dict_free(&muxing);
