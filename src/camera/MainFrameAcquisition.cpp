@@ -21,7 +21,13 @@ void CMainFrame::OnFrameReady(const FrameReadyEvent& frame) {
     if (!m_bSnapping || frame.Capture() != m_pCaptureToken || frame.Width() != m_rcOutputWindow.Width() ||
         frame.Height() != m_rcOutputWindow.Height())
         return;
-    DrawImage();
+    // A recording takes the raw frame before the pipeline corrects it in place, the display image once it
+    // is drawn, and only when it changed.
+    if (IsRecording() && m_bRecordsRaw)
+        RecordRawFrame(frame);
+    const bool drawn = DrawImage();
+    if (IsRecording() && !m_bRecordsRaw && drawn)
+        RecordDisplayImage(frame);
     ++m_nFrameCount;
     const float rate = FrameRate(m_nFrameCount, m_dwStartTick, TickCount());
     const BitmapInfoHeader& header = m_pBmpInfo->bmiHeader;
@@ -30,6 +36,8 @@ void CMainFrame::OnFrameReady(const FrameReadyEvent& frame) {
 
 void CMainFrame::OnContinuousSnap() {
     if (m_bSnapping) {
+        // No live picture, no recording: what it took is still written.
+        StopRecording();
         OcuCloseSnap(m_hDevice);
         FrameHandOver::Instance().Disconnect(this);
         m_pCaptureToken = nullptr;

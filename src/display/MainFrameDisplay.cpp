@@ -16,12 +16,13 @@ void CMainFrame::InitDisplay() {
     InitBitmapInfo(*m_pBmpInfo);
 }
 
-void CMainFrame::DrawImage() {
+bool CMainFrame::DrawImage() {
     if (m_pView == nullptr)
-        return;
+        return false;
     BitmapInfoHeader& header = m_pBmpInfo->bmiHeader;
     header.biWidth = m_rcRegion.Width();
     header.biHeight = m_rcRegion.Height();
-    ProcessFrame(m_rcOutputWindow.Width(), m_rcOutputWindow.Height());
+    const bool drawn = ProcessFrame(m_rcOutputWindow.Width(), m_rcOutputWindow.Height());
     m_pView->PaintFrame();
+    return drawn;
 }

@@ -37,6 +37,8 @@ enum CommandId : int {
     kIdHighSpeed = 32823,
     kIdNormalSpeed = 32824,
     kIdConversionEdgeSensing = 32826,
+    // Added to the historical ones: recording (View).
+    kIdRecord = 32840,
 
     // The application framework's standard commands.
     kIdFileNew = 57600,

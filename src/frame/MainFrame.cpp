@@ -4,6 +4,7 @@
 
 #include "app/AppIcon.h"
 #include "app/HelpLinks.h"
+#include "camera/CameraWatch.h"
 #include "camera/DeviceInfo.h"
 #include "camera/FrameHandOver.h"
 #include "common/AppTitle.h"
@@ -12,6 +13,7 @@
 #include "frame/CommandIds.h"
 #include "frame/Title.h"
 #include "imaging/YuvLut.h"
+#include "record/RecordStatusDlg.h"
 
 #include <QCloseEvent>
 #include <new>
@@ -71,6 +73,8 @@ bool CMainFrame::CreateContents() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    // A recording's files are complete before the program goes.
+    FinishRecording(true);
     if (m_bSnapping)
         ExecuteCommand(kIdContinuousSnap);
     SaveSettings();

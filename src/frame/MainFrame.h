@@ -12,6 +12,7 @@
 #include "frame/CommandTable.h"
 #include "frame/SizeRule.h"
 #include "imaging/ChannelLuts.h"
+#include "record/RecordChoice.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -22,12 +23,15 @@
 #include <string>
 
 class COcuViewerView;
+class CRecordStatusDlg;
 class QMenu;
 class QAction;
+class QTimer;
 
 namespace ocu {
+class CameraWatch;
 class FrameReadyEvent;
-}
+} // namespace ocu
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -54,7 +58,9 @@ public:
 
     // --- Display -----------------------------------------------------------------------------------
     void InitDisplay();
-    void DrawImage();
+    // The frame through the pipeline and onto the screen; true when it changed the display image (false
+    // for a frame the slower conversion types pass over).
+    bool DrawImage();
 
     // --- Camera ------------------------------------------------------------------------------------
     void InitDevice();
@@ -75,8 +81,9 @@ public:
     // --- Image processing --------------------------------------------------------------------------
     int BuildChannelLuts(double ratioR, double ratioG, double ratioB);
     // The raw buffer holds a frame of the bitmap header's size, or, when given, of the camera's output
-    // window, which for a capture is the whole sensor rather than the region.
-    void ProcessFrame(int frameWidth = 0, int frameHeight = 0);
+    // window, which for a capture is the whole sensor rather than the region. True when the display image
+    // was written.
+    bool ProcessFrame(int frameWidth = 0, int frameHeight = 0);
     // Gray levels of a blue-green-red image through the mapped table; dst may be src. 1 when written.
     int ConvertRgb2Gray(uint8_t* dst, const uint8_t* src, int width, int height) const;
     // Maps the gray lookup file at path, creating it when needed; keeps the file in m_hYUVLutFile and
@@ -117,6 +124,20 @@ public:
     void OnTemplateCorrect();
     void OnGoToWebsite();
     void OnContactSupport();
+
+    // --- Recording ---------------------------------------------------------------------------------
+    // The Record dialog, or the status window of the recording that runs.
+    void OnRecord();
+    // Starts recording the choice, and the live picture when it is not running; false, after telling the
+    // user why, when it cannot start.
+    bool StartRecording(const ocu::RecordChoice& choice);
+    // Ends the recording; the frames waiting are still written.
+    void StopRecording();
+    bool IsRecording() const { return m_pRecorder != nullptr; }
+    // The status window of the last recording, or null.
+    CRecordStatusDlg* RecordStatus() const { return m_pRecordStatus.get(); }
+    // What the Record dialog shows next.
+    ocu::RecordChoice m_recordChoice;
 
     // --- Viewer state, in the layout every part of the viewer knows --------------------------------
     int m_bSnapping = 0;
@@ -198,6 +219,12 @@ private:
     ocu::SizeRuleInput SizeRuleState() const;
     // Before the buffers go: no frame is handed over any more and the driver writes into them no more.
     void CloseCaptureForDestruction();
+    // A frame for the recording: the raw frame as delivered before the pipeline, the display image after.
+    void RecordRawFrame(const ocu::FrameReadyEvent& frame);
+    void RecordDisplayImage(const ocu::FrameReadyEvent& frame);
+    void OnRecordTick();
+    // The recording's files complete (waiting for its writer when asked) and its window showing the end.
+    void FinishRecording(bool wait);
 
     COcuViewerView* m_pView = nullptr;
     QHash<int, QAction*> m_actions;
@@ -206,4 +233,9 @@ private:
     QSize m_requestedSize;           // the last size the size rule asked for, while it has not been granted
     void* m_pCaptureToken = nullptr; // the running capture's context, as the hand-over knows it
     ocu::Rect m_rcOutputWindow;      // the output window the camera last accepted: the size of its frames
+    std::unique_ptr<ocurecord::Recorder> m_pRecorder;
+    bool m_bRecordsRaw = false; // the recording takes the raw frames (else the display images)
+    std::unique_ptr<CRecordStatusDlg> m_pRecordStatus;
+    QTimer* m_pRecordTimer = nullptr;
+    std::unique_ptr<ocu::CameraWatch> m_pCameraWatch;
 };

@@ -107,6 +107,10 @@ constexpr auto kCommands = std::to_array<CommandDef>({
     {kIdContinuousSnap, "&View", "Continuous Snap", "Ctrl+2",
         [](CMainFrame& f) { f.OnContinuousSnap(); },
         [](const CMainFrame& f) { return Checked(f.m_bSnapping == 1); }},
+    {0, "&View", nullptr, nullptr, nullptr, nullptr},
+    {kIdRecord, "&View", "&Record...", "",
+        [](CMainFrame& f) { f.OnRecord(); },
+        [](const CMainFrame& f) { return Checked(false, f.m_pRawBuffer && f.m_pImageBuffer); }, kNeverChecked},
 
     {kIdGammaCorrect, "&Correct", "Gamma Correct", "",
         [](CMainFrame& f) { f.OnGammaCorrect(); },

@@ -56,11 +56,11 @@ void PadRowsToDib(uint8_t* image, int width, int height, int bitCount) {
     }
 }
 
-void RunFramePipeline(FramePipeline& p) {
+bool RunFramePipeline(FramePipeline& p) {
     const int width = p.header.biWidth;
     const int height = p.header.biHeight;
     if (p.raw == nullptr || p.image == nullptr)
-        return;
+        return false;
     // A frame of the whole sensor, wider or taller than the image, that holds the image's region.
     const int frameWidth = p.frameWidth > 0 ? p.frameWidth : width;
     const int frameHeight = p.frameHeight > 0 ? p.frameHeight : height;
@@ -91,12 +91,12 @@ void RunFramePipeline(FramePipeline& p) {
                       p.grayTable);
             PadRowsToDib(p.image, width, height, 8);
         }
-        return;
+        return true;
     }
 
     p.header.biBitCount = 24;
     if (!ConvertsThisFrame(p.conversion, p.frameToggle))
-        return;
+        return false;
     if (p.getBadPixels) {
         DetectDeadPixel(p.raw, p.badPixels, p.sensorWidth, p.sensorHeight);
         p.getBadPixels = 0;
@@ -125,6 +125,7 @@ void RunFramePipeline(FramePipeline& p) {
                         p.sensorHeight);
     convert();
     PadRowsToDib(p.image, width, height, 24);
+    return true;
 }
 
 } // namespace ocu

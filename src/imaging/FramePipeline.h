@@ -80,7 +80,8 @@ struct FramePipeline {
 // as it was), then bad-pixel detection and elimination and the pattern-noise template, in that order,
 // then the conversion. A frame of the whole sensor is eliminated whole, serves the captures whole, and
 // is then cut to the image's region in place, so that correction and conversion see the region they are
-// told of rather than rows of the wider frame. Nothing happens without both buffers.
-void RunFramePipeline(FramePipeline& p);
+// told of rather than rows of the wider frame. Nothing happens without both buffers. True when the image
+// was written (false for a dropped frame).
+bool RunFramePipeline(FramePipeline& p);
 
 } // namespace ocu

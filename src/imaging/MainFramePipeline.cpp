@@ -6,7 +6,7 @@
 
 using namespace ocu;
 
-void CMainFrame::ProcessFrame(int frameWidth, int frameHeight) {
+bool CMainFrame::ProcessFrame(int frameWidth, int frameHeight) {
     FramePipeline pipeline{
         .raw = m_pRawBuffer.get(),
         .image = m_pImageBuffer.get(),
@@ -38,7 +38,7 @@ void CMainFrame::ProcessFrame(int frameWidth, int frameHeight) {
                 ApplyRegionToCamera();
             },
     };
-    RunFramePipeline(pipeline);
+    return RunFramePipeline(pipeline);
 }
 
 int CMainFrame::ConvertRgb2Gray(uint8_t* dst, const uint8_t* src, int width, int height) const {

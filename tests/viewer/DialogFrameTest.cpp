@@ -5,6 +5,8 @@
 #include "dialogs/CameraFeaturesDlg.h"
 #include "dialogs/GammaDlg.h"
 #include "dialogs/WhiteBalanceDlg.h"
+#include "record/RecordDlg.h"
+#include "record/RecordStatusDlg.h"
 
 #include <QGroupBox>
 #include <functional>
@@ -29,6 +31,8 @@ TEST_F(DialogFrames, EveryDialogHasACloseBoxAndItsGroupsFrameTheirControls) {
         [&] { return std::make_unique<CCameraFeaturesDlg>(frame); },
         [&] { return std::make_unique<CWhiteBalanceDlg>(frame); },
         [] { return std::make_unique<CGammaDlg>(); },
+        [&] { return std::make_unique<CRecordDlg>(&frame, RecordChoice{}, nullptr); },
+        [&] { return std::make_unique<CRecordStatusDlg>(&frame, QString(), 0, nullptr); },
     };
     int groups = 0;
     for (const auto& make : dialogs) {

@@ -109,6 +109,8 @@ TEST_F(Menus, CompleteMenuBarInOrder) {
         "&View -",
         "&View Single Snap\\tCtrl+1 #32802",
         "&View Continuous Snap\\tCtrl+2 #32771",
+        "&View -",
+        "&View &Record... #32840",
         "&Correct Gamma Correct #32817",
         "&Correct Cancel Gamma #32818",
         "&Correct -",
@@ -138,7 +140,8 @@ TEST_F(Menus, PlainCheckMarksAndNoKeysOnTheItems) {
     const std::set<int> neverChecked{kIdFileOpenImage,    kIdFileSaveAs,     kIdFilePrint,
                                      kIdFilePrintPreview, kIdFilePrintSetup, kIdAppExit,
                                      kIdCameraFeatures,   kIdWhiteBalance,   kIdSingleSnap,
-                                     kIdGoToWebsite,      kIdContactSupport, kIdAppAbout};
+                                     kIdGoToWebsite,      kIdContactSupport, kIdAppAbout,
+                                     kIdRecord};
     for (const CommandDef& def : CommandTable()) {
         if (def.id == 0 || def.menuPath[0] == '\0')
             continue;
@@ -164,7 +167,7 @@ TEST_F(Menus, IdleState) {
     EXPECT_FALSE(Shown(frame(), kIdGammaCorrect).checked);
     EXPECT_TRUE(Shown(frame(), kIdWhiteBalance).enabled);
     for (int id : {kIdFileOpenImage, kIdFileSaveAs, kIdFilePrint, kIdFilePrintPreview, kIdFilePrintSetup,
-                   kIdAppExit, kIdCameraFeatures, kIdGoToWebsite, kIdContactSupport, kIdAppAbout}) {
+                   kIdAppExit, kIdCameraFeatures, kIdGoToWebsite, kIdContactSupport, kIdAppAbout, kIdRecord}) {
         EXPECT_TRUE(Shown(frame(), id).enabled) << id;
         EXPECT_FALSE(Shown(frame(), id).checked) << id;
     }

@@ -11,8 +11,6 @@
 namespace ocurecord::tool {
 namespace {
 
-// A camera that has sent nothing for this long is asked whether it is still there.
-constexpr uint64_t kSilenceUs = 1000000;
 // A camera that delivers no first frame in this time ends the recording.
 constexpr uint64_t kFirstFrameUs = 10000000;
 
@@ -121,6 +119,7 @@ bool Session::Start(const SessionOptions& options, std::string& error) {
         g_token = m_token = ++g_lastToken;
     }
     m_startUs = MonotonicMicroseconds();
+    m_watch.Start(m_startUs);
     if (const OCUSTATUS s = OcuOpenSnap(m_camera, &Session::OnFrame, reinterpret_cast<void*>(m_token));
         s != OCU_OK)
         return fail("Opening the capture", s);
@@ -140,7 +139,7 @@ int32_t Session::OnFrame(SnapInfo* info) {
 
 void Session::Deliver(const SnapInfo& info) {
     const uint64_t now = MonotonicMicroseconds();
-    m_lastFrameUs = now;
+    m_watch.Frame(now);
     if (m_minIntervalUs != 0) {
         if (m_lastTakenUs != 0 && now - m_lastTakenUs < m_minIntervalUs)
             return;
@@ -159,19 +158,13 @@ void Session::Watch() {
     if (!m_recorder || m_recorder->Finished())
         return;
     const uint64_t now = MonotonicMicroseconds();
-    const uint64_t last = m_lastFrameUs.load();
-    if (last == 0 && now - m_startUs > kFirstFrameUs) {
+    if (m_watch.LastFrameUs() == 0 && now - m_startUs > kFirstFrameUs) {
         m_recorder->End(Outcome::CameraFailed, "The camera delivered no frame within " +
                                                    std::to_string(kFirstFrameUs / 1000000) + " seconds.");
         return;
     }
-    // A camera that has gone quiet is asked with a call that changes nothing: the driver answers it
-    // from the camera's state, which knows when the connection was lost.
-    if (now - std::max(last, m_startUs) > kSilenceUs && now - m_lastProbeUs > kSilenceUs) {
-        m_lastProbeUs = now;
-        if (OcuSetSnapMode(m_camera, 0) == OCU_ERR_CAMERA_LOST)
-            m_recorder->End(Outcome::CameraFailed, OcuGetErrorString(OCU_ERR_CAMERA_LOST));
-    }
+    if (m_watch.Lost(m_camera, 0, now))
+        m_recorder->End(Outcome::CameraFailed, OcuGetErrorString(OCU_ERR_CAMERA_LOST));
 }
 
 void Session::Stop() {

@@ -4,6 +4,7 @@
 
 #include "OcuRecord.h"
 #include "OcuSnap.h"
+#include "camera/CameraWatch.h"
 
 #include <atomic>
 #include <cstdint>
@@ -75,8 +76,7 @@ private:
     uint64_t m_minIntervalUs = 0;
     uint64_t m_lastTakenUs = 0; // the delivery thread's
     uint64_t m_startUs = 0;
-    uint64_t m_lastProbeUs = 0;
-    std::atomic<uint64_t> m_lastFrameUs{0};
+    ocu::CameraWatch m_watch;
     uint64_t m_token = 0;
 };
 

@@ -266,7 +266,7 @@ std::string ProgressLine(const Progress& p) {
                   p.seconds > 0 ? static_cast<double>(p.written) / seconds : 0.0,
                   Bytes(static_cast<double>(p.bytes) / seconds).c_str(), p.seconds,
                   p.freeBytes >= 0 ? Bytes(static_cast<double>(p.freeBytes)).c_str() : "?",
-                  static_cast<unsigned long long>(p.waiting), static_cast<unsigned long long>(p.slots));
+                  static_cast<unsigned long long>(p.waiting), static_cast<unsigned long long>(p.slotCount));
     return line;
 }
 

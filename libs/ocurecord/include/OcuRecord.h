@@ -151,7 +151,7 @@ struct Progress {
     uint64_t written = 0; // frames written: the rows of the timestamp log
     uint64_t dropped = 0; // frames not written, each counted once
     uint64_t waiting = 0; // frames in slots, not yet written
-    uint64_t slots = 0;
+    uint64_t slotCount = 0; // frames that can wait
     uint64_t bytes = 0;     // bytes written to the files
     double seconds = 0;     // since the first frame (until the end)
     int64_t freeBytes = -1; // free space in the folder, -1 when unknown

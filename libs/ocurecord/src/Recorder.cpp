@@ -434,7 +434,7 @@ Progress Recorder::GetProgress() const {
         p.message = r.message;
         p.note = r.note;
         p.waiting = r.readyCount;
-        p.slots = r.slots.size();
+        p.slotCount = r.slots.size();
     }
     p.state = finished ? State::Finished : (r.accepting.load() ? State::Recording : State::Finishing);
     p.offered = r.offered.load();
