@@ -63,10 +63,12 @@ bool CMainFrame::StartRecording(const RecordChoice& choice) {
     // Frames of every mode and window the camera can give fit the recording's slots.
     std::vector<ResolutionEntry> modes;
     if (!QueryResolutionTable(m_hDevice, modes)) {
-        ShowWarning(QStringLiteral("The camera does not tell the size of its images: there is nothing to record."));
+        ShowWarning(
+            QStringLiteral("The camera does not tell the size of its images: there is nothing to record."));
         return false;
     }
-    const ocurecord::Options options = RecordOptionsFor(choice, modes[0].nWidth, modes[0].nHeight, m_nBayerLayout);
+    const ocurecord::Options options =
+        RecordOptionsFor(choice, modes[0].nWidth, modes[0].nHeight, m_nBayerLayout);
     std::string error;
     std::unique_ptr<ocurecord::Recorder> recorder = ocurecord::Recorder::Open(options, error);
     if (!recorder) {
@@ -89,7 +91,8 @@ bool CMainFrame::StartRecording(const RecordChoice& choice) {
 
     const QString target = QFile::decodeName(choice.folder.c_str()) + QStringLiteral("\n") +
                            QString::fromStdString(RecordFilesText(choice));
-    m_pRecordStatus = std::make_unique<CRecordStatusDlg>(this, target, options.memoryCap, [this] { StopRecording(); });
+    m_pRecordStatus =
+        std::make_unique<CRecordStatusDlg>(this, target, options.memoryCap, [this] { StopRecording(); });
     m_pRecordStatus->Show(m_pRecorder->GetProgress());
     m_pRecordStatus->show();
     if (!m_pRecordTimer) {

@@ -37,7 +37,8 @@ std::string DefaultRecordStem(const std::tm& localTime) {
     return text;
 }
 
-ocurecord::Options RecordOptionsFor(const RecordChoice& choice, int maxWidth, int maxHeight, int bayerLayout) {
+ocurecord::Options RecordOptionsFor(const RecordChoice& choice, int maxWidth, int maxHeight,
+                                    int bayerLayout) {
     const RecordFormatEntry& entry = EntryOf(choice);
     ocurecord::Options options;
     options.target = ocurecord::Target{choice.folder, choice.stem, entry.format, entry.container};

@@ -26,7 +26,8 @@ QString Text(const std::string& text) {
 
 } // namespace
 
-CRecordDlg::CRecordDlg(QWidget* parent, const RecordChoice& choice, std::function<bool(const RecordChoice&)> start)
+CRecordDlg::CRecordDlg(QWidget* parent, const RecordChoice& choice,
+                       std::function<bool(const RecordChoice&)> start)
     : QDialog(parent), m_start(std::move(start)) {
     setWindowTitle(QStringLiteral("Record"));
     UseDialogFrame(*this);

@@ -108,7 +108,8 @@ bool Feed::RecordInto(Recorder& recorder) {
     bool ok = OcuOpenSnap(m_camera, &Feed::OnFrame, this) == OCU_OK;
     ok = ok && OcuStartSnap(m_camera, buffers, 1) == OCU_OK;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (ok && recorder.GetProgress().state == State::Recording && std::chrono::steady_clock::now() < deadline)
+    while (ok && recorder.GetProgress().state == State::Recording &&
+           std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     OcuCloseSnap(m_camera);
     {
@@ -148,8 +149,8 @@ std::map<uint64_t, std::vector<uint8_t>> SubmitNoise(Recorder& recorder, int wid
     return taken;
 }
 
-Options RecordOptions(const std::string& folder, const std::string& stem, Format format, int width, int height,
-                      Container container) {
+Options RecordOptions(const std::string& folder, const std::string& stem, Format format, int width,
+                      int height, Container container) {
     Options options;
     options.target = Target{folder, stem, format, container};
     options.maxWidth = width;
@@ -225,7 +226,8 @@ std::optional<DecodedVideo> DecodeVideo(const std::string& path) {
     video.codec = codec->name;
     video.width = c.decoder->width;
     video.height = c.decoder->height;
-    for (const AVDictionaryEntry* tag = nullptr; (tag = av_dict_get(stream->metadata, "", tag, AV_DICT_IGNORE_SUFFIX));)
+    for (const AVDictionaryEntry* tag = nullptr;
+         (tag = av_dict_get(stream->metadata, "", tag, AV_DICT_IGNORE_SUFFIX));)
         video.streamTags[tag->key] = tag->value;
     const bool gray = c.decoder->pix_fmt == AV_PIX_FMT_GRAY8;
     const int bytes = gray ? 1 : 3;
@@ -235,14 +237,13 @@ std::optional<DecodedVideo> DecodeVideo(const std::string& path) {
             video.pixelFormat = av_get_pix_fmt_name(static_cast<AVPixelFormat>(c.frame->format));
             std::vector<uint8_t> out(static_cast<size_t>(video.width) * video.height * bytes);
             if (gray) {
-                av_image_copy_plane(out.data(), video.width, c.frame->data[0], c.frame->linesize[0], video.width,
-                                    video.height);
+                av_image_copy_plane(out.data(), video.width, c.frame->data[0], c.frame->linesize[0],
+                                    video.width, video.height);
             } else {
-                c.scaler = sws_getCachedContext(c.scaler, video.width, video.height,
-                                                static_cast<AVPixelFormat>(c.frame->format), video.width,
-                                                video.height, AV_PIX_FMT_BGR24,
-                                                SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr,
-                                                nullptr, nullptr);
+                c.scaler = sws_getCachedContext(
+                    c.scaler, video.width, video.height, static_cast<AVPixelFormat>(c.frame->format),
+                    video.width, video.height, AV_PIX_FMT_BGR24,
+                    SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
                 const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
                 sws_setColorspaceDetails(c.scaler, bt709, 0, bt709, 1, 0, 1 << 16, 1 << 16);
                 uint8_t* dst[4] = {out.data()};
@@ -282,8 +283,8 @@ std::vector<uint8_t> FlipRows(const uint8_t* rows, int width, int height, int by
 std::vector<uint8_t> DevelopTopDown(const std::vector<uint8_t>& raw, int width, int height) {
     std::vector<uint8_t> bottomUp(static_cast<size_t>(width) * height * 3);
     const ChannelTables luts = IdentityTables();
-    ConvertBayer2Rgb(bottomUp.data(), raw.data(), width, height, PIX_CONVERT_FAST, luts[0].data(), luts[1].data(),
-                     luts[2].data(), 1, PIX_BAYER_GRBG);
+    ConvertBayer2Rgb(bottomUp.data(), raw.data(), width, height, PIX_CONVERT_FAST, luts[0].data(),
+                     luts[1].data(), luts[2].data(), 1, PIX_BAYER_GRBG);
     return FlipRows(bottomUp.data(), width, height, 3);
 }
 
@@ -325,7 +326,8 @@ SmallDisk::SmallDisk(uint64_t bytes) {
     if (geteuid() != 0)
         return;
     const std::string options = "size=" + std::to_string(bytes) + ",mode=0755";
-    m_mounted = ::mount("ocurecord-test", m_folder.Str().c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0;
+    m_mounted = ::mount("ocurecord-test", m_folder.Str().c_str(), "tmpfs", MS_NOSUID | MS_NODEV,
+                        options.c_str()) == 0;
 }
 
 SmallDisk::~SmallDisk() {

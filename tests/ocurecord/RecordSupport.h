@@ -95,8 +95,8 @@ private:
 std::map<uint64_t, std::vector<uint8_t>> SubmitNoise(Recorder& recorder, int width, int height);
 
 // Options for a recording of width x height frames into folder/stem.
-Options RecordOptions(const std::string& folder, const std::string& stem, Format format, int width, int height,
-                      Container container = Container::Matroska);
+Options RecordOptions(const std::string& folder, const std::string& stem, Format format, int width,
+                      int height, Container container = Container::Matroska);
 
 // The rows of a timestamp log.
 struct LogRow {

@@ -39,12 +39,10 @@ void PrintTo(const FormatCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-const FormatCase kFormats[] = {{"raw", Format::Raw, Container::Matroska},
-                               {"ffv1", Format::Ffv1, Container::Matroska},
-                               {"h264_mp4", Format::H264, Container::Mp4},
-                               {"h264_mkv", Format::H264, Container::Matroska},
-                               {"bmp", Format::Bmp, Container::Matroska},
-                               {"jpeg", Format::Jpeg, Container::Matroska}};
+const FormatCase kFormats[] = {
+    {"raw", Format::Raw, Container::Matroska},  {"ffv1", Format::Ffv1, Container::Matroska},
+    {"h264_mp4", Format::H264, Container::Mp4}, {"h264_mkv", Format::H264, Container::Matroska},
+    {"bmp", Format::Bmp, Container::Matroska},  {"jpeg", Format::Jpeg, Container::Matroska}};
 
 // The frames of a sequence read back with the viewer's own readers, checked against what was delivered.
 void ExpectSequence(const Target& target, const Feed& feed) {
@@ -96,7 +94,8 @@ void ExpectVideo(const Target& target, const Feed& feed) {
     EXPECT_EQ(video->codec, ffv1 ? "ffv1" : "h264");
     EXPECT_EQ(video->pixelFormat, ffv1 ? "gray" : "yuv420p");
     if (ffv1) {
-        EXPECT_EQ(video->streamTags.count("BAYER_PATTERN") ? video->streamTags.at("BAYER_PATTERN") : "", "GRBG");
+        EXPECT_EQ(video->streamTags.count("BAYER_PATTERN") ? video->streamTags.at("BAYER_PATTERN") : "",
+                  "GRBG");
     }
     // Matroska keeps milliseconds, MP4 the 90 kHz clock of video; a frame closer to the one before than
     // that goes one step after it.
@@ -106,8 +105,8 @@ void ExpectVideo(const Target& target, const Feed& feed) {
     size_t k = 0;
     for (const auto& [index, delivered] : feed.Taken()) {
         const std::vector<uint8_t>& frame = video->frames[k];
-        const int64_t step =
-            std::max<int64_t>(lastStep + 1, std::llround(static_cast<double>(delivered.cameraUs - firstUs) / stepUs));
+        const int64_t step = std::max<int64_t>(
+            lastStep + 1, std::llround(static_cast<double>(delivered.cameraUs - firstUs) / stepUs));
         lastStep = step;
         EXPECT_NEAR(static_cast<double>(video->timesUs[k]), static_cast<double>(step) * stepUs, 1.0)
             << "frame " << index;
@@ -208,7 +207,8 @@ TEST(RecordingRefusals, AFolderThatCannotTakeTheRecordingIsRefusedBeforeAnything
         {"missing folder", root.Str() + "/missing", "take", Format::Raw, kDefaultMemoryCap, "does not exist"},
         {"a file, not a folder", plainFile, "take", Format::Raw, kDefaultMemoryCap, "is not a folder"},
         {"read-only folder", readOnlyFolder, "take", Format::Raw, kDefaultMemoryCap, "cannot be written"},
-        {"an earlier log", root.Str() + "/earlier", "take", Format::H264, kDefaultMemoryCap, "already exists"},
+        {"an earlier log", root.Str() + "/earlier", "take", Format::H264, kDefaultMemoryCap,
+         "already exists"},
         {"an earlier first frame", root.Str() + "/frames", "take", Format::Raw, kDefaultMemoryCap,
          "already exists"},
         {"a stem with a folder", root.Str(), "a/b", Format::Raw, kDefaultMemoryCap, "cannot be a file name"},
@@ -268,7 +268,8 @@ TEST_P(FullDisk, EndsTheRecordingWithEveryFileComplete) {
         for (const LogRow& row : *rows) {
             ocu::BitmapInfo info{};
             std::string note;
-            ASSERT_EQ(ocu::ReadRawFile(FramePath(options.target, row.frame), info, pixels.data(), limits, &note), 1)
+            ASSERT_EQ(
+                ocu::ReadRawFile(FramePath(options.target, row.frame), info, pixels.data(), limits, &note), 1)
                 << note;
             EXPECT_EQ(note, "");
             EXPECT_EQ(pixels, taken.at(row.frame)) << "frame " << row.frame;
@@ -285,8 +286,7 @@ TEST_P(FullDisk, EndsTheRecordingWithEveryFileComplete) {
     ExpectNoLeftovers(disk.Str());
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, FullDisk,
-                         ::testing::Values(kFormats[0], kFormats[1], kFormats[2]),
+INSTANTIATE_TEST_SUITE_P(Formats, FullDisk, ::testing::Values(kFormats[0], kFormats[1], kFormats[2]),
                          [](const auto& param) { return std::string(param.param.name); });
 
 #ifdef OCUSNAP_HAVE_ARAVIS
@@ -318,7 +318,8 @@ TEST(LostCamera, EndsTheRecordingWithItsFilesComplete) {
 
     const Progress progress = session.GetProgress();
     EXPECT_EQ(progress.outcome, Outcome::CameraFailed);
-    EXPECT_NE(progress.message.find("connection to the camera was lost"), std::string::npos) << progress.message;
+    EXPECT_NE(progress.message.find("connection to the camera was lost"), std::string::npos)
+        << progress.message;
     EXPECT_EQ(progress.dropped, 0u);
     const std::optional<std::vector<LogRow>> rows = ReadLog(LogPath(options.record.target));
     ASSERT_TRUE(rows);
@@ -329,8 +330,9 @@ TEST(LostCamera, EndsTheRecordingWithItsFilesComplete) {
     for (const LogRow& row : *rows) {
         ocu::BitmapInfo info{};
         std::string note;
-        EXPECT_EQ(ocu::ReadRawFile(FramePath(options.record.target, row.frame), info, pixels.data(), limits, &note),
-                  1);
+        EXPECT_EQ(
+            ocu::ReadRawFile(FramePath(options.record.target, row.frame), info, pixels.data(), limits, &note),
+            1);
         EXPECT_EQ(note, "");
     }
     ExpectNoLeftovers(folder.Str());
@@ -427,19 +429,22 @@ TEST(OcusnapRecord, VideosPlayWithTheFramesAndSizeRecorded) {
         const char* file;
         const char* codec;
     };
-    const Case cases[] = {{"h264", "take.mp4", "h264"}, {"h264", "take2.mkv", "h264"}, {"ffv1", "raw.mkv", "ffv1"}};
+    const Case cases[] = {
+        {"h264", "take.mp4", "h264"}, {"h264", "take2.mkv", "h264"}, {"ffv1", "raw.mkv", "ffv1"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         const std::string file = folder.Str() + "/" + c.file;
-        const CommandRun run = RunCommand(std::string(OCUSNAP_RECORD) + " --frames 30 --region 640x480 --format " +
-                                   c.format + " " + file);
+        const CommandRun run = RunCommand(std::string(OCUSNAP_RECORD) +
+                                          " --frames 30 --region 640x480 --format " + c.format + " " + file);
         EXPECT_EQ(run.status, 0) << run.out;
         EXPECT_NE(run.out.find("30 frames written, 0 dropped"), std::string::npos) << run.out;
-        const CommandRun probe = RunCommand("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                                     "stream=codec_name,width,height,nb_read_frames -of default=nw=1 " +
-                                     file);
+        const CommandRun probe =
+            RunCommand("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                       "stream=codec_name,width,height,nb_read_frames -of default=nw=1 " +
+                       file);
         EXPECT_EQ(probe.status, 0) << probe.out;
-        EXPECT_EQ(probe.out, std::string("codec_name=") + c.codec + "\nwidth=640\nheight=480\nnb_read_frames=30\n");
+        EXPECT_EQ(probe.out,
+                  std::string("codec_name=") + c.codec + "\nwidth=640\nheight=480\nnb_read_frames=30\n");
     }
 }
 

@@ -134,7 +134,8 @@ TEST_P(RecorderThreads, EveryFrameTakenIsWrittenOnceAndEveryOtherIsCountedDroppe
     if (c.format == Format::Raw) {
         for (const uint64_t i : taken) {
             std::ifstream in(FramePath(options.target, i), std::ios::binary);
-            const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+            const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                                             std::istreambuf_iterator<char>()};
             ASSERT_EQ(bytes.size(), 8 + frames[0].size());
             EXPECT_TRUE(std::equal(bytes.begin() + 8, bytes.end(), frames[i % frames.size()].begin())) << i;
         }

@@ -137,11 +137,10 @@ TEST_F(Menus, PlainCheckMarksAndNoKeysOnTheItems) {
     }
     // Items that never carry a check mark are plain commands: the usual style draws an empty box beside
     // a checkable item, which would make them look like switches.
-    const std::set<int> neverChecked{kIdFileOpenImage,    kIdFileSaveAs,     kIdFilePrint,
-                                     kIdFilePrintPreview, kIdFilePrintSetup, kIdAppExit,
-                                     kIdCameraFeatures,   kIdWhiteBalance,   kIdSingleSnap,
-                                     kIdGoToWebsite,      kIdContactSupport, kIdAppAbout,
-                                     kIdRecord};
+    const std::set<int> neverChecked{
+        kIdFileOpenImage,  kIdFileSaveAs,     kIdFilePrint,    kIdFilePrintPreview, kIdFilePrintSetup,
+        kIdAppExit,        kIdCameraFeatures, kIdWhiteBalance, kIdSingleSnap,       kIdGoToWebsite,
+        kIdContactSupport, kIdAppAbout,       kIdRecord};
     for (const CommandDef& def : CommandTable()) {
         if (def.id == 0 || def.menuPath[0] == '\0')
             continue;
@@ -166,8 +165,9 @@ TEST_F(Menus, IdleState) {
     EXPECT_TRUE(Shown(frame(), kIdCancelGamma).checked);
     EXPECT_FALSE(Shown(frame(), kIdGammaCorrect).checked);
     EXPECT_TRUE(Shown(frame(), kIdWhiteBalance).enabled);
-    for (int id : {kIdFileOpenImage, kIdFileSaveAs, kIdFilePrint, kIdFilePrintPreview, kIdFilePrintSetup,
-                   kIdAppExit, kIdCameraFeatures, kIdGoToWebsite, kIdContactSupport, kIdAppAbout, kIdRecord}) {
+    for (int id :
+         {kIdFileOpenImage, kIdFileSaveAs, kIdFilePrint, kIdFilePrintPreview, kIdFilePrintSetup, kIdAppExit,
+          kIdCameraFeatures, kIdGoToWebsite, kIdContactSupport, kIdAppAbout, kIdRecord}) {
         EXPECT_TRUE(Shown(frame(), id).enabled) << id;
         EXPECT_FALSE(Shown(frame(), id).checked) << id;
     }

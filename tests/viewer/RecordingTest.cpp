@@ -186,7 +186,8 @@ TEST_F(RecordLive, ClosingTheViewerCompletesTheVideo) {
     EXPECT_FALSE(frame().IsRecording());
     const std::optional<std::vector<LogRow>> rows = ReadLog(ocurecord::LogPath(TargetOf(choice)));
     ASSERT_TRUE(rows);
-    const std::optional<ocurecord::test::DecodedVideo> video = DecodeVideo(ocurecord::VideoPath(TargetOf(choice)));
+    const std::optional<ocurecord::test::DecodedVideo> video =
+        DecodeVideo(ocurecord::VideoPath(TargetOf(choice)));
     ASSERT_TRUE(video);
     EXPECT_GE(video->frames.size(), 4u);
     EXPECT_EQ(video->frames.size(), rows->size());
@@ -269,13 +270,15 @@ TEST_F(RecordDelivered, RawFramesAllAsDeliveredDisplayImagesWhenTheyChange) {
         std::vector<int> values;
         for (const LogRow& row : *rows) {
             BitmapInfo info{};
-            const std::vector<uint8_t> pixels = ReadFrameFile(ocurecord::FramePath(TargetOf(choice), row.frame),
-                                                              format == kRaw ? kFileRaw : kFileBmp, info);
+            const std::vector<uint8_t> pixels =
+                ReadFrameFile(ocurecord::FramePath(TargetOf(choice), row.frame),
+                              format == kRaw ? kFileRaw : kFileBmp, info);
             // A uniform raw frame of value v is a uniform picture; its green shows v through the tables.
             values.push_back(format == kRaw ? pixels.at(0) : pixels.at(1));
         }
         const std::vector<int> all{10, 11, 12, 13, 14, 15};
-        const std::vector<int> shown = nextConverted ? std::vector<int>{10, 12, 14} : std::vector<int>{11, 13, 15};
+        const std::vector<int> shown =
+            nextConverted ? std::vector<int>{10, 12, 14} : std::vector<int>{11, 13, 15};
         EXPECT_EQ(values, format == kRaw ? all : shown);
     }
 }

@@ -54,7 +54,8 @@ bool Session::Start(const SessionOptions& options, std::string& error) {
         return fail("Reading the resolution table", s);
     std::vector<ResolutionEntry> modes(size / sizeof(ResolutionEntry));
     size = static_cast<uint32_t>(modes.size() * sizeof(ResolutionEntry));
-    if (const OCUSTATUS s = OcuGetDeviceInfo(m_camera, OCU_INFO_RESOLUTIONS, modes.data(), &size); s != OCU_OK)
+    if (const OCUSTATUS s = OcuGetDeviceInfo(m_camera, OCU_INFO_RESOLUTIONS, modes.data(), &size);
+        s != OCU_OK)
         return fail("Reading the resolution table", s);
     if (modes.empty())
         return fail("Reading the resolution table", OCU_ERR_INTERNAL);
@@ -143,7 +144,10 @@ void Session::Deliver(const SnapInfo& info) {
     if (m_minIntervalUs != 0) {
         if (m_lastTakenUs != 0 && now - m_lastTakenUs < m_minIntervalUs)
             return;
-        m_lastTakenUs = m_lastTakenUs == 0 ? now : m_lastTakenUs + m_minIntervalUs;
+        // On the rate's beat, unless the camera fell behind it: then from now.
+        m_lastTakenUs = m_lastTakenUs == 0 || now - m_lastTakenUs >= 2 * m_minIntervalUs
+                            ? now
+                            : m_lastTakenUs + m_minIntervalUs;
     }
     Frame frame;
     frame.pixels = m_buffer.data();

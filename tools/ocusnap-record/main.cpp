@@ -113,8 +113,8 @@ std::optional<Arguments> Parse(int argc, char** argv, int& status) {
             value = argv[++i];
         } else {
             status = arg == "--camera" || arg == "--frames" || arg == "--seconds" || arg == "--format" ||
-                             arg == "--exposure" || arg == "--region" || arg == "--stem" || arg == "--memory" ||
-                             arg == "--conversion" || arg == "--ratios"
+                             arg == "--exposure" || arg == "--region" || arg == "--stem" ||
+                             arg == "--memory" || arg == "--conversion" || arg == "--ratios"
                          ? UsageError(arg + " needs a value")
                          : UsageError("unknown option '" + arg + "'");
             return std::nullopt;
@@ -165,7 +165,8 @@ std::optional<Arguments> Parse(int argc, char** argv, int& status) {
                 return bad();
             record.memoryCap = static_cast<size_t>(*mib) << 20;
         } else if (arg == "--conversion") {
-            const std::pair<const char*, int> types[] = {{"fast", 1}, {"normal", 3}, {"edgesensing", 4}, {"best", 6}};
+            const std::pair<const char*, int> types[] = {
+                {"fast", 1}, {"normal", 3}, {"edgesensing", 4}, {"best", 6}};
             int type = 0;
             for (const auto& [name, code] : types)
                 if (value == name)
@@ -177,7 +178,8 @@ std::optional<Arguments> Parse(int argc, char** argv, int& status) {
             size_t start = 0;
             for (int k = 0; k < 3; ++k) {
                 const size_t comma = k < 2 ? value.find(',', start) : value.size();
-                ratios[k] = comma == std::string::npos ? std::nullopt : Number(value.substr(start, comma - start));
+                ratios[k] =
+                    comma == std::string::npos ? std::nullopt : Number(value.substr(start, comma - start));
                 if (!ratios[k] || !(*ratios[k] > 0) || *ratios[k] > 1000)
                     return bad();
                 start = comma + 1;
@@ -261,7 +263,8 @@ std::string Bytes(double bytes) {
 std::string ProgressLine(const Progress& p) {
     char line[256];
     const double seconds = p.seconds > 0 ? p.seconds : 1e-9;
-    std::snprintf(line, sizeof line, "%llu frames  %llu dropped  %.1f fps  %s/s  %.1f s  free %s  waiting %llu/%llu",
+    std::snprintf(line, sizeof line,
+                  "%llu frames  %llu dropped  %.1f fps  %s/s  %.1f s  free %s  waiting %llu/%llu",
                   static_cast<unsigned long long>(p.written), static_cast<unsigned long long>(p.dropped),
                   p.seconds > 0 ? static_cast<double>(p.written) / seconds : 0.0,
                   Bytes(static_cast<double>(p.bytes) / seconds).c_str(), p.seconds,

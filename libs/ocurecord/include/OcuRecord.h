@@ -83,7 +83,7 @@ struct Develop {
 };
 
 inline constexpr size_t kDefaultMemoryCap = size_t{512} << 20;
-inline constexpr uint64_t kDefaultReserveBytes = uint64_t{8} << 20;
+inline constexpr uint64_t kDefaultReserveBytes = uint64_t{16} << 20;
 
 struct Options {
     Target target;
@@ -145,12 +145,12 @@ enum class State {
 struct Progress {
     State state = State::Recording;
     Outcome outcome = Outcome::Running;
-    std::string message;  // why the recording ended, when not by Stop() or its limit
-    std::string note;     // why frames were dropped other than for want of a slot, when they were
-    uint64_t offered = 0; // frames submitted since the start (taken and dropped)
-    uint64_t written = 0; // frames written: the rows of the timestamp log
-    uint64_t dropped = 0; // frames not written, each counted once
-    uint64_t waiting = 0; // frames in slots, not yet written
+    std::string message;    // why the recording ended, when not by Stop() or its limit
+    std::string note;       // why frames were dropped other than for want of a slot, when they were
+    uint64_t offered = 0;   // frames submitted since the start (taken and dropped)
+    uint64_t written = 0;   // frames written: the rows of the timestamp log
+    uint64_t dropped = 0;   // frames not written, each counted once
+    uint64_t waiting = 0;   // frames in slots, not yet written
     uint64_t slotCount = 0; // frames that can wait
     uint64_t bytes = 0;     // bytes written to the files
     double seconds = 0;     // since the first frame (until the end)

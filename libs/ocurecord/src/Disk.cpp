@@ -193,7 +193,8 @@ bool DiskWriter::WriteWholeFile(const std::string& name, const iovec* parts, int
     if (!file && IsDiskFull(errno) && m_haveReserve) {
         ReleaseReserve();
         m_full = true;
-        file = Fd(::openat(folder, part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
+        file =
+            Fd(::openat(folder, part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
     }
     if (!file) {
         error = "cannot create \"" + part + "\": " + ErrorText(errno);

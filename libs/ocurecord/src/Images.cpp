@@ -23,8 +23,8 @@ int DevelopRaw(const Develop& develop, const uint8_t* raw, int width, int height
         }
         return 8;
     }
-    ConvertBayer2Rgb(out, raw, width, height, develop.conversion, develop.luts[0].data(), develop.luts[1].data(),
-                     develop.luts[2].data(), 1, develop.bayerLayout);
+    ConvertBayer2Rgb(out, raw, width, height, develop.conversion, develop.luts[0].data(),
+                     develop.luts[1].data(), develop.luts[2].data(), 1, develop.bayerLayout);
     return 24;
 }
 

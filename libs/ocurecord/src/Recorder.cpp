@@ -104,7 +104,8 @@ struct Recorder::Impl {
 bool Recorder::Impl::Setup(std::string& error) {
     const Target& target = options.target;
     if (!ValidStem(target.stem)) {
-        error = "\"" + target.stem + "\" cannot be a file name: give a name without \"/\" that does not begin "
+        error = "\"" + target.stem +
+                "\" cannot be a file name: give a name without \"/\" that does not begin "
                 "with a dot.";
         return false;
     }
@@ -115,7 +116,7 @@ bool Recorder::Impl::Setup(std::string& error) {
     if (!folder.Open(target.folder, error))
         return false;
     for (const std::string& name : {LogFileName(target), IsSequence(target.format) ? FrameFileName(target, 0)
-                                                                                  : VideoFileName(target)}) {
+                                                                                   : VideoFileName(target)}) {
         if (folder.Exists(name)) {
             error = "\"" + name + "\" already exists in \"" + folder.Path() +
                     "\": a recording never replaces files. Choose another name or folder.";
@@ -192,18 +193,20 @@ Submitted Recorder::Impl::Place(const Frame& frame, uint64_t index, uint64_t hos
     if (frame.pixels == nullptr || frame.width <= 0 || frame.height <= 0 || frame.display == wantRaw ||
         (frame.display && frame.bitCount != 8 && frame.bitCount != 24))
         return Drop("Frames of another kind than the recording takes are not recorded.");
-    const size_t frameBytes = frame.display ? DibRowBytes(frame.width, frame.bitCount) * frame.height
-                                            : static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height);
+    const size_t frameBytes = frame.display
+                                  ? DibRowBytes(frame.width, frame.bitCount) * frame.height
+                                  : static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height);
     if (frameBytes > slotBytes)
-        return Drop("Frames of " + SizeText(frame.width, frame.height) + " are larger than the recording was set "
+        return Drop("Frames of " + SizeText(frame.width, frame.height) +
+                    " are larger than the recording was set "
                     "up for, and are not recorded.");
     if (!IsSequence(format)) {
         if (videoWidth == 0) {
             videoWidth = frame.width;
             videoHeight = frame.height;
         } else if (frame.width != videoWidth || frame.height != videoHeight) {
-            return Drop("Frames of " + SizeText(frame.width, frame.height) + " are not recorded: the video is " +
-                        SizeText(videoWidth, videoHeight) + ".");
+            return Drop("Frames of " + SizeText(frame.width, frame.height) +
+                        " are not recorded: the video is " + SizeText(videoWidth, videoHeight) + ".");
         }
     }
 
@@ -221,8 +224,8 @@ Submitted Recorder::Impl::Place(const Frame& frame, uint64_t index, uint64_t hos
     uint8_t* pixels = memory.get() + slot * slotBytes;
     std::memcpy(pixels, frame.pixels, frameBytes);
     SlotFrame& s = slots[slot];
-    s = SlotFrame{pixels, frame.width, frame.height, frame.display, frame.display ? frame.bitCount : 8, nullptr,
-                  index, frame.cameraTimeUs, hostUs};
+    s = SlotFrame{pixels,  frame.width, frame.height,       frame.display, frame.display ? frame.bitCount : 8,
+                  nullptr, index,       frame.cameraTimeUs, hostUs};
     if (frame.display && frame.bitCount == 8 && frame.colourTable != nullptr) {
         uint8_t* table = tables.get() + slot * size_t{1024};
         std::memcpy(table, frame.colourTable, 1024);
@@ -294,11 +297,12 @@ void Recorder::Impl::WriterLoop() {
 void Recorder::Impl::Fail(const std::string& error) {
     failed = true;
     if (disk->Full())
-        EndWith(Outcome::DiskFull, "The disk of \"" + folder.Path() + "\" is full: the recording stopped after " +
+        EndWith(Outcome::DiskFull, "The disk of \"" + folder.Path() +
+                                       "\" is full: the recording stopped after " +
                                        FramesText(written.load()) + ", which are complete.");
     else
-        EndWith(Outcome::WriteFailed, "Writing the recording into \"" + folder.Path() + "\" failed (" + error +
-                                          "): it stopped after " + FramesText(written.load()) + ".");
+        EndWith(Outcome::WriteFailed, "Writing the recording into \"" + folder.Path() + "\" failed (" +
+                                          error + "): it stopped after " + FramesText(written.load()) + ".");
 }
 
 void Recorder::Impl::WriteSlot(uint32_t slot) {
@@ -309,7 +313,8 @@ void Recorder::Impl::WriteSlot(uint32_t slot) {
     }
     SlotFrame frame = slots[slot];
     if (developInWriter) {
-        frame.bitCount = DevelopRaw(options.develop, frame.pixels, frame.width, frame.height, developed.get());
+        frame.bitCount =
+            DevelopRaw(options.develop, frame.pixels, frame.width, frame.height, developed.get());
         frame.pixels = developed.get();
         frame.display = true;
         frame.colourTable = nullptr;

@@ -67,7 +67,8 @@ private:
         // The file header and the 40-byte header of a camera frame, then the colour table of 8-bit images.
         const uint32_t tableBytes = frame.bitCount == 8 ? 1024 : 0;
         const uint32_t offBits = 14 + 40 + tableBytes;
-        const size_t pixelBytes = DibRowBytes(frame.width, frame.bitCount) * static_cast<size_t>(frame.height);
+        const size_t pixelBytes =
+            DibRowBytes(frame.width, frame.bitCount) * static_cast<size_t>(frame.height);
         uint8_t head[54] = {};
         PutLe16(head, 0x4D42);
         PutLe32(head + 2, offBits + static_cast<uint32_t>(pixelBytes));

@@ -74,7 +74,8 @@ struct FreeScaler {
 };
 
 const AVCodec* EncoderFor(Format format) {
-    return format == Format::Ffv1 ? avcodec_find_encoder(AV_CODEC_ID_FFV1) : avcodec_find_encoder_by_name("libx264");
+    return format == Format::Ffv1 ? avcodec_find_encoder(AV_CODEC_ID_FFV1)
+                                  : avcodec_find_encoder_by_name("libx264");
 }
 
 class VideoSink final : public Sink {
@@ -148,7 +149,8 @@ private:
         const bool ffv1 = m_options.target.format == Format::Ffv1;
         const bool mp4 = !ffv1 && m_options.target.container == Container::Mp4;
         AVFormatContext* format = nullptr;
-        if (avformat_alloc_output_context2(&format, nullptr, mp4 ? "mp4" : "matroska", nullptr) < 0 || !format) {
+        if (avformat_alloc_output_context2(&format, nullptr, mp4 ? "mp4" : "matroska", nullptr) < 0 ||
+            !format) {
             error = "FFmpeg has no muxer for this container";
             return false;
         }
@@ -159,8 +161,8 @@ private:
             return false;
         m_created = true;
         auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
-        m_io.reset(buffer ? avio_alloc_context(buffer, kIoBufferBytes, 1, this, nullptr, &VideoSink::WritePacket,
-                                               &VideoSink::Seek)
+        m_io.reset(buffer ? avio_alloc_context(buffer, kIoBufferBytes, 1, this, nullptr,
+                                               &VideoSink::WritePacket, &VideoSink::Seek)
                           : nullptr);
         if (!m_io) {
             av_free(buffer);
@@ -186,8 +188,8 @@ private:
         c.thread_count = 0;
         if (ffv1) {
             c.pix_fmt = AV_PIX_FMT_GRAY8;
-            c.level = 3;      // slices, coded in parallel, each with its own check sum
-            c.gop_size = 1;   // every frame stands alone
+            c.level = 3;    // slices, coded in parallel, each with its own check sum
+            c.gop_size = 1; // every frame stands alone
             c.slices = 4;
             c.thread_type = FF_THREAD_SLICE;
             av_opt_set(c.priv_data, "slicecrc", "1", 0);
@@ -229,9 +231,10 @@ private:
             // The mosaic as gray: what each sample is stays with the file.
             if (const char* layout = LayoutName(m_options.bayerLayout)) {
                 av_dict_set(&stream->metadata, "BAYER_PATTERN", layout, 0);
-                av_dict_set(&m_format->metadata, "comment",
-                            (std::string("8-bit Bayer mosaic, ") + layout + " layout, one sample per pixel").c_str(),
-                            0);
+                av_dict_set(
+                    &m_format->metadata, "comment",
+                    (std::string("8-bit Bayer mosaic, ") + layout + " layout, one sample per pixel").c_str(),
+                    0);
             }
         }
         AVDictionary* muxing = nullptr;
@@ -282,8 +285,8 @@ private:
         }
         const AVPixelFormat source = bitCount == 8 ? AV_PIX_FMT_GRAY8 : AV_PIX_FMT_BGR24;
         SwsContext* scaler = sws_getCachedContext(m_scaler.release(), w, h, source, w, h, m_encoder->pix_fmt,
-                                                  SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr,
-                                                  nullptr, nullptr);
+                                                  SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
+                                                  nullptr, nullptr, nullptr);
         m_scaler.reset(scaler);
         if (!scaler) {
             error = "cannot convert the display image for the encoder";
@@ -387,8 +390,9 @@ std::unique_ptr<Sink> MakeVideoSink(const Options& options, DiskWriter& disk, st
     });
     const AVCodec* codec = EncoderFor(options.target.format);
     if (!codec) {
-        error = options.target.format == Format::Ffv1 ? "This build of FFmpeg has no FFV1 encoder."
-                                                       : "This build of FFmpeg has no H.264 encoder (libx264).";
+        error = options.target.format == Format::Ffv1
+                    ? "This build of FFmpeg has no FFV1 encoder."
+                    : "This build of FFmpeg has no H.264 encoder (libx264).";
         return nullptr;
     }
     return std::make_unique<VideoSink>(options, disk, codec);
