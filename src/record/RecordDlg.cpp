@@ -54,7 +54,7 @@ CRecordDlg::CRecordDlg(QWidget* parent, const RecordChoice& choice,
 
     m_untilStopped = new QRadioButton(QStringLiteral("When &stopped"), this);
     m_untilStopped->setObjectName(QStringLiteral("untilStopped"));
-    m_byFrames = new QRadioButton(QStringLiteral("After this many &frames:"), this);
+    m_byFrames = new QRadioButton(QStringLiteral("After this many fr&ames:"), this);
     m_byFrames->setObjectName(QStringLiteral("byFrames"));
     m_bySeconds = new QRadioButton(QStringLiteral("After this many s&econds:"), this);
     m_bySeconds->setObjectName(QStringLiteral("bySeconds"));
@@ -83,11 +83,14 @@ CRecordDlg::CRecordDlg(QWidget* parent, const RecordChoice& choice,
     m_memory->setToolTip(QStringLiteral("Frames wait here while the disk catches up. When it is full, frames "
                                         "are dropped and counted, and the live picture never waits."));
 
+    // The folder's label names its edit, so that its key reaches it although the row also has a button.
+    auto* folderLabel = new QLabel(QStringLiteral("Fol&der:"), this);
+    folderLabel->setBuddy(m_folder);
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("F&older:"), folderRow);
+    form->addRow(folderLabel, folderRow);
     form->addRow(QStringLiteral("File &name:"), m_stem);
     form->addRow(QString(), m_files);
-    form->addRow(QStringLiteral("F&ormat:"), m_format);
+    form->addRow(QStringLiteral("&Format:"), m_format);
     form->addRow(QStringLiteral("Stop:"), limits);
     form->addRow(QStringLiteral("&Memory for frames waiting:"), m_memory);
 
@@ -96,6 +99,7 @@ CRecordDlg::CRecordDlg(QWidget* parent, const RecordChoice& choice,
     buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("IDOK"));
     buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("IDCANCEL"));
     auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addLayout(form);
     layout->addWidget(buttons);
 

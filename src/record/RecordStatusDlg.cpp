@@ -48,6 +48,7 @@ CRecordStatusDlg::CRecordStatusDlg(QWidget* parent, const QString& target, size_
     form->addRow(QStringLiteral("Free space:"), m_space);
     form->addRow(QStringLiteral("Waiting to be written:"), m_waiting);
     auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addLayout(form);
     layout->addWidget(m_button, 0, Qt::AlignRight);
     connect(m_button, &QPushButton::clicked, this, &CRecordStatusDlg::OnButton);
