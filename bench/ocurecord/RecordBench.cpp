@@ -5,14 +5,19 @@
 // The camera is paced by ocusnap-record's own session (at most one frame per 1/rate seconds is handed to
 // the recording), so each rate is that of a camera of that speed. The frames waiting may take 64 MiB
 // (about 50 frames), so that a writer slower than the rate drops frames within the ten seconds rather than
-// hiding behind a deep queue. The processor time is that of the whole process during the ten seconds, less
-// what the camera alone costs (measured first, with nothing recorded), per frame written.
+// hiding behind a deep queue. The first rate tried is 95 % of what the writer managed in three seconds of
+// every frame (or that rate itself when nothing was dropped: the camera's own); each run that drops a
+// frame is followed by one at 85 % of its rate.
+//
+// The processor time is that of the recording alone: the process's time over 100 frames taken from the
+// camera beforehand and handed to a recorder from memory, per frame written, every thread counted (the
+// writer, the encoders' and the raw-image library's). With the camera running it would be mixed with the
+// camera's, which renders as fast as it can and takes whatever the recording leaves.
 //
 // RECORD_BENCH_DIR names the folder (default /dev/shm); RECORD_BENCH_SECONDS the length of a run (10).
 #include "Session.h"
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -35,10 +40,13 @@ double ProcessCpuSeconds() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-std::string Folder() {
+std::string BaseFolder() {
     const char* dir = std::getenv("RECORD_BENCH_DIR");
-    std::string base = dir != nullptr ? dir : "/dev/shm";
-    std::string pattern = base + "/record-bench-XXXXXX";
+    return dir != nullptr ? dir : "/dev/shm";
+}
+
+std::string Folder() {
+    std::string pattern = BaseFolder() + "/record-bench-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {
         std::perror(pattern.c_str());
         std::exit(1);
@@ -46,23 +54,24 @@ std::string Folder() {
     return pattern;
 }
 
+Target TargetIn(const std::string& folder, Format format) {
+    return Target{folder, "bench", format, format == Format::Ffv1 ? Container::Matroska : Container::Mp4};
+}
+
 struct Run {
     bool ok = false;
     uint64_t written = 0;
     uint64_t dropped = 0;
     double seconds = 0;
-    double cpu = 0;
     uint64_t bytes = 0;
 };
 
-// Records at most `rate` frames a second (0: every frame) for `seconds`.
+// Records from the camera at most `rate` frames a second (0: every frame) for `seconds`.
 Run Record(Format format, double rate, double seconds) {
     Run run;
     const std::string folder = Folder();
     tool::SessionOptions options;
-    options.record.target = Target{folder, "bench", format, Container::Mp4};
-    if (format == Format::Ffv1)
-        options.record.target.container = Container::Matroska;
+    options.record.target = TargetIn(folder, format);
     options.record.memoryCap = size_t{64} << 20;
     options.maxRate = rate;
     tool::Session session;
@@ -76,11 +85,9 @@ Run Record(Format format, double rate, double seconds) {
     while (session.GetProgress().written == 0 && !session.Finished())
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     const Progress start = session.GetProgress();
-    const double cpuStart = ProcessCpuSeconds();
     const auto begin = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     const Progress end = session.GetProgress();
-    run.cpu = ProcessCpuSeconds() - cpuStart;
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     session.Close();
     run.written = end.written - start.written;
@@ -91,27 +98,53 @@ Run Record(Format format, double rate, double seconds) {
     return run;
 }
 
-// The processor time the camera alone takes a second, delivering at full speed to a callback that does
-// nothing.
-double CameraCpuPerSecond() {
+// Frames from the camera, kept in memory.
+std::vector<std::vector<uint8_t>> TakeFrames(int count) {
+    std::vector<std::vector<uint8_t>> frames;
     OCUHANDLE camera = nullptr;
     if (BeginOcuDevice(OCU_FIRST_DEVICE, &camera) != OCU_OK)
-        return 0;
+        return frames;
     OcuSetOutputWindow(camera, 0, 0, kWidth, kHeight);
     std::vector<uint8_t> buffer(static_cast<size_t>(kWidth) * kHeight);
     uint8_t* const buffers[] = {buffer.data()};
-    OcuOpenSnap(
-        camera, [](SnapInfo*) -> int32_t { return 1; }, nullptr);
-    OcuStartSnap(camera, buffers, 1);
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    const double cpu = ProcessCpuSeconds();
-    const auto begin = std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(3));
-    const double used = ProcessCpuSeconds() - cpu;
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    OcuCloseSnap(camera);
+    for (int i = 0; i < count && OcuSnapShot(camera, buffers, 1) == OCU_OK; ++i)
+        frames.push_back(buffer);
     EndOcuDevice(camera);
-    return used / seconds;
+    return frames;
+}
+
+// The processor time, in milliseconds, that recording a frame costs.
+double CpuPerFrame(Format format, const std::vector<std::vector<uint8_t>>& frames) {
+    const std::string folder = Folder();
+    Options options;
+    options.target = TargetIn(folder, format);
+    options.maxWidth = kWidth;
+    options.maxHeight = kHeight;
+    options.developRaw = !RecordsRawMosaic(format);
+    options.develop.bayerLayout = OCU_BAYER_GRBG;
+    options.memoryCap = size_t{1} << 30; // every frame waits rather than being dropped
+    std::string error;
+    std::unique_ptr<Recorder> recorder = Recorder::Open(options, error);
+    if (!recorder) {
+        std::fprintf(stderr, "record-bench: %s\n", error.c_str());
+        return 0;
+    }
+    constexpr int kFrames = 100;
+    const double cpu = ProcessCpuSeconds();
+    for (int i = 0; i < kFrames; ++i) {
+        Frame frame;
+        frame.pixels = frames[static_cast<size_t>(i) % frames.size()].data();
+        frame.width = kWidth;
+        frame.height = kHeight;
+        recorder->Submit(frame);
+    }
+    recorder->Stop();
+    recorder->Wait();
+    const double used = ProcessCpuSeconds() - cpu;
+    const uint64_t written = recorder->GetProgress().written;
+    recorder.reset();
+    std::filesystem::remove_all(folder);
+    return written > 0 ? used / static_cast<double>(written) * 1000 : 0;
 }
 
 } // namespace
@@ -119,54 +152,50 @@ double CameraCpuPerSecond() {
 int main() {
     setenv("OCUSNAP_CAMERA", "sim", 1);
     setenv("OCUSNAP_SIM_FPS", "max", 1);
-    const double seconds =
-        std::getenv("RECORD_BENCH_SECONDS") ? std::atof(std::getenv("RECORD_BENCH_SECONDS")) : 10;
+    const char* length = std::getenv("RECORD_BENCH_SECONDS");
+    const double seconds = length != nullptr ? std::atof(length) : 10;
     double load[3] = {};
     getloadavg(load, 3);
     std::printf("Recording %d x %d from the simulated camera at full speed, %.0f s a run, into %s\n"
-                "(load average %.2f %.2f %.2f)\n",
-                kWidth, kHeight, seconds,
-                std::getenv("RECORD_BENCH_DIR") ? std::getenv("RECORD_BENCH_DIR") : "/dev/shm", load[0],
-                load[1], load[2]);
-    const double cameraCpu = CameraCpuPerSecond();
-    std::printf("The camera alone: %.2f processor seconds a second\n\n", cameraCpu);
-    std::printf("%-6s %12s %10s %10s %16s %14s\n", "format", "sustained/s", "MiB/s", "tried", "ms cpu/frame",
-                "with camera");
+                "(load average %.2f %.2f %.2f)\n\n",
+                kWidth, kHeight, seconds, BaseFolder().c_str(), load[0], load[1], load[2]);
+    const std::vector<std::vector<uint8_t>> frames = TakeFrames(10);
+    if (frames.empty()) {
+        std::fprintf(stderr, "record-bench: the simulated camera gave no frame\n");
+        return 1;
+    }
+    std::printf("%-6s %12s %10s %14s   %s\n", "format", "sustained/s", "MiB/s", "ms cpu/frame",
+                "rates tried");
     for (const Format format : {Format::Raw, Format::Ffv1, Format::H264, Format::Bmp, Format::Jpeg}) {
-        // First every frame, as fast as the camera gives them, for a few seconds: what the writer manages.
+        // Every frame for a few seconds: what the writer manages, or the camera's rate if it keeps up.
         const Run probe = Record(format, 0, 3);
         double rate = probe.seconds > 0 ? static_cast<double>(probe.written) / probe.seconds : 0;
+        if (probe.dropped > 0)
+            rate *= 0.95;
         std::string tried;
         Run best;
-        double bestRate = 0;
-        // Then at 95 % of that, stepping down until a run drops nothing.
-        rate *= probe.dropped > 0 ? 0.95 : 1.0;
         for (int attempt = 0; attempt < 6 && rate >= 1; ++attempt) {
             const Run run = Record(format, rate, seconds);
             char text[32];
-            std::snprintf(text, sizeof text, "%s%.0f%s", tried.empty() ? "" : ",", rate,
+            std::snprintf(text, sizeof text, "%s%.0f%s", tried.empty() ? "" : ", ", rate,
                           run.dropped ? "x" : "");
             tried += text;
             if (run.ok && run.dropped == 0 && run.written > 0) {
                 best = run;
-                bestRate = static_cast<double>(run.written) / run.seconds;
                 break;
             }
             rate *= 0.85;
         }
+        const double cpu = CpuPerFrame(format, frames);
         if (best.written == 0) {
-            std::printf("%-6s %12s %10s %10s\n", FormatName(format), "-", "-", tried.c_str());
-            continue;
+            std::printf("%-6s %12s %10s %14.2f   %s\n", FormatName(format), "-", "-", cpu, tried.c_str());
+        } else {
+            std::printf("%-6s %12.1f %10.1f %14.2f   %s\n", FormatName(format),
+                        static_cast<double>(best.written) / best.seconds,
+                        static_cast<double>(best.bytes) / best.seconds / (1 << 20), cpu, tried.c_str());
         }
-        const double perFrame = best.cpu / static_cast<double>(best.written) * 1000;
-        const double ownPerFrame =
-            (best.cpu - cameraCpu * best.seconds) / static_cast<double>(best.written) * 1000;
-        std::printf("%-6s %12.1f %10.1f %10s %16.2f %14.2f\n", FormatName(format), bestRate,
-                    static_cast<double>(best.bytes) / best.seconds / (1 << 20), tried.c_str(), ownPerFrame,
-                    perFrame);
         std::fflush(stdout);
     }
-    std::printf(
-        "\n'tried': the rates run, x where frames were dropped; the first without drops is the figure.\n");
+    std::printf("\nRates tried: x where frames were dropped; the first without drops is the figure.\n");
     return 0;
 }

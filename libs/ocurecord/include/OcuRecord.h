@@ -182,9 +182,8 @@ public:
 
     const Options& GetOptions() const;
 
-    struct Impl;
-
 private:
+    struct Impl;
     explicit Recorder(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> m_impl;
 };

@@ -69,6 +69,7 @@ struct Recorder::Impl {
     std::string message;
     std::string note;
 
+    std::atomic<bool> noted{false}; // `note` is written
     std::atomic<bool> accepting{true};
     std::atomic<bool> finished{false};
     std::atomic<uint64_t> offered{0};
@@ -92,7 +93,9 @@ struct Recorder::Impl {
 
     bool Setup(std::string& error);
     Submitted Place(const Frame& frame, uint64_t index, uint64_t hostUs);
-    Submitted Drop(const std::string& why);
+    // Counts a dropped frame; the first reason of all is kept as the note (its text made only then).
+    template <typename Why>
+    Submitted Drop(Why why);
     void EndLocked(Outcome why, const std::string& text);
     void EndWith(Outcome why, const std::string& text);
     void WriterLoop();
@@ -177,12 +180,13 @@ bool Recorder::Impl::Setup(std::string& error) {
     return true;
 }
 
-Submitted Recorder::Impl::Drop(const std::string& why) {
+template <typename Why>
+Submitted Recorder::Impl::Drop(Why why) {
     dropped.fetch_add(1);
-    if (!why.empty()) {
+    if (!noted.exchange(true)) {
+        std::string text = why();
         const std::lock_guard lock(mutex);
-        if (note.empty())
-            note = why;
+        note = std::move(text);
     }
     return Submitted::Dropped;
 }
@@ -192,21 +196,25 @@ Submitted Recorder::Impl::Place(const Frame& frame, uint64_t index, uint64_t hos
     const bool wantRaw = RecordsRawMosaic(format) || options.developRaw;
     if (frame.pixels == nullptr || frame.width <= 0 || frame.height <= 0 || frame.display == wantRaw ||
         (frame.display && frame.bitCount != 8 && frame.bitCount != 24))
-        return Drop("Frames of another kind than the recording takes are not recorded.");
+        return Drop(
+            [] { return std::string("Frames of another kind than the recording takes are not recorded."); });
     const size_t frameBytes = frame.display
                                   ? DibRowBytes(frame.width, frame.bitCount) * frame.height
                                   : static_cast<size_t>(frame.width) * static_cast<size_t>(frame.height);
     if (frameBytes > slotBytes)
-        return Drop("Frames of " + SizeText(frame.width, frame.height) +
-                    " are larger than the recording was set "
-                    "up for, and are not recorded.");
+        return Drop([&] {
+            return "Frames of " + SizeText(frame.width, frame.height) +
+                   " are larger than the recording was set up for, and are not recorded.";
+        });
     if (!IsSequence(format)) {
         if (videoWidth == 0) {
             videoWidth = frame.width;
             videoHeight = frame.height;
         } else if (frame.width != videoWidth || frame.height != videoHeight) {
-            return Drop("Frames of " + SizeText(frame.width, frame.height) +
-                        " are not recorded: the video is " + SizeText(videoWidth, videoHeight) + ".");
+            return Drop([&] {
+                return "Frames of " + SizeText(frame.width, frame.height) +
+                       " are not recorded: the video is " + SizeText(videoWidth, videoHeight) + ".";
+            });
         }
     }
 
