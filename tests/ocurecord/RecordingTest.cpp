@@ -421,6 +421,22 @@ TEST(OcusnapRecord, CommandLineMistakesExitWithTheUsage) {
     EXPECT_TRUE(FilesEndingIn(folder.Str(), ".csv").empty());
 }
 
+// --seconds: the frames of that long from the first, and the program ends by itself.
+TEST(OcusnapRecord, ADurationEndsTheRecordingThatLongAfterItsFirstFrame) {
+    // The camera's own timing: a few frames in half a second.
+    Env camera{"OCUSNAP_CAMERA", "sim"};
+    Env fps{"OCUSNAP_SIM_FPS", "real"};
+    TempFolder folder;
+    const CommandRun run =
+        RunCommand(std::string(OCUSNAP_RECORD) + " --seconds 0.5 --region 64x32 " + folder.Str());
+    EXPECT_EQ(run.status, 0) << run.out;
+    const std::optional<std::vector<LogRow>> rows = ReadLog(folder.Str() + "/frame.csv");
+    ASSERT_TRUE(rows);
+    ASSERT_GT(rows->size(), 1u);
+    EXPECT_LT(rows->back().hostUs - rows->front().hostUs, 500000u);
+    EXPECT_EQ(FilesEndingIn(folder.Str(), ".raw").size(), rows->size());
+}
+
 TEST(OcusnapRecord, VideosPlayWithTheFramesAndSizeRecorded) {
     ExactMovingSim sim;
     TempFolder folder;

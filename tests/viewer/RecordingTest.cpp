@@ -90,6 +90,10 @@ struct LiveCase {
     int imageMode; // 0 colour, 1 black and white
 };
 
+void PrintTo(const LiveCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class RecordLiveFormats : public RecordLive, public ::testing::WithParamInterface<LiveCase> {};
 
 // A recording of five frames starts the live picture, leaves its title alone, and writes the frames the

@@ -399,7 +399,11 @@ Submitted Recorder::Submit(const Frame& frame) {
     if (r.produced == 0) {
         r.firstUs = now;
         if (r.options.limit.seconds > 0) {
-            r.deadlineUs = now + static_cast<uint64_t>(r.options.limit.seconds * 1e6);
+            {
+                // Under the lock, so that a writer about to wait without a deadline sees it.
+                const std::lock_guard lock(r.mutex);
+                r.deadlineUs = now + static_cast<uint64_t>(r.options.limit.seconds * 1e6);
+            }
             r.wake.notify_all();
         }
     } else if (const uint64_t deadline = r.deadlineUs.load(); deadline != 0 && now >= deadline) {
