@@ -1,5 +1,7 @@
 #include "camera/FrameHandOver.h"
 
+#include "OcuRecord.h"
+
 #include <QCoreApplication>
 #include <QSemaphore>
 #include <new>
@@ -8,7 +10,8 @@ namespace ocu {
 
 FrameReadyEvent::FrameReadyEvent(const SnapInfo& info, QSemaphore* handled)
     : QEvent(EventType()), m_handled(handled), m_capture(info.pContext), m_width(info.nWidth),
-      m_height(info.nHeight) {}
+      m_height(info.nHeight), m_cameraTimeUs(info.nTimestampUs),
+      m_hostTimeUs(ocurecord::MonotonicMicroseconds()) {}
 
 FrameReadyEvent::~FrameReadyEvent() {
     m_handled->release();

@@ -37,12 +37,18 @@ public:
     void* Capture() const { return m_capture; }
     int Width() const { return m_width; }
     int Height() const { return m_height; }
+    // The driver's timestamp of the frame, and the monotonic clock when the driver handed it over, in
+    // microseconds.
+    uint64_t CameraTimeUs() const { return m_cameraTimeUs; }
+    uint64_t HostTimeUs() const { return m_hostTimeUs; }
 
 private:
     QSemaphore* m_handled;
     void* m_capture;
     int m_width;
     int m_height;
+    uint64_t m_cameraTimeUs;
+    uint64_t m_hostTimeUs;
 };
 
 class FrameHandOver {

@@ -34,7 +34,13 @@ void CMainFrame::OnFrameReady(const FrameReadyEvent& frame) {
         return;
     m_bFrameSinceStart = true;
     ShowWaitingForFrame(false);
-    DrawImage();
+    // A recording takes the raw frame before the pipeline corrects it in place, the display image once it
+    // is drawn, and only when it changed.
+    if (IsRecording() && m_bRecordsRaw)
+        RecordRawFrame(frame);
+    const bool drawn = DrawImage();
+    if (IsRecording() && !m_bRecordsRaw && drawn)
+        RecordDisplayImage(frame);
     ++m_nFrameCount;
     const float rate = FrameRate(m_nFrameCount, m_dwStartTick, TickCount());
     const BitmapInfoHeader& header = m_pBmpInfo->bmiHeader;
@@ -43,6 +49,8 @@ void CMainFrame::OnFrameReady(const FrameReadyEvent& frame) {
 
 void CMainFrame::OnContinuousSnap() {
     if (m_bSnapping) {
+        // No live picture, no recording: what it took is still written.
+        StopRecording();
         const OCUSTATUS closed = OcuCloseSnap(m_hDevice);
         FrameHandOver::Instance().Disconnect(this);
         m_pCaptureToken = nullptr;

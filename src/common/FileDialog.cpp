@@ -18,6 +18,15 @@ QString ShowFileDialog(const FileDialogRequest& request) {
     if (Handler())
         return Handler()(request);
     QFileDialog dialog(request.parent);
+    if (!request.directory.isEmpty())
+        dialog.setDirectory(request.directory);
+    if (request.folder) {
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return {};
+        return dialog.selectedFiles().front();
+    }
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilter(request.filter);

@@ -16,6 +16,8 @@ struct FileDialogRequest {
     QString selectedFilter;       // the entry selected at first
     QString defaultSuffix;        // appended to a name typed without an extension
     bool confirmOverwrite = true; // a save dialog asks before an existing file is replaced
+    bool folder = false;          // chooses an existing folder rather than a file
+    QString directory;            // the folder it opens in; empty: the dialog's own choice
 };
 
 // Runs the dialog modally; the chosen file's full path, or an empty text when it was cancelled.

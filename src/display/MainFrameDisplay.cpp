@@ -16,9 +16,9 @@ void CMainFrame::InitDisplay() {
     InitBitmapInfo(*m_pBmpInfo);
 }
 
-void CMainFrame::DrawImage() {
+bool CMainFrame::DrawImage() {
     if (m_pView == nullptr)
-        return;
+        return false;
     BitmapInfoHeader& header = m_pBmpInfo->bmiHeader;
     header.biWidth = m_rcRegion.Width();
     header.biHeight = m_rcRegion.Height();
@@ -26,6 +26,7 @@ void CMainFrame::DrawImage() {
     // after it); a whole-sensor capture frame is that only once the pipeline has cut it to the region.
     m_bImageFromRaw =
         m_rcOutputWindow.Width() == header.biWidth && m_rcOutputWindow.Height() == header.biHeight;
-    ProcessFrame(m_rcOutputWindow.Width(), m_rcOutputWindow.Height());
+    const bool drawn = ProcessFrame(m_rcOutputWindow.Width(), m_rcOutputWindow.Height());
     m_pView->PaintFrame();
+    return drawn;
 }

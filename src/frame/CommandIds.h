@@ -39,6 +39,7 @@ enum CommandId : int {
     kIdConversionEdgeSensing = 32826,
     kIdHistogram = 32840,
     kIdChooseCamera = 32861,
+    kIdRecord = 32841,
 
     // The application framework's standard commands.
     kIdFileNew = 57600,

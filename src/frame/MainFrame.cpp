@@ -5,6 +5,8 @@
 #include "app/AppIcon.h"
 #include "app/HelpLinks.h"
 #include "camera/CameraChoice.h"
+#include "camera/CameraWatch.h"
+#include "camera/DeviceInfo.h"
 #include "camera/FrameHandOver.h"
 #include "common/AppTitle.h"
 #include "common/MessageBox.h"
@@ -12,6 +14,7 @@
 #include "frame/CommandIds.h"
 #include "frame/Title.h"
 #include "imaging/YuvLut.h"
+#include "record/RecordStatusDlg.h"
 
 #include <QCloseEvent>
 #include <cstdlib>
@@ -63,6 +66,8 @@ bool CMainFrame::CreateContents() {
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     m_bClosing = true;
+    // A recording's files are complete before the program goes.
+    FinishRecording(true);
     if (m_bSnapping)
         ExecuteCommand(kIdContinuousSnap);
     SaveSettings();

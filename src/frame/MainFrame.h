@@ -13,6 +13,7 @@
 #include "frame/CommandTable.h"
 #include "frame/SizeRule.h"
 #include "imaging/ChannelLuts.h"
+#include "record/RecordChoice.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -24,14 +25,17 @@
 
 class CHistogramWnd;
 class COcuViewerView;
+class CRecordStatusDlg;
 class QMenu;
 class QAction;
 class QPainter;
+class QTimer;
 
 namespace ocu {
+class CameraWatch;
 class FrameReadyEvent;
 struct ImageLimits;
-}
+} // namespace ocu
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -58,7 +62,9 @@ public:
 
     // --- Display -----------------------------------------------------------------------------------
     void InitDisplay();
-    void DrawImage();
+    // The frame through the pipeline and onto the screen; true when it changed the display image (false
+    // for a frame the slower conversion types pass over).
+    bool DrawImage();
 
     // --- Camera ------------------------------------------------------------------------------------
     void InitDevice();
@@ -155,6 +161,20 @@ public:
     CHistogramWnd* HistogramWnd() const { return m_pHistogramWnd; }
     const ocu::ImageAids* GetImageAids() const { return m_pImageAids.get(); }
 
+    // --- Recording ---------------------------------------------------------------------------------
+    // The Record dialog, or the status window of the recording that runs.
+    void OnRecord();
+    // Starts recording the choice, and the live picture when it is not running; false, after telling the
+    // user why, when it cannot start.
+    bool StartRecording(const ocu::RecordChoice& choice);
+    // Ends the recording; the frames waiting are still written.
+    void StopRecording();
+    bool IsRecording() const { return m_pRecorder != nullptr; }
+    // The status window of the last recording, or null.
+    CRecordStatusDlg* RecordStatus() const { return m_pRecordStatus.get(); }
+    // What the Record dialog shows next.
+    ocu::RecordChoice m_recordChoice;
+
     // --- Viewer state, in the layout every part of the viewer knows --------------------------------
     int m_bSnapping = 0;
     std::unique_ptr<ocu::GrayPalette> m_hPalette;
@@ -246,6 +266,13 @@ private:
     // Open's reading of path into the buffers; true when the file was read. note: the reason when not.
     bool ReadImageFile(const std::string& path, const ocu::ImageLimits& limits, std::string* note);
 
+    // A frame for the recording: the raw frame as delivered before the pipeline, the display image after.
+    void RecordRawFrame(const ocu::FrameReadyEvent& frame);
+    void RecordDisplayImage(const ocu::FrameReadyEvent& frame);
+    void OnRecordTick();
+    // The recording's files complete (waiting for its writer when asked) and its window showing the end.
+    void FinishRecording(bool wait);
+
     COcuViewerView* m_pView = nullptr;
     QHash<int, QAction*> m_actions;
     bool m_bSizeRulePosted = false;
@@ -268,4 +295,10 @@ private:
     void OnHistogramClosed();
     std::unique_ptr<ocu::ImageAids> m_pImageAids;
     CHistogramWnd* m_pHistogramWnd = nullptr; // made on first use; a child window of the frame
+
+    std::unique_ptr<ocurecord::Recorder> m_pRecorder;
+    bool m_bRecordsRaw = false; // the recording takes the raw frames (else the display images)
+    std::unique_ptr<CRecordStatusDlg> m_pRecordStatus;
+    QTimer* m_pRecordTimer = nullptr;
+    std::unique_ptr<ocu::CameraWatch> m_pCameraWatch;
 };

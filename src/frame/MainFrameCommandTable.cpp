@@ -113,6 +113,9 @@ constexpr auto kCommands = std::to_array<CommandDef>({
     {kIdHistogram, "&View", "&Histogram", "",
         [](CMainFrame& f) { f.OnHistogram(); },
         [](const CMainFrame& f) { return Checked(f.IsHistogramShown()); }},
+    {kIdRecord, "&View", "&Record...", "",
+        [](CMainFrame& f) { f.OnRecord(); },
+        [](const CMainFrame& f) { return Checked(false, f.m_pRawBuffer && f.m_pImageBuffer); }, kNeverChecked},
 
     {kIdGammaCorrect, "&Correct", "Gamma Correct", "",
         [](CMainFrame& f) { f.OnGammaCorrect(); },

@@ -19,6 +19,7 @@ set(id org.ocuviewer.ocuviewer)
 set(expected
     bin/ocuviewer
     bin/ocusnap-info
+    bin/ocusnap-record
     share/applications/${id}.desktop
     share/metainfo/${id}.metainfo.xml
     share/icons/hicolor/scalable/apps/${id}.svg

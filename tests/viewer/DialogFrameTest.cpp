@@ -6,6 +6,8 @@
 #include "dialogs/CameraFeaturesDlg.h"
 #include "dialogs/GammaDlg.h"
 #include "dialogs/WhiteBalanceDlg.h"
+#include "record/RecordDlg.h"
+#include "record/RecordStatusDlg.h"
 
 #include <QGroupBox>
 #include <functional>
@@ -34,6 +36,8 @@ TEST_F(DialogFrames, EveryDialogHasACloseBoxAndItsGroupsFrameTheirControls) {
             return std::make_unique<CCameraDlg>(std::vector<CameraEntry>{{"sim", "", "", "", "Simulated"}},
                                                 "sim", &frame);
         },
+        [&] { return std::make_unique<CRecordDlg>(&frame, RecordChoice{}, nullptr); },
+        [&] { return std::make_unique<CRecordStatusDlg>(&frame, QString(), 0, nullptr); },
     };
     int groups = 0;
     for (const auto& make : dialogs) {

@@ -112,6 +112,7 @@ TEST_F(Menus, CompleteMenuBarInOrder) {
         "&View Continuous Snap\\tCtrl+2 #32771",
         "&View -",
         "&View &Histogram #32840",
+        "&View &Record... #32841",
         "&Correct Gamma Correct #32817",
         "&Correct Cancel Gamma #32818",
         "&Correct -",
@@ -138,10 +139,10 @@ TEST_F(Menus, PlainCheckMarksAndNoKeysOnTheItems) {
     }
     // Items that never carry a check mark are plain commands: the usual style draws an empty box beside
     // a checkable item, which would make them look like switches.
-    const std::set<int> neverChecked{kIdFileOpenImage,  kIdFileSaveAs, kIdFilePrint,      kIdFilePrintPreview,
-                                     kIdFilePrintSetup, kIdAppExit,    kIdCameraFeatures, kIdChooseCamera,
-                                     kIdWhiteBalance,   kIdSingleSnap, kIdGoToWebsite,    kIdContactSupport,
-                                     kIdAppAbout};
+    const std::set<int> neverChecked{
+        kIdFileOpenImage,  kIdFileSaveAs,     kIdFilePrint,    kIdFilePrintPreview, kIdFilePrintSetup,
+        kIdAppExit,        kIdCameraFeatures, kIdChooseCamera, kIdWhiteBalance,     kIdSingleSnap,
+        kIdGoToWebsite,    kIdContactSupport, kIdAppAbout,     kIdRecord};
     for (const CommandDef& def : CommandTable()) {
         if (def.id == 0 || def.menuPath[0] == '\0')
             continue;
@@ -166,8 +167,9 @@ TEST_F(Menus, IdleState) {
     EXPECT_TRUE(Shown(frame(), kIdCancelGamma).checked);
     EXPECT_FALSE(Shown(frame(), kIdGammaCorrect).checked);
     EXPECT_TRUE(Shown(frame(), kIdWhiteBalance).enabled);
-    for (int id : {kIdFileOpenImage, kIdFileSaveAs, kIdFilePrint, kIdFilePrintPreview, kIdFilePrintSetup,
-                   kIdAppExit, kIdCameraFeatures, kIdGoToWebsite, kIdContactSupport, kIdAppAbout}) {
+    for (int id :
+         {kIdFileOpenImage, kIdFileSaveAs, kIdFilePrint, kIdFilePrintPreview, kIdFilePrintSetup, kIdAppExit,
+          kIdCameraFeatures, kIdGoToWebsite, kIdContactSupport, kIdAppAbout, kIdRecord}) {
         EXPECT_TRUE(Shown(frame(), id).enabled) << id;
         EXPECT_FALSE(Shown(frame(), id).checked) << id;
     }

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QRegularExpression>
 #include <QThread>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -184,6 +185,54 @@ TEST(X11, WithoutADisplayTheViewerSaysSoInOneLineAndExitsWithStatusOne) {
         EXPECT_EQ(x.WaitForViewerExit(kWindowTimeout), 1);
         EXPECT_EQ(QString::fromLocal8Bit(x.ViewerOutput()), line);
     }
+}
+
+// View > Record... with real keys: the status window is a window of its own beside the running picture,
+// which goes on taking keys (Ctrl+2 stops the live picture, and the recording with it) and keeps its title.
+TEST(X11, RecordingShowsItsStatusWindowBesideTheLivePictureWhichKeepsTakingKeys) {
+    X11Session x(true);
+    ASSERT_TRUE(x.Ready());
+    const std::filesystem::path home = x.ConfigFolder().parent_path() / "home";
+    std::filesystem::create_directories(home);
+    // No videos folder there: the dialog offers the home folder.
+    ASSERT_TRUE(x.StartViewer({QStringLiteral("HOME=") + QString::fromStdString(home.string())}));
+    const QString frame = x.FindWindow(QStringLiteral("^VelC Viewer"), kWindowTimeout);
+    ASSERT_FALSE(frame.isEmpty());
+    ASSERT_TRUE(TypeUntil(x, frame, {QStringLiteral("alt+v"), QStringLiteral("r")},
+                          [&] { return !x.FindWindow(QStringLiteral("^Record$"), 0ms).isEmpty(); }));
+    const QString dialog = x.FindWindow(QStringLiteral("^Record$"), 0ms);
+    ASSERT_TRUE(TypeUntil(x, dialog, {QStringLiteral("Return")},
+                          [&] { return !x.FindWindow(QStringLiteral("^Recording$"), 0ms).isEmpty(); }));
+    const QString status = x.FindWindow(QStringLiteral("^Recording$"), 0ms);
+    EXPECT_TRUE(Eventually([&] { return x.ClientPlacement(status).viewable; }));
+    EXPECT_TRUE(Eventually([&] { return x.WindowTitle(frame).endsWith(QStringLiteral("(fps)")); }))
+        << x.WindowTitle(frame).toStdString();
+    const auto rows = [&] {
+        for (const auto& entry : std::filesystem::directory_iterator(home)) {
+            if (entry.path().extension() == ".csv") {
+                std::ifstream in(entry.path());
+                return static_cast<int>(std::count(std::istreambuf_iterator<char>(in), {}, '\n')) - 1;
+            }
+        }
+        return -1;
+    };
+    EXPECT_TRUE(Eventually([&] { return rows() >= 3; }));
+
+    // The keys go to the frame while the status window is up.
+    ASSERT_TRUE(TypeUntil(x, frame, {QStringLiteral("ctrl+2")},
+                          [&] { return !x.WindowTitle(frame).endsWith(QStringLiteral("(fps)")); }));
+    EXPECT_TRUE(x.ClientPlacement(status).viewable) << "the window stays, showing the end";
+    // Once the recording has ended (within a tick of its window), each row of the log has its file.
+    const auto files = [&] {
+        int count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(home))
+            count += entry.path().extension() == ".raw" ? 1 : 0;
+        return count;
+    };
+    EXPECT_TRUE(Eventually([&] { return files() == rows(); })) << files() << " files, " << rows() << " rows";
+    ASSERT_TRUE(TypeUntil(x, frame, {QStringLiteral("alt+f"), QStringLiteral("x")},
+                          [&] { return !x.ViewerRunning(); }));
+    EXPECT_EQ(x.WaitForViewerExit(kWindowTimeout), 0);
 }
 
 int main(int argc, char** argv) {

@@ -81,6 +81,16 @@ void OcuFreeJPEG(uint8_t* pJpeg);
 int OcuSaveJPEG(const char* pszPath, const uint8_t* pPixels, int32_t nWidth, int32_t nHeight,
                 int32_t nBitCount, int nFlags, int nQuality);
 
+/* The largest JPEG stream OcuEncodeJPEGInto can make of an nWidth x nHeight image of nBitCount bits: a
+ * buffer of this size always holds it. 0 for sizes OcuDibBytes refuses. */
+size_t OcuJPEGBufferSize(int32_t nWidth, int32_t nHeight, int32_t nBitCount);
+
+/* Encodes the image as OcuEncodeJPEG does, into the caller's buffer pOut of nCapacity bytes (at least
+ * OcuJPEGBufferSize), and stores the stream's length through pnSize; no memory is allocated for the
+ * stream, and no file is written. */
+int OcuEncodeJPEGInto(const uint8_t* pPixels, int32_t nWidth, int32_t nHeight, int32_t nBitCount, int nFlags,
+                      int nQuality, uint8_t* pOut, size_t nCapacity, size_t* pnSize);
+
 /* The reason of the last call on this thread that did nothing (OCU_UTIL_OK after one that worked). */
 int OcuUtilLastError(void);
 /* After a call that worked: OCU_UTIL_WARN_DAMAGED when a load decoded a damaged or cut-short image,

@@ -169,28 +169,47 @@ extern "C" int OcuLoadJPEG(const char* pszPath, uint8_t* pPixels, size_t nCapaci
     }
 }
 
-extern "C" int OcuEncodeJPEG(const uint8_t* pPixels, int32_t nWidth, int32_t nHeight, int32_t nBitCount,
-                             int nFlags, int nQuality, uint8_t** ppJpeg, size_t* pnSize) {
-    if (pPixels == nullptr || ppJpeg == nullptr || pnSize == nullptr ||
-        OcuDibBytes(nWidth, nHeight, nBitCount) == 0 ||
-        (nFlags != OCU_JPEG_TOP_DOWN && nFlags != OCU_JPEG_BOTTOM_UP) || nQuality < 1 || nQuality > 100)
-        return Fail(OCU_UTIL_ERR_ARGUMENT);
-    if (nWidth > OCU_JPEG_MAX_SIDE || nHeight > OCU_JPEG_MAX_SIDE)
-        return Fail(OCU_UTIL_ERR_JPEG_LIMIT);
-    const int pitch = Pitch(nWidth, nBitCount);
+namespace {
+
+bool EncodeArgumentsValid(const uint8_t* pixels, int32_t width, int32_t height, int32_t bitCount, int flags,
+                          int quality) {
+    return pixels != nullptr && OcuDibBytes(width, height, bitCount) != 0 &&
+           (flags == OCU_JPEG_TOP_DOWN || flags == OCU_JPEG_BOTTOM_UP) && quality >= 1 && quality <= 100;
+}
+
+// Encodes into *jpeg: the caller's buffer of *size bytes when `fixed`, else one TurboJPEG allocates.
+int Encode(const uint8_t* pixels, int32_t width, int32_t height, int32_t bitCount, int flags, int quality,
+           unsigned char** jpeg, unsigned long* size, bool fixed) {
+    if (width > OCU_JPEG_MAX_SIDE || height > OCU_JPEG_MAX_SIDE)
+        return OCU_UTIL_ERR_JPEG_LIMIT;
+    const int pitch = Pitch(width, bitCount);
     if (pitch == 0)
-        return Fail(OCU_UTIL_ERR_TOO_LARGE);
+        return OCU_UTIL_ERR_TOO_LARGE;
     const TjHandle tj(tjInitCompress());
     if (!tj)
-        return Fail(OCU_UTIL_ERR_RESOURCES);
+        return OCU_UTIL_ERR_RESOURCES;
+    const bool gray = bitCount == 8;
+    const int tjFlags = TJFLAG_ACCURATEDCT | (flags == OCU_JPEG_BOTTOM_UP ? TJFLAG_BOTTOMUP : 0) |
+                        (fixed ? TJFLAG_NOREALLOC : 0);
+    if (tjCompress2(tj.get(), pixels, width, pitch, height, gray ? TJPF_GRAY : TJPF_BGR, jpeg, size,
+                    gray ? TJSAMP_GRAY : TJSAMP_444, quality, tjFlags) != 0)
+        return OCU_UTIL_ERR_ENCODE;
+    return OCU_UTIL_OK;
+}
+
+} // namespace
+
+extern "C" int OcuEncodeJPEG(const uint8_t* pPixels, int32_t nWidth, int32_t nHeight, int32_t nBitCount,
+                             int nFlags, int nQuality, uint8_t** ppJpeg, size_t* pnSize) {
+    if (ppJpeg == nullptr || pnSize == nullptr ||
+        !EncodeArgumentsValid(pPixels, nWidth, nHeight, nBitCount, nFlags, nQuality))
+        return Fail(OCU_UTIL_ERR_ARGUMENT);
     unsigned char* jpeg = nullptr;
     unsigned long jpegSize = 0;
-    const bool gray = nBitCount == 8;
-    const int flags = TJFLAG_ACCURATEDCT | (nFlags == OCU_JPEG_BOTTOM_UP ? TJFLAG_BOTTOMUP : 0);
-    if (tjCompress2(tj.get(), pPixels, nWidth, pitch, nHeight, gray ? TJPF_GRAY : TJPF_BGR, &jpeg, &jpegSize,
-                    gray ? TJSAMP_GRAY : TJSAMP_444, nQuality, flags) != 0) {
+    if (const int error = Encode(pPixels, nWidth, nHeight, nBitCount, nFlags, nQuality, &jpeg, &jpegSize, false);
+        error != OCU_UTIL_OK) {
         tjFree(jpeg);
-        return Fail(OCU_UTIL_ERR_ENCODE);
+        return Fail(error);
     }
     *ppJpeg = jpeg;
     *pnSize = jpegSize;
@@ -212,6 +231,30 @@ extern "C" int OcuSaveJPEG(const char* pszPath, const uint8_t* pPixels, int32_t 
     const std::unique_ptr<uint8_t, void (*)(uint8_t*)> owned(jpeg, OcuFreeJPEG);
     if (!ocufile::ReplaceFile(pszPath, std::string_view(reinterpret_cast<const char*>(jpeg), jpegSize)))
         return Fail(OCU_UTIL_ERR_CREATE);
+    return Succeed();
+}
+
+extern "C" size_t OcuJPEGBufferSize(int32_t nWidth, int32_t nHeight, int32_t nBitCount) {
+    if (OcuDibBytes(nWidth, nHeight, nBitCount) == 0)
+        return 0;
+    const unsigned long size = tjBufSize(nWidth, nHeight, nBitCount == 8 ? TJSAMP_GRAY : TJSAMP_444);
+    return size == static_cast<unsigned long>(-1) ? 0 : static_cast<size_t>(size);
+}
+
+extern "C" int OcuEncodeJPEGInto(const uint8_t* pPixels, int32_t nWidth, int32_t nHeight, int32_t nBitCount,
+                                 int nFlags, int nQuality, uint8_t* pOut, size_t nCapacity, size_t* pnSize) {
+    if (pOut == nullptr || pnSize == nullptr ||
+        !EncodeArgumentsValid(pPixels, nWidth, nHeight, nBitCount, nFlags, nQuality))
+        return Fail(OCU_UTIL_ERR_ARGUMENT);
+    // TurboJPEG writes up to its worst case into a buffer it must not reallocate.
+    if (nCapacity < OcuJPEGBufferSize(nWidth, nHeight, nBitCount))
+        return Fail(OCU_UTIL_ERR_TOO_LARGE);
+    unsigned char* jpeg = pOut;
+    unsigned long size = static_cast<unsigned long>(nCapacity);
+    if (const int error = Encode(pPixels, nWidth, nHeight, nBitCount, nFlags, nQuality, &jpeg, &size, true);
+        error != OCU_UTIL_OK)
+        return Fail(error);
+    *pnSize = static_cast<size_t>(size);
     return Succeed();
 }
 

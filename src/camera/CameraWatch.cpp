@@ -1,0 +1,21 @@
+#include "camera/CameraWatch.h"
+
+#include <algorithm>
+
+namespace ocu {
+
+void CameraWatch::Start(uint64_t nowUs) {
+    m_startUs = nowUs;
+    m_lastAskedUs = 0;
+    m_lastFrameUs = 0;
+}
+
+bool CameraWatch::Lost(OCUHANDLE device, int snapMode, uint64_t nowUs) {
+    const uint64_t quietSince = std::max(m_lastFrameUs.load(), m_startUs);
+    if (device == nullptr || nowUs - quietSince < kSilenceUs || nowUs - m_lastAskedUs < kSilenceUs)
+        return false;
+    m_lastAskedUs = nowUs;
+    return OcuSetSnapMode(device, snapMode) == OCU_ERR_CAMERA_LOST;
+}
+
+} // namespace ocu

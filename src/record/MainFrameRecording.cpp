@@ -1,0 +1,174 @@
+// The frame's recording: the Record dialog, the frames it hands the recording library, the status window,
+// and the end of a recording however it comes.
+#include "camera/CameraWatch.h"
+#include "camera/DeviceInfo.h"
+#include "camera/FrameHandOver.h"
+#include "common/MessageBox.h"
+#include "frame/MainFrame.h"
+#include "record/RecordDlg.h"
+#include "record/RecordStatusDlg.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTimer>
+#include <ctime>
+
+using namespace ocu;
+
+namespace {
+
+constexpr int kRecordTickMs = 250;
+
+// Where a first recording goes: the user's videos folder, or the home folder without one.
+std::string DefaultRecordFolder() {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    if (folder.isEmpty() || !QDir(folder).exists())
+        folder = QDir::homePath();
+    return QFile::encodeName(folder).toStdString();
+}
+
+std::string StemOfNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return DefaultRecordStem(local);
+}
+
+} // namespace
+
+void CMainFrame::OnRecord() {
+    if (IsRecording()) {
+        if (m_pRecordStatus) {
+            m_pRecordStatus->show();
+            m_pRecordStatus->raise();
+            m_pRecordStatus->activateWindow();
+        }
+        return;
+    }
+    if (!m_pRawBuffer || !m_pImageBuffer)
+        return;
+    RecordChoice choice = m_recordChoice;
+    if (choice.folder.empty())
+        choice.folder = DefaultRecordFolder();
+    // A new name every time: a recording never replaces another.
+    choice.stem = StemOfNow();
+    CRecordDlg dialog(this, choice, [this](const RecordChoice& chosen) { return StartRecording(chosen); });
+    dialog.exec();
+}
+
+bool CMainFrame::StartRecording(const RecordChoice& choice) {
+    if (IsRecording() || !m_pRawBuffer || !m_pImageBuffer)
+        return false;
+    // Frames of every mode and window the camera can give fit the recording's slots.
+    std::vector<ResolutionEntry> modes;
+    if (!QueryResolutionTable(m_hDevice, modes)) {
+        ShowWarning(
+            QStringLiteral("The camera does not tell the size of its images: there is nothing to record."));
+        return false;
+    }
+    const ocurecord::Options options =
+        RecordOptionsFor(choice, modes[0].nWidth, modes[0].nHeight, m_nBayerLayout);
+    std::string error;
+    std::unique_ptr<ocurecord::Recorder> recorder = ocurecord::Recorder::Open(options, error);
+    if (!recorder) {
+        ShowWarning(QString::fromStdString(error));
+        return false;
+    }
+    if (!m_bSnapping) {
+        // Recording runs on the live picture; a start that fails has said why, and the recording, which has
+        // no frame, leaves no file.
+        OnContinuousSnap();
+        if (!m_bSnapping)
+            return false;
+    }
+    m_recordChoice = choice;
+    m_pRecorder = std::move(recorder);
+    m_bRecordsRaw = ocurecord::RecordsRawMosaic(options.target.format);
+    if (!m_pCameraWatch)
+        m_pCameraWatch = std::make_unique<CameraWatch>();
+    m_pCameraWatch->Start(ocurecord::MonotonicMicroseconds());
+
+    const QString target = QFile::decodeName(choice.folder.c_str()) + QStringLiteral("\n") +
+                           QString::fromStdString(RecordFilesText(choice));
+    m_pRecordStatus =
+        std::make_unique<CRecordStatusDlg>(this, target, options.memoryCap, [this] { StopRecording(); });
+    m_pRecordStatus->Show(m_pRecorder->GetProgress());
+    m_pRecordStatus->show();
+    if (!m_pRecordTimer) {
+        m_pRecordTimer = new QTimer(this);
+        connect(m_pRecordTimer, &QTimer::timeout, this, &CMainFrame::OnRecordTick);
+    }
+    m_pRecordTimer->start(kRecordTickMs);
+    return true;
+}
+
+void CMainFrame::RecordRawFrame(const FrameReadyEvent& frame) {
+    m_pCameraWatch->Frame(frame.HostTimeUs());
+    ocurecord::Frame raw;
+    raw.pixels = m_pRawBuffer.get();
+    raw.width = frame.Width();
+    raw.height = frame.Height();
+    raw.cameraTimeUs = frame.CameraTimeUs();
+    raw.hostTimeUs = frame.HostTimeUs();
+    m_pRecorder->Submit(raw);
+}
+
+void CMainFrame::RecordDisplayImage(const FrameReadyEvent& frame) {
+    m_pCameraWatch->Frame(frame.HostTimeUs());
+    // The display buffer as the pipeline left it, never the painted view: what is drawn over the picture
+    // for the eye stays out of the recording.
+    const BitmapInfoHeader& header = m_pBmpInfo->bmiHeader;
+    ocurecord::Frame image;
+    image.pixels = m_pImageBuffer.get();
+    image.width = header.biWidth;
+    image.height = header.biHeight;
+    image.display = true;
+    image.bitCount = header.biBitCount;
+    if (header.biBitCount == 8)
+        image.colourTable = reinterpret_cast<const uint8_t*>(m_pBmpInfo->bmiColors);
+    image.cameraTimeUs = frame.CameraTimeUs();
+    image.hostTimeUs = frame.HostTimeUs();
+    m_pRecorder->Submit(image);
+}
+
+void CMainFrame::StopRecording() {
+    if (m_pRecorder)
+        m_pRecorder->Stop();
+}
+
+void CMainFrame::OnRecordTick() {
+    if (!m_pRecorder)
+        return;
+    // Frames only stop coming: a camera lost meanwhile is noticed by asking it.
+    if (m_bSnapping && m_pCameraWatch->Lost(m_hDevice, m_nSnapMode, ocurecord::MonotonicMicroseconds()))
+        m_pRecorder->End(ocurecord::Outcome::CameraFailed, OcuGetErrorString(OCU_ERR_CAMERA_LOST));
+    const ocurecord::Progress progress = m_pRecorder->GetProgress();
+    if (progress.state == ocurecord::State::Finished)
+        FinishRecording(false);
+    else if (m_pRecordStatus)
+        m_pRecordStatus->Show(progress);
+}
+
+void CMainFrame::FinishRecording(bool wait) {
+    if (m_pRecordTimer)
+        m_pRecordTimer->stop();
+    if (!m_pRecorder)
+        return;
+    m_pRecorder->Stop();
+    if (wait)
+        m_pRecorder->Wait();
+    else if (!m_pRecorder->Finished())
+        return;
+    m_pRecorder->Wait();
+    const ocurecord::Progress progress = m_pRecorder->GetProgress();
+    m_pRecorder.reset();
+    if (m_pRecordStatus)
+        m_pRecordStatus->Show(progress);
+    // The status window may be out of sight: a recording that ended by a failure says so.
+    const bool failed = progress.outcome == ocurecord::Outcome::DiskFull ||
+                        progress.outcome == ocurecord::Outcome::WriteFailed ||
+                        progress.outcome == ocurecord::Outcome::CameraFailed;
+    if (failed && !wait)
+        ShowWarning(QString::fromStdString(progress.message));
+}
