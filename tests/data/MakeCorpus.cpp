@@ -48,7 +48,7 @@ uint8_t Level(int x, int y, int c) {
     return static_cast<uint8_t>((x * 4 + y * 2 + c * 85) & 0xFF);
 }
 
-struct BmpSpec {
+struct BmpFields {
     int width = 64;
     int height = 48;
     int bitCount = 24;
@@ -64,7 +64,7 @@ struct BmpSpec {
     Bytes pixels = {};         // the pixel bytes (default: a pattern of pixelBytes bytes)
 };
 
-Bytes Bmp(const BmpSpec& s) {
+Bytes Bmp(const BmpFields& s) {
     const int entries = s.tableEntries >= 0 ? s.tableEntries : (s.bitCount <= 8 ? 256 : 0);
     const int64_t rowBytes = ((int64_t{s.width < 0 ? 1 : s.width} * s.bitCount + 31) / 32) * 4;
     const int64_t rows = s.height < 0 ? -int64_t{s.height} : s.height;

@@ -16,7 +16,7 @@ using namespace ocu::test;
 
 namespace {
 
-struct BmpSpec {
+struct BmpFields {
     int width = 2;
     int height = 2; // negative: top-down
     int bitCount = 24;
@@ -36,7 +36,7 @@ void Put32(std::string& s, uint32_t v) {
     Put16(s, v >> 16);
 }
 
-std::string BmpBytes(const BmpSpec& b) {
+std::string BmpBytes(const BmpFields& b) {
     std::string info;
     Put32(info, b.infoSize);
     Put32(info, static_cast<uint32_t>(b.width));
@@ -72,7 +72,7 @@ const std::vector<RgbQuad> kFour{{0, 0, 0, 0}, {255, 0, 0, 0}, {0, 255, 0, 0}, {
 TEST(Interop, TheBmpLayoutsOtherProgramsWriteAreShownInTheDisplaysLayout) {
     struct Case {
         const char* what;
-        BmpSpec bmp;
+        BmpFields bmp;
         int shownBits;
         std::vector<std::vector<Colour>> picture; // upright rows
     };
@@ -208,11 +208,11 @@ TEST(Interop, ABmpLargerThanTheSensorOpensWhileTheBufferHoldsIt) {
                           Case{1281, 1024, 24, false}, Case{1281, 1024, 32, false}}) {
         SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height) + " x " +
                      std::to_string(c.bitCount));
-        BmpSpec spec{.width = c.width, .height = c.height, .bitCount = c.bitCount};
+        BmpFields fields{.width = c.width, .height = c.height, .bitCount = c.bitCount};
         if (c.bitCount == 8)
-            spec.table.assign(256, RgbQuad{1, 2, 3, 0});
-        spec.pixels.assign(static_cast<size_t>(DibPixelBytes(c.width, c.height, c.bitCount)), 0x42);
-        WriteText(dir.File("big.bmp"), BmpBytes(spec));
+            fields.table.assign(256, RgbQuad{1, 2, 3, 0});
+        fields.pixels.assign(static_cast<size_t>(DibPixelBytes(c.width, c.height, c.bitCount)), 0x42);
+        WriteText(dir.File("big.bmp"), BmpBytes(fields));
         Viewer viewer;
         std::string note;
         EXPECT_EQ(ReadBmpFile(dir.File("big.bmp"), viewer.info, viewer.image.data(), viewer.limits, &note),
@@ -281,7 +281,7 @@ TEST(Interop, AnotherDecoderSeesTheViewersJpegsUprightAndInTheirColours) {
     std::vector<RgbQuad> table(256, RgbQuad{0, 0, 0, 0});
     table[7] = {200, 40, 10, 0};  // blue-ish
     table[9] = {10, 180, 220, 0}; // orange
-    BmpSpec v5{.width = 8, .height = 8, .bitCount = 8, .infoSize = 124, .table = table};
+    BmpFields v5{.width = 8, .height = 8, .bitCount = 8, .infoSize = 124, .table = table};
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
             v5.pixels.push_back(y < 4 ? 7 : 9); // bottom half first: index 7 shows at the bottom
