@@ -151,9 +151,7 @@ void CMainFrame::FinishRecording(bool wait) {
     if (!m_pRecorder)
         return;
     m_pRecorder->Stop();
-    if (wait)
-        m_pRecorder->Wait();
-    else if (!m_pRecorder->Finished())
+    if (!wait && !m_pRecorder->Finished())
         return;
     m_pRecorder->Wait();
     const ocurecord::Progress progress = m_pRecorder->GetProgress();
