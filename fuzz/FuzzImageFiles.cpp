@@ -61,30 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Small frames go on through the pipeline (large ones only cost time there), in colour or gray and
     // with the conversion type the bytes after the header say.
     if (buffers.info.bmiHeader.biWidth * int64_t{buffers.info.bmiHeader.biHeight} <= (1 << 16)) {
-        LutBlock luts = IdentityLuts();
-        int toggle = 1, off = 0, frames = 0;
-        FramePipeline pipeline{.raw = buffers.raw.data(),
-                               .image = buffers.image.data(),
-                               .header = buffers.info.bmiHeader,
-                               .luts = luts,
-                               .conversion = size > 8 ? 1 + data[8] % 6 : 1,
-                               .bayerLayout = 1 + (size > 9 ? data[9] % 4 : 0),
-                               .imageMode = size > 10 ? data[10] & 1 : 0,
-                               .grayTable = nullptr,
-                               .frameToggle = toggle,
-                               .sensorWidth = 1280,
-                               .sensorHeight = 1024,
-                               .regionLeft = 0,
-                               .regionTop = 0,
-                               .badPixels = nullptr,
-                               .patternNoise = nullptr,
-                               .getBadPixels = off,
-                               .eraseBadPixels = off,
-                               .getTemplate = off,
-                               .templateCorrect = off,
-                               .templateFrames = frames,
-                               .restoreOutputWindow = {}};
-        RunFramePipeline(pipeline);
+        RunUncorrectedPipeline(buffers.raw.data(), buffers.image.data(), buffers.info.bmiHeader,
+                               IdentityLuts(), size > 8 ? 1 + data[8] % 6 : 1,
+                               1 + (size > 9 ? data[9] % 4 : 0), size > 10 && (data[10] & 1) != 0);
     }
 #else
     const int read =

@@ -1,6 +1,7 @@
 # Runs inside cpack on the staged tree, before it is packed: what Debian's policy asks of every package
 # beyond the installed files. The package's manual pages compressed, and its documentation folder with
 # the copyright file and a changelog made from the release's version and date.
+include(${CMAKE_CURRENT_LIST_DIR}/../cmake/RunChecked.cmake)
 set(usr ${CPACK_TEMPORARY_DIRECTORY}${CPACK_PACKAGING_INSTALL_PREFIX})
 if(NOT IS_DIRECTORY ${usr}/bin)
     message(FATAL_ERROR "StagePackage: no staged tree in ${usr}")
@@ -9,10 +10,7 @@ endif()
 # -n: no name or time stamp inside, so that the same page always gives the same bytes.
 file(GLOB_RECURSE pages ${usr}/share/man/*.[1-9])
 foreach(page IN LISTS pages)
-    execute_process(COMMAND gzip -9nf ${page} RESULT_VARIABLE rc)
-    if(NOT rc EQUAL 0)
-        message(FATAL_ERROR "StagePackage: gzip ${page} failed")
-    endif()
+    ocu_run(gzip -9nf ${page})
 endforeach()
 
 set(doc ${usr}/share/doc/${CPACK_DEBIAN_PACKAGE_NAME})
@@ -32,7 +30,4 @@ file(WRITE ${doc}/changelog
      "${CPACK_DEBIAN_PACKAGE_NAME} (${CPACK_PACKAGE_VERSION}) stable; urgency=medium\n\n"
      "  * Release ${CPACK_PACKAGE_VERSION}.\n\n"
      " -- ${CPACK_PACKAGE_CONTACT}  ${released}\n")
-execute_process(COMMAND gzip -9nf ${doc}/changelog RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "StagePackage: gzip ${doc}/changelog failed")
-endif()
+ocu_run(gzip -9nf ${doc}/changelog)

@@ -37,10 +37,10 @@ void CMainFrame::OnFrameReady(const FrameReadyEvent& frame) {
     // A recording takes the raw frame before the pipeline corrects it in place, the display image once it
     // is drawn, and only when it changed.
     if (IsRecording() && m_bRecordsRaw)
-        RecordRawFrame(frame);
+        RecordFrame(frame);
     const bool drawn = DrawImage();
     if (IsRecording() && !m_bRecordsRaw && drawn)
-        RecordDisplayImage(frame);
+        RecordFrame(frame);
     ++m_nFrameCount;
     const float rate = FrameRate(m_nFrameCount, m_dwStartTick, TickCount());
     const BitmapInfoHeader& header = m_pBmpInfo->bmiHeader;

@@ -29,6 +29,15 @@ QString Percent(double share) {
     return QString::asprintf("%.3f %%", 100.0 * share);
 }
 
+// A plot's background and frame; returns the area inside the frame, where the plot draws.
+QRectF PaintFrame(QPainter& p, const QWidget& plot) {
+    const QRectF area = QRectF(plot.rect()).adjusted(1, 1, -1, -1);
+    p.fillRect(plot.rect(), plot.palette().base());
+    p.setPen(plot.palette().mid().color());
+    p.drawRect(area);
+    return area;
+}
+
 } // namespace
 
 // Histograms of some channels over the 256 levels, each a curve; the brightness is filled.
@@ -55,10 +64,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        const QRectF area = QRectF(rect()).adjusted(1, 1, -1, -1);
-        p.fillRect(rect(), palette().base());
-        p.setPen(palette().mid().color());
-        p.drawRect(area);
+        const QRectF area = PaintFrame(p, *this);
         if (!m_shown)
             return;
         // Linear: the tallest level inside the range is the full height, so that a spike of clipped pixels
@@ -117,10 +123,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        const QRectF area = QRectF(rect()).adjusted(1, 1, -1, -1);
-        p.fillRect(rect(), palette().base());
-        p.setPen(palette().mid().color());
-        p.drawRect(area);
+        const QRectF area = PaintFrame(p, *this);
         const double peak = m_trace.Peak();
         if (m_trace.Count() == 0 || peak <= 0)
             return;
@@ -275,19 +278,15 @@ void CHistogramWnd::ShowReadout(const std::optional<PixelReadout>& readout) {
         m_readout->setText(QStringLiteral("Pixel: move the mouse over the picture\n "));
         return;
     }
-    const QString raw =
-        readout->raw
-            ? QStringLiteral("raw %1 (%2)")
-                  .arg(*readout->raw)
-                  .arg(QString::fromLatin1(AidChannelName(readout->channel)))
-            : QStringLiteral("raw - (%1)").arg(QString::fromLatin1(AidChannelName(readout->channel)));
-    m_readout->setText(QStringLiteral("Pixel x %1, y %2 on the sensor: %3\nDisplayed R %4, G %5, B %6")
-                           .arg(readout->sensorX)
-                           .arg(readout->sensorY)
-                           .arg(raw)
-                           .arg(readout->r)
-                           .arg(readout->g)
-                           .arg(readout->b));
+    const QString raw = readout->raw ? QString::number(*readout->raw) : QStringLiteral("-");
+    m_readout->setText(
+        QStringLiteral("Pixel x %1, y %2 on the sensor: raw %3 (%4)\nDisplayed R %5, G %6, B %7")
+            .arg(readout->sensorX)
+            .arg(readout->sensorY)
+            .arg(raw, QString::fromLatin1(AidChannelName(readout->channel)))
+            .arg(readout->r)
+            .arg(readout->g)
+            .arg(readout->b));
 }
 
 void CHistogramWnd::closeEvent(QCloseEvent* event) {

@@ -266,9 +266,8 @@ private:
     // Open's reading of path into the buffers; true when the file was read. note: the reason when not.
     bool ReadImageFile(const std::string& path, const ocu::ImageLimits& limits, std::string* note);
 
-    // A frame for the recording: the raw frame as delivered before the pipeline, the display image after.
-    void RecordRawFrame(const ocu::FrameReadyEvent& frame);
-    void RecordDisplayImage(const ocu::FrameReadyEvent& frame);
+    // A frame for the recording: the raw frame as delivered before the pipeline, or the display image after.
+    void RecordFrame(const ocu::FrameReadyEvent& frame);
     void OnRecordTick();
     // The recording's files complete (waiting for its writer when asked) and its window showing the end.
     void FinishRecording(bool wait);

@@ -128,4 +128,33 @@ bool RunFramePipeline(FramePipeline& p) {
     return true;
 }
 
+bool RunUncorrectedPipeline(uint8_t* raw, uint8_t* image, BitmapInfoHeader& header, const LutBlock& luts,
+                            int conversion, int bayerLayout, bool gray) {
+    int toggle = 1; // converts: a slower type's alternation starts on a frame it converts
+    int off = 0;
+    int frames = 0;
+    FramePipeline pipeline{.raw = raw,
+                           .image = image,
+                           .header = header,
+                           .luts = luts,
+                           .conversion = conversion,
+                           .bayerLayout = bayerLayout,
+                           .imageMode = gray ? 1 : 0,
+                           .grayTable = nullptr,
+                           .frameToggle = toggle,
+                           .sensorWidth = header.biWidth,
+                           .sensorHeight = header.biHeight,
+                           .regionLeft = 0,
+                           .regionTop = 0,
+                           .badPixels = nullptr,
+                           .patternNoise = nullptr,
+                           .getBadPixels = off,
+                           .eraseBadPixels = off,
+                           .getTemplate = off,
+                           .templateCorrect = off,
+                           .templateFrames = frames,
+                           .restoreOutputWindow = {}};
+    return RunFramePipeline(pipeline);
+}
+
 } // namespace ocu

@@ -84,4 +84,9 @@ struct FramePipeline {
 // was written from the frame, false for a dropped frame or missing buffers.
 bool RunFramePipeline(FramePipeline& p);
 
+// A frame of the header's size through the pipeline with no correction switched on and none dropped, as
+// ocuimage converts a raw file: gray when `gray`, else colour by `conversion` in `bayerLayout`.
+bool RunUncorrectedPipeline(uint8_t* raw, uint8_t* image, BitmapInfoHeader& header, const LutBlock& luts,
+                            int conversion, int bayerLayout, bool gray);
+
 } // namespace ocu

@@ -103,33 +103,28 @@ bool CMainFrame::StartRecording(const RecordChoice& choice) {
     return true;
 }
 
-void CMainFrame::RecordRawFrame(const FrameReadyEvent& frame) {
+void CMainFrame::RecordFrame(const FrameReadyEvent& frame) {
     m_pCameraWatch->Frame(frame.HostTimeUs());
-    ocurecord::Frame raw;
-    raw.pixels = m_pRawBuffer.get();
-    raw.width = frame.Width();
-    raw.height = frame.Height();
-    raw.cameraTimeUs = frame.CameraTimeUs();
-    raw.hostTimeUs = frame.HostTimeUs();
-    m_pRecorder->Submit(raw);
-}
-
-void CMainFrame::RecordDisplayImage(const FrameReadyEvent& frame) {
-    m_pCameraWatch->Frame(frame.HostTimeUs());
-    // The display buffer as the pipeline left it, never the painted view: what is drawn over the picture
-    // for the eye stays out of the recording.
-    const BitmapInfoHeader& header = m_pBmpInfo->bmiHeader;
-    ocurecord::Frame image;
-    image.pixels = m_pImageBuffer.get();
-    image.width = header.biWidth;
-    image.height = header.biHeight;
-    image.display = true;
-    image.bitCount = header.biBitCount;
-    if (header.biBitCount == 8)
-        image.colourTable = reinterpret_cast<const uint8_t*>(m_pBmpInfo->bmiColors);
-    image.cameraTimeUs = frame.CameraTimeUs();
-    image.hostTimeUs = frame.HostTimeUs();
-    m_pRecorder->Submit(image);
+    ocurecord::Frame out;
+    out.cameraTimeUs = frame.CameraTimeUs();
+    out.hostTimeUs = frame.HostTimeUs();
+    if (m_bRecordsRaw) {
+        out.pixels = m_pRawBuffer.get();
+        out.width = frame.Width();
+        out.height = frame.Height();
+    } else {
+        // The display buffer as the pipeline left it, never the painted view: what is drawn over the
+        // picture for the eye stays out of the recording.
+        const BitmapInfoHeader& header = m_pBmpInfo->bmiHeader;
+        out.pixels = m_pImageBuffer.get();
+        out.width = header.biWidth;
+        out.height = header.biHeight;
+        out.display = true;
+        out.bitCount = header.biBitCount;
+        if (header.biBitCount == 8)
+            out.colourTable = reinterpret_cast<const uint8_t*>(m_pBmpInfo->bmiColors);
+    }
+    m_pRecorder->Submit(out);
 }
 
 void CMainFrame::StopRecording() {
@@ -156,9 +151,7 @@ void CMainFrame::FinishRecording(bool wait) {
     if (!m_pRecorder)
         return;
     m_pRecorder->Stop();
-    if (wait)
-        m_pRecorder->Wait();
-    else if (!m_pRecorder->Finished())
+    if (!wait && !m_pRecorder->Finished())
         return;
     m_pRecorder->Wait();
     const ocurecord::Progress progress = m_pRecorder->GetProgress();

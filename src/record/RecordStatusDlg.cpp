@@ -10,43 +10,49 @@
 
 using namespace ocu;
 
+namespace {
+
+// The window's lines: each label's object name and caption, and the text it shows.
+struct FigureRow {
+    const char* name;
+    const char* caption;
+    std::string RecordStatusText::*text;
+    bool wrap; // a text that may run long
+};
+constexpr FigureRow kFigureRows[] = {
+    {"state", "State:", &RecordStatusText::state, true},
+    {"written", "Frames written:", &RecordStatusText::written, false},
+    {"dropped", "Frames dropped:", &RecordStatusText::dropped, true},
+    {"rate", "Data rate:", &RecordStatusText::rate, false},
+    {"time", "Time:", &RecordStatusText::time, false},
+    {"space", "Free space:", &RecordStatusText::space, false},
+    {"waiting", "Waiting to be written:", &RecordStatusText::waiting, false},
+};
+
+} // namespace
+
 CRecordStatusDlg::CRecordStatusDlg(QWidget* parent, const QString& target, size_t memoryCap,
                                    std::function<void()> stop)
     : QDialog(parent), m_stop(std::move(stop)), m_memoryCap(memoryCap) {
     setWindowTitle(QStringLiteral("Recording"));
     UseDialogFrame(*this);
     setModal(false);
-    const auto label = [this](const char* name) {
+    auto* form = new QFormLayout;
+    const auto addRow = [&](const char* name, const char* caption, bool wrap) {
         auto* l = new QLabel(this);
         l->setObjectName(QString::fromLatin1(name));
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        l->setWordWrap(wrap);
+        form->addRow(QString::fromLatin1(caption), l);
         return l;
     };
-    auto* into = label("target");
-    into->setText(target);
-    into->setWordWrap(true);
-    m_state = label("state");
-    m_state->setWordWrap(true);
-    m_written = label("written");
-    m_dropped = label("dropped");
-    m_dropped->setWordWrap(true);
-    m_rate = label("rate");
-    m_time = label("time");
-    m_space = label("space");
-    m_waiting = label("waiting");
+    addRow("target", "Into:", true)->setText(target);
+    for (const FigureRow& row : kFigureRows)
+        m_figures.push_back(addRow(row.name, row.caption, row.wrap));
     m_button = new QPushButton(QStringLiteral("&Stop"), this);
     m_button->setObjectName(QStringLiteral("stop"));
     m_button->setDefault(true);
 
-    auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Into:"), into);
-    form->addRow(QStringLiteral("State:"), m_state);
-    form->addRow(QStringLiteral("Frames written:"), m_written);
-    form->addRow(QStringLiteral("Frames dropped:"), m_dropped);
-    form->addRow(QStringLiteral("Data rate:"), m_rate);
-    form->addRow(QStringLiteral("Time:"), m_time);
-    form->addRow(QStringLiteral("Free space:"), m_space);
-    form->addRow(QStringLiteral("Waiting to be written:"), m_waiting);
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addLayout(form);
@@ -56,13 +62,8 @@ CRecordStatusDlg::CRecordStatusDlg(QWidget* parent, const QString& target, size_
 
 void CRecordStatusDlg::Show(const ocurecord::Progress& progress) {
     const RecordStatusText text = DescribeProgress(progress, m_memoryCap);
-    m_state->setText(QString::fromStdString(text.state));
-    m_written->setText(QString::fromStdString(text.written));
-    m_dropped->setText(QString::fromStdString(text.dropped));
-    m_rate->setText(QString::fromStdString(text.rate));
-    m_time->setText(QString::fromStdString(text.time));
-    m_space->setText(QString::fromStdString(text.space));
-    m_waiting->setText(QString::fromStdString(text.waiting));
+    for (size_t i = 0; i < m_figures.size(); ++i)
+        m_figures[i]->setText(QString::fromStdString(text.*kFigureRows[i].text));
     const bool ended = progress.state == ocurecord::State::Finished;
     if (ended != m_ended) {
         m_ended = ended;

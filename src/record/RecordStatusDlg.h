@@ -7,6 +7,7 @@
 
 #include <QDialog>
 #include <functional>
+#include <vector>
 
 class QLabel;
 class QPushButton;
@@ -31,12 +32,6 @@ private:
     std::function<void()> m_stop;
     size_t m_memoryCap;
     bool m_ended = false;
-    QLabel* m_state = nullptr;
-    QLabel* m_written = nullptr;
-    QLabel* m_dropped = nullptr;
-    QLabel* m_rate = nullptr;
-    QLabel* m_time = nullptr;
-    QLabel* m_space = nullptr;
-    QLabel* m_waiting = nullptr;
+    std::vector<QLabel*> m_figures; // a label for each line of RecordStatusText
     QPushButton* m_button = nullptr;
 };

@@ -68,6 +68,7 @@ TEST(FileWriter, WhatThePathNamesDecidesWhatIsWritten) {
         bool written;
         const char* reason;
         std::function<void(const TempDir&)> check;
+        ocufile::Existing existing = ocufile::Existing::Replace;
     };
     const auto file = [](const char* name, mode_t mode) {
         return [name, mode](const TempDir& dir) {
@@ -132,6 +133,25 @@ TEST(FileWriter, WhatThePathNamesDecidesWhatIsWritten) {
          },
          Folders::MustExist, false, "no program reads the pipe",
          [](const TempDir& dir) { EXPECT_TRUE(S_ISFIFO(StatOf(dir.File("fifo")).mode)); }},
+        {"a new file that may replace nothing", [](const TempDir& dir) { return dir.File("new"); },
+         Folders::MustExist, true, "", modeIs("new", 0644), ocufile::Existing::Keep},
+        {"a file that may not be replaced", file("old", 0640), Folders::MustExist, false, "exists already",
+         modeIs("old", 0640), ocufile::Existing::Keep},
+        {"a link to nothing that may not be followed",
+         [](const TempDir& dir) {
+             fs::create_symlink("made", dir.File("link"));
+             return dir.File("link");
+         },
+         Folders::MustExist, false, "exists already",
+         [](const TempDir& dir) { EXPECT_FALSE(fs::exists(dir.File("made"))); }, ocufile::Existing::Keep},
+    };
+    const auto write = [](const Case& c, const std::string& path, std::string& reason) {
+        if (c.existing == ocufile::Existing::Replace)
+            return ocufile::ReplaceFile(path, "new", c.folders, &reason);
+        ocufile::FileWriter writer(path, c.folders, c.existing);
+        const bool written = writer.Write("new", 3) && writer.Commit();
+        reason = writer.Reason();
+        return written;
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -139,7 +159,7 @@ TEST(FileWriter, WhatThePathNamesDecidesWhatIsWritten) {
         const std::string path = c.make(dir);
         const std::set<std::string> before = Names(dir.Path());
         std::string reason;
-        EXPECT_EQ(ocufile::ReplaceFile(path, "new", c.folders, &reason), c.written);
+        EXPECT_EQ(write(c, path, reason), c.written);
         EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
         if (fs::is_regular_file(path)) {
             EXPECT_EQ(ReadText(path), c.written ? "new" : kOld);
@@ -150,6 +170,18 @@ TEST(FileWriter, WhatThePathNamesDecidesWhatIsWritten) {
         EXPECT_EQ(after, before);
         if (c.check)
             c.check(dir);
+    }
+
+    // A file that takes the name while a new one is written stays, and the new one is given up.
+    {
+        const TempDir dir;
+        ocufile::FileWriter writer(dir.File("frame"), Folders::MustExist, ocufile::Existing::Keep);
+        ASSERT_TRUE(writer.Write("new", 3));
+        WriteText(dir.File("frame"), kOld);
+        EXPECT_FALSE(writer.Commit());
+        EXPECT_EQ(writer.Error(), EEXIST);
+        EXPECT_EQ(ReadText(dir.File("frame")), kOld);
+        EXPECT_EQ(Names(dir.Path()), std::set<std::string>{"frame"});
     }
 
     // Root's writes keep the owner of a user's file, go into a character device and never touch a block

@@ -11,7 +11,6 @@
 #include <limits>
 #include <mutex>
 #include <sstream>
-#include <sys/mount.h>
 #include <thread>
 #include <unistd.h>
 
@@ -23,34 +22,6 @@ extern "C" {
 }
 
 namespace ocurecord::test {
-
-TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "ocurecord-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-        std::abort();
-    m_path = pattern;
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-}
-
-Env::Env(const char* name, std::optional<std::string> value) : m_name(name) {
-    if (const char* old = std::getenv(name))
-        m_old = old;
-    if (value)
-        setenv(name, value->c_str(), 1);
-    else
-        unsetenv(name);
-}
-
-Env::~Env() {
-    if (m_old)
-        setenv(m_name.c_str(), m_old->c_str(), 1);
-    else
-        unsetenv(m_name.c_str());
-}
 
 namespace {
 
@@ -311,28 +282,6 @@ std::vector<std::string> FilesEndingIn(const std::string& folder, const std::str
     }
     std::sort(names.begin(), names.end());
     return names;
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const std::string& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary) << content;
-}
-
-SmallDisk::SmallDisk(uint64_t bytes) {
-    if (geteuid() != 0)
-        return;
-    const std::string options = "size=" + std::to_string(bytes) + ",mode=0755";
-    m_mounted = ::mount("ocurecord-test", m_folder.Str().c_str(), "tmpfs", MS_NOSUID | MS_NODEV,
-                        options.c_str()) == 0;
-}
-
-SmallDisk::~SmallDisk() {
-    if (m_mounted)
-        ::umount2(m_folder.Str().c_str(), MNT_DETACH);
 }
 
 } // namespace ocurecord::test

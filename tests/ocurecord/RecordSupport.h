@@ -1,9 +1,11 @@
 // What the recording tests share: the simulated camera feeding a recorder with every frame kept, the files
-// read back (the timestamp log, FFmpeg's decoder for videos), and a small disk to fill.
+// read back (the timestamp log, FFmpeg's decoder for videos).
 #pragma once
 
 #include "OcuRecord.h"
 #include "OcuSnap.h"
+#include "SmallDisk.h"
+#include "TestSupport.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -14,41 +16,19 @@
 
 namespace ocurecord::test {
 
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& Path() const { return m_path; }
-    std::string Str() const { return m_path.string(); }
-
-private:
-    std::filesystem::path m_path;
-};
-
-// Sets (or with nullopt unsets) an environment variable for the life of the object.
-class Env {
-public:
-    Env(const char* name, std::optional<std::string> value);
-    ~Env();
-    Env(const Env&) = delete;
-    Env& operator=(const Env&) = delete;
-
-private:
-    std::string m_name;
-    std::optional<std::string> m_old;
-};
+using ocu::test::ScopedEnv;
+using ocu::test::SmallDisk;
+using ocu::test::TempDir;
 
 // The simulated camera without noise, as fast as it renders, its disc moving so that every frame differs,
 // Bayer layout GRBG.
 struct ExactMovingSim {
-    Env camera{"OCUSNAP_CAMERA", "sim"};
-    Env noise{"OCUSNAP_SIM_NOISE", "0"};
-    Env freeze{"OCUSNAP_SIM_FREEZE", "0"};
-    Env fps{"OCUSNAP_SIM_FPS", "max"};
-    Env bayer{"OCUSNAP_BAYER", "GRBG"};
-    Env sensor{"OCUSNAP_SIM_SENSOR", std::nullopt};
+    ScopedEnv camera{"OCUSNAP_CAMERA", "sim"};
+    ScopedEnv noise{"OCUSNAP_SIM_NOISE", "0"};
+    ScopedEnv freeze{"OCUSNAP_SIM_FREEZE", "0"};
+    ScopedEnv fps{"OCUSNAP_SIM_FPS", "max"};
+    ScopedEnv bayer{"OCUSNAP_BAYER", "GRBG"};
+    ScopedEnv sensor{"OCUSNAP_SIM_SENSOR", std::nullopt};
 };
 
 inline constexpr int kGrbg = 2;
@@ -131,22 +111,5 @@ double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
 
 // The files in a folder whose names end in `extension`, sorted.
 std::vector<std::string> FilesEndingIn(const std::string& folder, const std::string& extension);
-std::vector<uint8_t> ReadBytes(const std::string& path);
-void WriteFile(const std::string& path, const std::string& content = "x");
-
-// A tmpfs of the given size, mounted for the test (root only); Mounted() false where it cannot be.
-class SmallDisk {
-public:
-    explicit SmallDisk(uint64_t bytes);
-    ~SmallDisk();
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
-    bool Mounted() const { return m_mounted; }
-    std::string Str() const { return m_folder.Str(); }
-
-private:
-    TempFolder m_folder;
-    bool m_mounted = false;
-};
 
 } // namespace ocurecord::test

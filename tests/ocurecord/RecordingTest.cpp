@@ -135,10 +135,10 @@ void ExpectLog(const Target& target, const Feed& feed) {
     }
 }
 
-// Nothing but the recording's own files: no half-written frame, no reserve.
+// Nothing but the recording's own files: no half-written frame, no reserve, nothing hidden.
 void ExpectNoLeftovers(const std::string& folder) {
-    EXPECT_EQ(FilesEndingIn(folder, ".part"), std::vector<std::string>{});
-    EXPECT_EQ(FilesEndingIn(folder, ".reserve"), std::vector<std::string>{});
+    for (const std::string& name : FilesEndingIn(folder, ""))
+        EXPECT_NE(name.front(), '.') << name;
 }
 
 class RecordingFormats : public ::testing::TestWithParam<FormatCase> {};
@@ -146,7 +146,7 @@ class RecordingFormats : public ::testing::TestWithParam<FormatCase> {};
 TEST_P(RecordingFormats, FilesReadBackAsTheFramesDelivered) {
     const FormatCase& c = GetParam();
     ExactMovingSim sim;
-    TempFolder folder;
+    TempDir folder;
     constexpr uint64_t kFrames = 24;
     Options options = RecordOptions(folder.Str(), "take", c.format, kWidth, kHeight, c.container);
     options.limit.frames = kFrames;
@@ -177,20 +177,20 @@ INSTANTIATE_TEST_SUITE_P(EachFormat, RecordingFormats, ::testing::ValuesIn(kForm
 
 // Whatever keeps a recording from its folder is said before anything is written.
 TEST(RecordingRefusals, AFolderThatCannotTakeTheRecordingIsRefusedBeforeAnythingIsWritten) {
-    TempFolder root;
+    TempDir root;
     const std::string plainFile = root.Str() + "/plain";
-    WriteFile(plainFile);
+    ocu::test::WriteText(plainFile, "x");
     std::filesystem::create_directory(root.Path() / "earlier");
-    WriteFile(root.Str() + "/earlier/take.csv");
+    ocu::test::WriteText(root.Str() + "/earlier/take.csv", "x");
     std::filesystem::create_directory(root.Path() / "frames");
-    WriteFile(root.Str() + "/frames/take_000000.raw");
+    ocu::test::WriteText(root.Str() + "/frames/take_000000.raw", "x");
     std::filesystem::create_directory(root.Path() / "readonly");
     SmallDisk readOnly(1 << 20);
     std::string readOnlyFolder = root.Str() + "/readonly";
-    if (readOnly.Mounted()) {
+    if (readOnly.Ready()) {
         // Root writes through permissions; a read-only file system stops it.
-        ASSERT_EQ(::mount(nullptr, readOnly.Str().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
-        readOnlyFolder = readOnly.Str();
+        ASSERT_EQ(::mount(nullptr, readOnly.Path().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+        readOnlyFolder = readOnly.Path();
     } else {
         ::chmod(readOnlyFolder.c_str(), 0555);
     }
@@ -241,11 +241,11 @@ TEST_P(FullDisk, EndsTheRecordingWithEveryFileComplete) {
     const FormatCase& c = GetParam();
     // Room for the reserve and 8 MiB of frames.
     SmallDisk disk(kDefaultReserveBytes + (8 << 20));
-    if (!disk.Mounted())
-        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    if (!disk.Ready())
+        GTEST_SKIP() << "skipped: " << disk.Reason();
     constexpr int kW = 640;
     constexpr int kH = 480;
-    Options options = RecordOptions(disk.Str(), "take", c.format, kW, kH, c.container);
+    Options options = RecordOptions(disk.Path(), "take", c.format, kW, kH, c.container);
     options.memoryCap = size_t{32} << 20;
     std::string error;
     const std::unique_ptr<Recorder> recorder = Recorder::Open(options, error);
@@ -262,7 +262,7 @@ TEST_P(FullDisk, EndsTheRecordingWithEveryFileComplete) {
     ASSERT_TRUE(rows);
     ASSERT_EQ(rows->size(), progress.written);
     if (IsSequence(c.format)) {
-        EXPECT_EQ(FilesEndingIn(disk.Str(), FileExtension(c.format, c.container)).size(), progress.written);
+        EXPECT_EQ(FilesEndingIn(disk.Path(), FileExtension(c.format, c.container)).size(), progress.written);
         const ocu::ImageLimits limits = ocu::LimitsForSensor(kW, kH);
         std::vector<uint8_t> pixels(limits.rawBytes);
         for (const LogRow& row : *rows) {
@@ -283,7 +283,7 @@ TEST_P(FullDisk, EndsTheRecordingWithEveryFileComplete) {
                 EXPECT_EQ(video->frames[k], taken.at((*rows)[k].frame)) << "frame " << k;
         }
     }
-    ExpectNoLeftovers(disk.Str());
+    ExpectNoLeftovers(disk.Path());
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, FullDisk, ::testing::Values(kFormats[0], kFormats[1], kFormats[2]),
@@ -293,9 +293,9 @@ INSTANTIATE_TEST_SUITE_P(Formats, FullDisk, ::testing::Values(kFormats[0], kForm
 // The camera goes away mid-recording (what Aravis signals when it stops answering): the recording ends by
 // itself with the driver's words, every frame written up to then complete.
 TEST(LostCamera, EndsTheRecordingWithItsFilesComplete) {
-    Env camera{"OCUSNAP_CAMERA", "aravis"};
-    Env fake{"OCUSNAP_ARAVIS_FAKE", "only"};
-    TempFolder folder;
+    ScopedEnv camera{"OCUSNAP_CAMERA", "aravis"};
+    ScopedEnv fake{"OCUSNAP_ARAVIS_FAKE", "only"};
+    TempDir folder;
     tool::SessionOptions options;
     options.regionWidth = 256;
     options.regionHeight = 128;
@@ -347,7 +347,7 @@ TEST(KilledRecording, LeavesEveryRawFrameWholeOrAbsent) {
     const uintmax_t whole = 8 + kW * kH;
     for (int round = 0; round < 5; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        TempFolder folder;
+        TempDir folder;
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
@@ -373,26 +373,11 @@ TEST(KilledRecording, LeavesEveryRawFrameWholeOrAbsent) {
 }
 
 // What ocusnap-record says and returns, and its videos as a standard player's probe sees them.
-struct CommandRun {
-    int status = -1;
-    std::string out;
-};
-
-CommandRun RunCommand(const std::string& command) {
-    CommandRun run;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr)
-        return run;
-    char buffer[4096];
-    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        run.out.append(buffer, got);
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+using ocu::test::CommandRun;
+using ocu::test::RunCommand;
 
 TEST(OcusnapRecord, CommandLineMistakesExitWithTheUsage) {
-    TempFolder folder;
+    TempDir folder;
     const std::string tool = OCUSNAP_RECORD;
     struct Case {
         std::string args;
@@ -410,26 +395,26 @@ TEST(OcusnapRecord, CommandLineMistakesExitWithTheUsage) {
     };
     for (const Case& c : cases) {
         const CommandRun run = RunCommand(tool + " " + c.args);
-        EXPECT_EQ(run.status, 2) << c.args << ": " << run.out;
-        EXPECT_NE(run.out.find(c.says), std::string::npos) << c.args << ": " << run.out;
-        EXPECT_NE(run.out.find("usage: ocusnap-record"), std::string::npos) << c.args;
+        EXPECT_EQ(run.status, 2) << c.args << ": " << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << c.args << ": " << run.err;
+        EXPECT_NE(run.err.find("usage: ocusnap-record"), std::string::npos) << c.args;
     }
     // A region the camera cannot give is the camera's refusal, after the command line was understood.
     const CommandRun wide = RunCommand(tool + " --frames 1 --region 4096x64 " + folder.Str());
-    EXPECT_EQ(wide.status, 1) << wide.out;
-    EXPECT_NE(wide.out.find("larger than the camera's image"), std::string::npos) << wide.out;
+    EXPECT_EQ(wide.status, 1) << wide.err;
+    EXPECT_NE(wide.err.find("larger than the camera's image"), std::string::npos) << wide.err;
     EXPECT_TRUE(FilesEndingIn(folder.Str(), ".csv").empty());
 }
 
 // --seconds: the frames of that long from the first, and the program ends by itself.
 TEST(OcusnapRecord, ADurationEndsTheRecordingThatLongAfterItsFirstFrame) {
     // The camera's own timing: a few frames in half a second.
-    Env camera{"OCUSNAP_CAMERA", "sim"};
-    Env fps{"OCUSNAP_SIM_FPS", "real"};
-    TempFolder folder;
+    ScopedEnv camera{"OCUSNAP_CAMERA", "sim"};
+    ScopedEnv fps{"OCUSNAP_SIM_FPS", "real"};
+    TempDir folder;
     const CommandRun run =
         RunCommand(std::string(OCUSNAP_RECORD) + " --seconds 0.5 --region 64x32 " + folder.Str());
-    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.status, 0) << run.err;
     const std::optional<std::vector<LogRow>> rows = ReadLog(folder.Str() + "/frame.csv");
     ASSERT_TRUE(rows);
     ASSERT_GT(rows->size(), 1u);
@@ -439,7 +424,7 @@ TEST(OcusnapRecord, ADurationEndsTheRecordingThatLongAfterItsFirstFrame) {
 
 TEST(OcusnapRecord, VideosPlayWithTheFramesAndSizeRecorded) {
     ExactMovingSim sim;
-    TempFolder folder;
+    TempDir folder;
     struct Case {
         const char* format;
         const char* file;
@@ -452,13 +437,13 @@ TEST(OcusnapRecord, VideosPlayWithTheFramesAndSizeRecorded) {
         const std::string file = folder.Str() + "/" + c.file;
         const CommandRun run = RunCommand(std::string(OCUSNAP_RECORD) +
                                           " --frames 30 --region 640x480 --format " + c.format + " " + file);
-        EXPECT_EQ(run.status, 0) << run.out;
-        EXPECT_NE(run.out.find("30 frames written, 0 dropped"), std::string::npos) << run.out;
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find("30 frames written, 0 dropped"), std::string::npos) << run.out << run.err;
         const CommandRun probe =
             RunCommand("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
                        "stream=codec_name,width,height,nb_read_frames -of default=nw=1 " +
                        file);
-        EXPECT_EQ(probe.status, 0) << probe.out;
+        EXPECT_EQ(probe.status, 0) << probe.err;
         EXPECT_EQ(probe.out,
                   std::string("codec_name=") + c.codec + "\nwidth=640\nheight=480\nnb_read_frames=30\n");
     }

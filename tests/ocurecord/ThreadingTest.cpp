@@ -1,6 +1,7 @@
 // The recorder's hand-over between the thread that submits frames and its writer: frames are taken or
 // dropped at once, and every frame taken is written exactly once, whatever the timing.
 #include "OcuRecord.h"
+#include "TestSupport.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -14,17 +15,6 @@
 
 namespace ocurecord {
 namespace {
-
-struct Folder {
-    Folder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "ocurecord-threads-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            std::abort();
-        path = pattern;
-    }
-    ~Folder() { std::filesystem::remove_all(path); }
-    std::string path;
-};
 
 // A mosaic that tells its frame apart: every byte is the frame's number plus its position.
 std::vector<uint8_t> Pattern(uint64_t index, int width, int height) {
@@ -64,9 +54,9 @@ class RecorderThreads : public ::testing::TestWithParam<Case> {};
 // taken is exactly what is written and logged, in order, each frame whole; the rest is counted dropped.
 TEST_P(RecorderThreads, EveryFrameTakenIsWrittenOnceAndEveryOtherIsCountedDropped) {
     const Case& c = GetParam();
-    Folder folder;
+    const ocu::test::TempDir folder;
     Options options;
-    options.target = Target{folder.path, "take", c.format, Container::Matroska};
+    options.target = Target{folder.Str(), "take", c.format, Container::Matroska};
     options.maxWidth = c.width;
     options.maxHeight = c.height;
     options.memoryCap = c.memoryCap;
@@ -133,7 +123,7 @@ TEST_P(RecorderThreads, EveryFrameTakenIsWrittenOnceAndEveryOtherIsCountedDroppe
     const std::vector<uint64_t> logged = LoggedFrames(LogPath(options.target));
     EXPECT_EQ(logged, std::vector<uint64_t>(taken.begin(), taken.end()));
     size_t files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder.path))
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
         files += entry.path().extension() == FileExtension(c.format, Container::Matroska) ? 1 : 0;
     EXPECT_EQ(files, taken.size());
     if (c.format == Format::Raw) {

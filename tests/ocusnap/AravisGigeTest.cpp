@@ -27,7 +27,6 @@ constexpr char kSimulator[] = "/usr/bin/arv-fake-gv-camera-0.8";
 constexpr char kSerial[] = "OCUTEST";
 // The id Aravis gives the simulator: vendor, model and serial.
 constexpr char kCameraId[] = "aravis:Aravis-Fake-OCUTEST";
-constexpr int kBeyondTheQueue = 8;
 
 // Why the tests cannot run here; empty when the namespace is there.
 std::string g_unavailable;
@@ -116,11 +115,7 @@ protected:
         ASSERT_EQ(status, OCU_OK) << OcuGetErrorString(status);
     }
     void ExpectFrames(int32_t width, int32_t height, const std::string& step) {
-        const int from = log.Count();
-        ASSERT_TRUE(log.WaitFor(from + kBeyondTheQueue, 30s)) << step << ": delivery stopped";
-        std::lock_guard lock(log.mutex);
-        EXPECT_EQ(log.width, width) << step;
-        EXPECT_EQ(log.height, height) << step;
+        ExpectFramesOfSize(log, width, height, step, 30s);
     }
 
     ScopedEnv env{{"OCUSNAP_ARAVIS_FAKE", "0"}};
@@ -144,26 +139,10 @@ TEST_F(GigeCamera, FramesKeepComingThroughWindowAndModeChangesAlsoUnderPacketLos
         ASSERT_NO_FATAL_FAILURE(ExpectFrames(512, 512, "start"));
         // Windows between a stop and a start, as a resize; modes while frames come. Each shrink after
         // a grow; the windows stay small enough for whole frames to come through the loss.
-        struct Step {
-            int32_t mode; // -1: a window change
-            int32_t width, height;
-            int32_t expectedWidth, expectedHeight;
-        };
-        const Step steps[] = {{-1, 64, 32, 64, 32},     {-1, 320, 240, 320, 240}, {1, 0, 0, 320, 240},
-                              {2, 0, 0, 320, 240},      {-1, 128, 96, 128, 96},   {0, 0, 0, 128, 96},
-                              {-1, 512, 384, 512, 384}, {-1, 96, 64, 96, 64}};
-        for (const Step& s : steps) {
-            const std::string name = (s.mode >= 0 ? "mode " + std::to_string(s.mode) : "window ") +
-                                     std::to_string(s.width) + "x" + std::to_string(s.height);
-            if (s.mode >= 0) {
-                ASSERT_EQ(OcuSetResolution(handle, s.mode), OCU_OK) << name;
-            } else {
-                ASSERT_EQ(OcuStopSnap(handle), OCU_OK);
-                ASSERT_EQ(OcuSetOutputWindow(handle, 0, 0, s.width, s.height), OCU_OK) << name;
-                ASSERT_EQ(OcuStartSnap(handle, buffers, 1), OCU_OK);
-            }
-            ASSERT_NO_FATAL_FAILURE(ExpectFrames(s.expectedWidth, s.expectedHeight, name));
-        }
+        const StreamStep steps[] = {{-1, 64, 32, 64, 32},     {-1, 320, 240, 320, 240}, {1, 0, 0, 320, 240},
+                                    {2, 0, 0, 320, 240},      {-1, 128, 96, 128, 96},   {0, 0, 0, 128, 96},
+                                    {-1, 512, 384, 512, 384}, {-1, 96, 64, 96, 64}};
+        ASSERT_NO_FATAL_FAILURE(ExpectFramesThroughSteps(handle, log, buffers, steps, 30s));
         // Stop and start, then a single frame, as the viewer's Single Snap takes it.
         ASSERT_EQ(OcuStopSnap(handle), OCU_OK);
         ASSERT_EQ(OcuStartSnap(handle, buffers, 1), OCU_OK);

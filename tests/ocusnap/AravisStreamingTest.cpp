@@ -9,9 +9,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// More frames than the stream has buffers (6).
-constexpr int kBeyondTheQueue = 8;
-
 class AravisStreaming : public FakeCameraTest {
 protected:
     void SetUp() override {
@@ -36,13 +33,8 @@ protected:
         });
     }
     uint64_t StreamsMade() { return AravisOf(cam.handle).StreamChannel()->StreamsMade(); }
-    // Frames keep coming, beyond the stream's buffers, at the size of the window.
     void ExpectFramesOfSize(int32_t width, int32_t height, const std::string& step) {
-        const int from = log.Count();
-        ASSERT_TRUE(log.WaitFor(from + kBeyondTheQueue, 20s)) << step << ": delivery stopped";
-        std::lock_guard lock(log.mutex);
-        EXPECT_EQ(log.width, width) << step;
-        EXPECT_EQ(log.height, height) << step;
+        ocusnap::test::ExpectFramesOfSize(log, width, height, step, 20s);
     }
 
     Camera cam;
@@ -56,29 +48,13 @@ TEST_F(AravisStreaming, FramesKeepComingThroughWindowAndModeChanges) {
     ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
     // Windows change between a stop and a start (as a resize does), modes while frames come; the whole
     // sensor is what a bad-pixel capture asks for. Each shrink follows a grow.
-    struct Step {
-        int32_t mode; // -1: a window change
-        int32_t width, height;
-        int32_t expectedWidth, expectedHeight;
-    };
-    const Step steps[] = {
+    const StreamStep steps[] = {
         {-1, 2048, 2048, 2048, 2048}, {-1, 64, 32, 64, 32},     {-1, 640, 480, 640, 480},
         {-1, 100, 50, 100, 50},       {1, 0, 0, 100, 50},       {-1, 1024, 1024, 1024, 1024},
         {2, 0, 0, 512, 512},          {-1, 64, 64, 64, 64},     {0, 0, 0, 64, 64},
         {-1, 2048, 2048, 2048, 2048}, {-1, 320, 240, 320, 240},
     };
-    for (const Step& s : steps) {
-        const std::string name = (s.mode >= 0 ? "mode " + std::to_string(s.mode) : "window ") +
-                                 std::to_string(s.width) + "x" + std::to_string(s.height);
-        if (s.mode >= 0) {
-            ASSERT_EQ(OcuSetResolution(cam.handle, s.mode), OCU_OK) << name;
-        } else {
-            ASSERT_EQ(OcuStopSnap(cam.handle), OCU_OK);
-            ASSERT_EQ(OcuSetOutputWindow(cam.handle, 0, 0, s.width, s.height), OCU_OK) << name;
-            ASSERT_EQ(OcuStartSnap(cam.handle, buffers, 1), OCU_OK);
-        }
-        ASSERT_NO_FATAL_FAILURE(ExpectFramesOfSize(s.expectedWidth, s.expectedHeight, name));
-    }
+    ASSERT_NO_FATAL_FAILURE(ExpectFramesThroughSteps(cam.handle, log, buffers, steps, 20s));
     // A single frame after all of it, as Single Snap takes it.
     ASSERT_EQ(OcuCloseSnap(cam.handle), OCU_OK);
     ASSERT_EQ(OcuSetOutputWindow(cam.handle, 0, 0, 64, 32), OCU_OK);

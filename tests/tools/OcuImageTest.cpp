@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -20,31 +19,12 @@ using namespace ocu::test;
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-// Runs ocuimage with the arguments, its output and errors captured in files of dir.
-Outcome Ocuimage(const TempDir& dir, const std::vector<std::string>& arguments) {
-    std::string command = Quoted(OCU_OCUIMAGE);
+// Runs ocuimage with the arguments.
+CommandRun Ocuimage(const std::vector<std::string>& arguments) {
+    std::string command = ShellQuoted(OCU_OCUIMAGE);
     for (const std::string& a : arguments)
-        command += " " + Quoted(a);
-    command += " >" + Quoted(dir.File("stdout")) + " 2>" + Quoted(dir.File("stderr"));
-    const int raw = std::system(command.c_str());
-    Outcome run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = ReadText(dir.File("stdout"));
-    run.err = ReadText(dir.File("stderr"));
-    return run;
+        command += " " + ShellQuoted(a);
+    return RunCommand(command);
 }
 
 size_t Lines(const std::string& text) {
@@ -138,7 +118,7 @@ TEST(Ocuimage, CommandLine) {
         for (const std::string& a : c.arguments)
             line += a + " ";
         SCOPED_TRACE(line);
-        const Outcome run = Ocuimage(dir, c.arguments);
+        const CommandRun run = Ocuimage(c.arguments);
         EXPECT_EQ(run.status, c.status);
         EXPECT_NE(run.out.find(c.stdoutHas), std::string::npos) << run.out;
         EXPECT_NE(run.err.find(c.stderrHas), std::string::npos) << run.err;
@@ -159,13 +139,13 @@ TEST(Ocuimage, WritesIntoAPipeAndLeavesItAPipe) {
     WriteText(dir.File("in.raw"), RawFrame(16, 8));
     const std::string pipe = dir.File("pipe.bmp");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    Outcome run = Ocuimage(dir, {dir.File("in.raw"), pipe});
+    CommandRun run = Ocuimage({dir.File("in.raw"), pipe});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "ocuimage: " + pipe + ": cannot write the file: no program reads the pipe\n");
 
     const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(reader, 0);
-    run = Ocuimage(dir, {dir.File("in.raw"), pipe});
+    run = Ocuimage({dir.File("in.raw"), pipe});
     EXPECT_EQ(run.status, 0) << run.err;
     std::string bytes(1000, '\0');
     const ssize_t got = ::read(reader, bytes.data(), bytes.size());
@@ -180,7 +160,7 @@ TEST(Ocuimage, EveryCorpusFileIsConvertedOrRefusedWithOneLineAndNoOutput) {
     for (const CorpusFile& file : CorpusFiles()) {
         SCOPED_TRACE(file.name);
         const std::string out = dir.File(file.name + ".bmp");
-        const Outcome run = Ocuimage(dir, {file.path, out});
+        const CommandRun run = Ocuimage({file.path, out});
         if (!file.ocuimageShows) {
             EXPECT_EQ(run.status, 1);
             EXPECT_EQ(Lines(run.err), 1u) << run.err;
@@ -204,7 +184,7 @@ TEST(Ocuimage, TheOptionsChangeTheConversionOfARawFrame) {
     WriteText(dir.File("in.raw"), RawFrame(64, 32));
     const auto convert = [&](const std::string& name, std::vector<std::string> options) {
         options.insert(options.begin(), {dir.File("in.raw"), dir.File(name)});
-        EXPECT_EQ(Ocuimage(dir, options).status, 0) << name;
+        EXPECT_EQ(Ocuimage(options).status, 0) << name;
         return ReadText(dir.File(name));
     };
     const std::string plain = convert("plain.bmp", {});

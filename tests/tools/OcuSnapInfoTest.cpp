@@ -4,47 +4,23 @@
 #include "OcuSnap.h"
 #include "OcuVersion.h"
 #include "PixConv.h"
+#include "TestSupport.h"
 
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadAll(std::FILE* file) {
-    std::string text;
-    char chunk[4096];
-    std::rewind(file);
-    while (const size_t n = std::fread(chunk, 1, sizeof chunk, file))
-        text.append(chunk, n);
-    return text;
-}
+using ocu::test::CommandRun;
 
 // Runs ocusnap-info with the arguments after `environment` (NAME=value words for env(1)).
-Outcome OcusnapInfo(const std::string& environment, const std::string& arguments) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    const std::string command = "env " + environment + " " + OCU_OCUSNAP_INFO + " " + arguments +
-                                " >/dev/fd/" + std::to_string(fileno(out)) + " 2>/dev/fd/" +
-                                std::to_string(fileno(err));
-    const int raw = std::system(command.c_str());
-    Outcome run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(out), ReadAll(err)};
-    std::fclose(out);
-    std::fclose(err);
-    return run;
+CommandRun OcusnapInfo(const std::string& environment, const std::string& arguments) {
+    return ocu::test::RunCommand("env " + environment + " " + OCU_OCUSNAP_INFO + " " + arguments);
 }
 
 // What --stats prints for one frame, computed here from a frame of the same camera.
@@ -98,7 +74,7 @@ TEST(OcusnapInfo, CommandLine) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
-        const Outcome run = OcusnapInfo("OCUSNAP_CAMERA=sim", c.arguments);
+        const CommandRun run = OcusnapInfo("OCUSNAP_CAMERA=sim", c.arguments);
         EXPECT_EQ(run.status, c.status);
         EXPECT_NE(run.out.find(c.stdoutHas), std::string::npos) << run.out;
         EXPECT_NE(run.err.find(c.stderrHas), std::string::npos) << run.err;
@@ -108,7 +84,7 @@ TEST(OcusnapInfo, CommandLine) {
 // A sensor whose readout alone takes longer than two seconds (8192 x 5664 at 24 MHz): its frames are waited
 // for and measured, rather than reported as "no frame in time".
 TEST(OcusnapInfo, ASensorSlowerThanTheTwoSecondsIsStillMeasured) {
-    const Outcome run =
+    const CommandRun run =
         OcusnapInfo("OCUSNAP_CAMERA=sim OCUSNAP_SIM_SENSOR=8192x5664 OCUSNAP_SIM_SCENE=flat", "");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("Streaming 8192 x 5664"), std::string::npos) << run.out;
@@ -118,26 +94,22 @@ TEST(OcusnapInfo, ASensorSlowerThanTheTwoSecondsIsStillMeasured) {
 }
 
 TEST(OcusnapInfo, StatsPrintsTheFiguresOfAFewFramesAndTheirSharpness) {
-    const std::string control =
-        (std::filesystem::temp_directory_path() / ("ocusnap-info-test-" + std::to_string(getpid()))).string();
-    for (const auto& [name, value] : {std::pair{"OCUSNAP_CAMERA", "sim"},
-                                      {"OCUSNAP_SIM_NOISE", "0"},
-                                      {"OCUSNAP_SIM_FREEZE", "1"},
-                                      {"OCUSNAP_SIM_FPS", "max"},
-                                      {"OCUSNAP_BAYER", "GRBG"},
-                                      {"OCUSNAP_SIM_CONTROL", control.c_str()}})
-        setenv(name, value, 1);
-    std::filesystem::remove(control);
+    const ocu::test::TempDir dir;
+    const std::string control = dir.File("control");
+    using ocu::test::ScopedEnv;
+    const ScopedEnv camera{"OCUSNAP_CAMERA", "sim"}, noise{"OCUSNAP_SIM_NOISE", "0"},
+        freeze{"OCUSNAP_SIM_FREEZE", "1"}, fps{"OCUSNAP_SIM_FPS", "max"}, bayer{"OCUSNAP_BAYER", "GRBG"},
+        lever{"OCUSNAP_SIM_CONTROL", control};
 
     // Every frame of the exact camera is alike: the one taken here is each of the tool's.
-    OCUHANDLE camera = nullptr;
-    ASSERT_EQ(BeginOcuDevice(OCU_FIRST_DEVICE, &camera), OCU_OK);
+    OCUHANDLE sim = nullptr;
+    ASSERT_EQ(BeginOcuDevice(OCU_FIRST_DEVICE, &sim), OCU_OK);
     std::vector<uint8_t> frame(1280 * 1024);
     uint8_t* buffers[] = {frame.data()};
-    ASSERT_EQ(OcuSetOutputWindow(camera, 0, 0, 1280, 1024), OCU_OK);
-    ASSERT_EQ(OcuSnapShot(camera, buffers, 1), OCU_OK);
-    EndOcuDevice(camera);
-    const Outcome sharp = OcusnapInfo("", "--stats");
+    ASSERT_EQ(OcuSetOutputWindow(sim, 0, 0, 1280, 1024), OCU_OK);
+    ASSERT_EQ(OcuSnapShot(sim, buffers, 1), OCU_OK);
+    EndOcuDevice(sim);
+    const CommandRun sharp = OcusnapInfo("", "--stats");
     EXPECT_EQ(sharp.status, 0);
     EXPECT_EQ(sharp.out, ExpectedFrame(1, frame, 1280, 1024) + ExpectedFrame(2, frame, 1280, 1024) +
                              ExpectedFrame(3, frame, 1280, 1024));
@@ -145,13 +117,8 @@ TEST(OcusnapInfo, StatsPrintsTheFiguresOfAFewFramesAndTheirSharpness) {
     // Out of focus, every frame is less sharp.
     std::ofstream(control) << "focus=4\n";
     const std::string blurred = OcusnapInfo("", "--stats").out;
-    std::filesystem::remove(control);
     const std::vector<double> after = Sharpnesses("\n" + blurred);
     ASSERT_EQ(after.size(), 3u);
     for (const double s : after)
         EXPECT_LT(s, 0.5 * Sharpnesses("\n" + sharp.out).front());
-
-    const Outcome help = OcusnapInfo("", "--help");
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("--stats"), std::string::npos);
 }

@@ -1,4 +1,5 @@
-// Which camera the viewer opens, and how the choice is kept in the settings file.
+// How the chosen camera is kept in the settings file and named in the chooser. Which camera opens at
+// start-up is tested on the running viewer (CameraChooserTest).
 #include "camera/CameraChoice.h"
 
 #include "frame/Settings.h"
@@ -7,26 +8,6 @@
 #include <sstream>
 
 using namespace ocu;
-
-TEST(CameraChoice, TheCommandLineThenTheEnvironmentThenTheLastChoice) {
-    struct Case {
-        const char* commandLine;
-        bool environment;
-        const char* stored;
-        const char* expected; // "": the driver's own choice, which reads the environment
-    };
-    const Case cases[] = {
-        {"", false, "", ""},
-        {"", false, "aravis:Fake_1", "aravis:Fake_1"},
-        {"", true, "aravis:Fake_1", ""},
-        {"sim", true, "aravis:Fake_1", "sim"},
-        {"aravis:GV01", false, "sim", "aravis:GV01"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(StartCameraId(c.commandLine, c.environment, c.stored), c.expected)
-            << c.commandLine << " / " << c.environment << " / " << c.stored;
-    }
-}
 
 TEST(CameraChoice, KeptInASectionOfItsOwnAfterTheTwentyKeys) {
     // A file as an earlier run left it, with a comment and a section of somebody else's.

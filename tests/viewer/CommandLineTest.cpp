@@ -8,11 +8,12 @@
 using namespace ocu;
 using Action = CommandLine::Action;
 
-TEST(CommandLine, OptionsTheImageFileAndQtsOwnOptions) {
+TEST(CommandLine, OptionsTheImageFileTheCameraAndQtsOwnOptions) {
     struct Case {
         QStringList arguments; // after the program name
         Action action;
         QStringList files;
+        QString camera = {};
     };
     const Case cases[] = {
         {{}, Action::Run, {}},
@@ -30,14 +31,24 @@ TEST(CommandLine, OptionsTheImageFileAndQtsOwnOptions) {
         {{"--bogus"}, Action::Error, {}},
         {{"-x"}, Action::Error, {}},
         {{"-platform"}, Action::Error, {}}, // its value is missing
+        {{"--camera", "sim"}, Action::Run, {}, "sim"},
+        {{"--camera=aravis:Basler-acA1300-0815", "a.dat"},
+         Action::Run,
+         {"a.dat"},
+         "aravis:Basler-acA1300-0815"},
+        {{"-camera", "aravis"}, Action::Run, {}, "aravis"},
+        {{"--camera"}, Action::Error, {}},
+        {{"--camera="}, Action::Error, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
         const CommandLine line = ParseCommandLine(QStringList{QStringLiteral("ocuviewer")} + c.arguments);
         EXPECT_EQ(line.action, c.action);
         EXPECT_EQ(line.files, c.files);
+        EXPECT_EQ(line.camera, c.camera);
         EXPECT_EQ(line.error.isEmpty(), c.action != Action::Error);
         EXPECT_TRUE(line.usage.contains(QLatin1String("--version")));
+        EXPECT_TRUE(line.usage.contains(QLatin1String("--camera <ID>")));
     }
     EXPECT_EQ(ParseCommandLine({QStringLiteral("ocuviewer"), QStringLiteral("--bogus")}).error,
               QStringLiteral("Unknown option 'bogus'."));
@@ -83,28 +94,4 @@ TEST(CommandLine, TheLineForADisplayThatCannotBeReachedNamesIt) {
                           QStringLiteral("-display"), QStringLiteral(":3")});
     EXPECT_EQ(line.platform, "xcb");
     EXPECT_EQ(line.display, ":3");
-}
-
-TEST(CommandLine, TheCameraToOpen) {
-    struct Case {
-        QStringList arguments;
-        Action action;
-        QString camera;
-    };
-    const Case cases[] = {
-        {{}, Action::Run, {}},
-        {{"--camera", "sim"}, Action::Run, "sim"},
-        {{"--camera=aravis:Basler-acA1300-0815", "a.dat"}, Action::Run, "aravis:Basler-acA1300-0815"},
-        {{"-camera", "aravis"}, Action::Run, "aravis"},
-        {{"--camera"}, Action::Error, {}},
-        {{"--camera="}, Action::Error, {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
-        const CommandLine line = ParseCommandLine(QStringList{QStringLiteral("ocuviewer")} + c.arguments);
-        EXPECT_EQ(line.action, c.action);
-        EXPECT_EQ(line.camera, c.camera);
-    }
-    EXPECT_TRUE(
-        ParseCommandLine({QStringLiteral("ocuviewer")}).usage.contains(QLatin1String("--camera <ID>")));
 }

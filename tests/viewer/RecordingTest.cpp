@@ -23,7 +23,6 @@ using ocurecord::test::DecodeVideo;
 using ocurecord::test::FilesEndingIn;
 using ocurecord::test::LogRow;
 using ocurecord::test::ReadLog;
-using ocurecord::test::TempFolder;
 
 namespace {
 
@@ -80,7 +79,7 @@ protected:
     CMainFrame& frame() { return viewer.Frame(); }
 
     ExactSimCamera camera; // still frames, each the same
-    TempFolder folder;
+    TempDir folder;
     RunningViewer viewer;
 };
 
@@ -250,7 +249,7 @@ protected:
                WaitFor([&] { return driver.FramesDelivered() > before; });
     }
 
-    TempFolder folder;
+    TempDir folder;
     RunningViewer viewer;
 };
 

@@ -25,6 +25,7 @@ public:
 
     const std::filesystem::path& Path() const { return m_path; }
     std::string File(const std::string& name) const { return (m_path / name).string(); }
+    std::string Str() const { return m_path.string(); }
 
 private:
     std::filesystem::path m_path;
@@ -57,5 +58,16 @@ private:
 
 std::string ReadText(const std::string& path);
 void WriteText(const std::string& path, const std::string& text);
+
+// What a command line run by the shell printed and returned.
+struct CommandRun {
+    int status = -1; // the exit status; -1 when the program did not exit
+    std::string out;
+    std::string err;
+};
+// A simple command: its words, NAME=value settings before them.
+CommandRun RunCommand(const std::string& commandLine);
+// A word the shell takes as it stands.
+std::string ShellQuoted(const std::string& text);
 
 } // namespace ocu::test

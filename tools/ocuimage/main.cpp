@@ -182,36 +182,6 @@ LutBlock Tables(const Options& options) {
     return luts;
 }
 
-// The raw frame in raw becomes the image, as the viewer's pipeline makes it with no correction switched on.
-void RunPipeline(const Options& options, BitmapInfo& info, uint8_t* raw, uint8_t* image) {
-    const LutBlock luts = Tables(options);
-    int toggle = 1;
-    int off = 0;
-    int frames = 0;
-    FramePipeline pipeline{.raw = raw,
-                           .image = image,
-                           .header = info.bmiHeader,
-                           .luts = luts,
-                           .conversion = options.conversion,
-                           .bayerLayout = options.layout,
-                           .imageMode = options.gray ? 1 : 0,
-                           .grayTable = nullptr,
-                           .frameToggle = toggle,
-                           .sensorWidth = info.bmiHeader.biWidth,
-                           .sensorHeight = info.bmiHeader.biHeight,
-                           .regionLeft = 0,
-                           .regionTop = 0,
-                           .badPixels = nullptr,
-                           .patternNoise = nullptr,
-                           .getBadPixels = off,
-                           .eraseBadPixels = off,
-                           .getTemplate = off,
-                           .templateCorrect = off,
-                           .templateFrames = frames,
-                           .restoreOutputWindow = {}};
-    RunFramePipeline(pipeline);
-}
-
 int Convert(const Options& options) {
     const int inKind = GetOpenedFileKind(options.in);
     const int outKind = GetFileKind(options.out);
@@ -253,8 +223,10 @@ int Convert(const Options& options) {
         return Refused(options.in, note);
     if (!note.empty())
         std::fprintf(stderr, "ocuimage: warning: %s: %s\n", options.in.c_str(), note.c_str());
+    // The raw frame becomes the image as the viewer's pipeline makes it with no correction switched on.
     if (inKind == kFileRaw)
-        RunPipeline(options, info, raw.data(), image.data());
+        RunUncorrectedPipeline(raw.data(), image.data(), info.bmiHeader, Tables(options), options.conversion,
+                               options.layout, options.gray);
 
     note.clear();
     int written = 0;

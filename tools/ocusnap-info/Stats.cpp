@@ -7,24 +7,18 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
-
 int Fail(const char* what, OCUSTATUS status) {
     std::fprintf(stderr, "ocusnap-info: %s failed: %s\n", what, OcuGetErrorString(status));
     return 1;
 }
 
-// Closes the camera on every way out.
-struct OpenCamera {
-    OCUHANDLE handle = nullptr;
-    ~OpenCamera() {
-        if (handle) {
-            EndOcuDevice(handle);
-        }
-    }
-};
+const char* LayoutName(int32_t layout) {
+    constexpr const char* kNames[] = {"GBRG", "GRBG", "BGGR", "RGGB"};
+    return layout >= OCU_BAYER_GBRG && layout <= OCU_BAYER_RGGB ? kNames[layout - OCU_BAYER_GBRG] : nullptr;
+}
 
-constexpr const char* kLayoutNames[] = {"mono", "GBRG", "GRBG", "BGGR", "RGGB"};
+namespace {
+
 constexpr const char* kChannelNames[] = {"R", "Gr", "Gb", "B"};
 
 void PrintChannel(const char* name, const uint32_t* histogram) {
@@ -66,13 +60,13 @@ int PrintFrameStats(int frames) {
     }
 
     std::vector<uint8_t> frame(static_cast<size_t>(width) * static_cast<size_t>(height));
-    const bool mono = layout < OCU_BAYER_GBRG || layout > OCU_BAYER_RGGB;
+    const bool mono = LayoutName(layout) == nullptr;
     for (int i = 1; i <= frames; ++i) {
         uint8_t* buffers[] = {frame.data()};
         if (const OCUSTATUS s = OcuSnapShot(camera.handle, buffers, 1); s != OCU_OK) {
             return Fail("Taking a frame", s);
         }
-        std::printf("frame %d: %d x %d, layout %s\n", i, width, height, kLayoutNames[mono ? 0 : layout]);
+        std::printf("frame %d: %d x %d, layout %s\n", i, width, height, mono ? "mono" : LayoutName(layout));
         if (mono) {
             std::array<uint32_t, 256> levels{};
             GetBrightnessHistogram(frame.data(), width, height, width, 8, levels.data());

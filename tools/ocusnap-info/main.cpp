@@ -44,21 +44,6 @@ int32_t OnFrame(SnapInfo* info) {
     return 1;
 }
 
-int Fail(const char* what, OCUSTATUS status) {
-    std::fprintf(stderr, "ocusnap-info: %s failed: %s\n", what, OcuGetErrorString(status));
-    return 1;
-}
-
-// Closes the camera on every way out.
-struct Camera {
-    OCUHANDLE handle = nullptr;
-    ~Camera() {
-        if (handle) {
-            EndOcuDevice(handle);
-        }
-    }
-};
-
 } // namespace
 
 // --list: the cameras the configured backend finds.
@@ -78,21 +63,6 @@ int ListCameras() {
         std::printf("  %s  (vendor: %s, model: %s)\n", c.szId, c.szVendor, c.szModel);
     }
     return 0;
-}
-
-const char* LayoutName(int32_t layout) {
-    switch (layout) {
-    case OCU_BAYER_GBRG:
-        return "GBRG";
-    case OCU_BAYER_GRBG:
-        return "GRBG";
-    case OCU_BAYER_BGGR:
-        return "BGGR";
-    case OCU_BAYER_RGGB:
-        return "RGGB";
-    default:
-        return nullptr; // monochrome
-    }
 }
 
 constexpr char kUsage[] =
@@ -144,7 +114,7 @@ int main(int argc, char** argv) {
         return ListCameras();
     }
 
-    Camera camera;
+    OpenCamera camera;
     if (const OCUSTATUS s = BeginOcuDevice(OCU_FIRST_DEVICE, &camera.handle); s != OCU_OK) {
         return Fail("Opening camera 1", s);
     }

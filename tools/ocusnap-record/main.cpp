@@ -2,6 +2,7 @@
 #include "OcuVersion.h"
 #include "Session.h"
 #include "imaging/ChannelLuts.h"
+#include "record/RecordChoice.h"
 
 #include <cerrno>
 #include <cmath>
@@ -258,29 +259,11 @@ void OnSignal(int signal) {
     std::signal(signal, SIG_DFL);
 }
 
-std::string Bytes(double bytes) {
-    const char* units[] = {"B", "KiB", "MiB", "GiB", "TiB"};
-    int unit = 0;
-    while (bytes >= 1024 && unit < 4) {
-        bytes /= 1024;
-        ++unit;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytes, units[unit]);
-    return text;
-}
-
-std::string ProgressLine(const Progress& p) {
-    char line[256];
-    const double seconds = p.seconds > 0 ? p.seconds : 1e-9;
-    std::snprintf(line, sizeof line,
-                  "%llu frames  %llu dropped  %.1f fps  %s/s  %.1f s  free %s  waiting %llu/%llu",
-                  static_cast<unsigned long long>(p.written), static_cast<unsigned long long>(p.dropped),
-                  p.seconds > 0 ? static_cast<double>(p.written) / seconds : 0.0,
-                  Bytes(static_cast<double>(p.bytes) / seconds).c_str(), p.seconds,
-                  p.freeBytes >= 0 ? Bytes(static_cast<double>(p.freeBytes)).c_str() : "?",
-                  static_cast<unsigned long long>(p.waiting), static_cast<unsigned long long>(p.slotCount));
-    return line;
+// The status window's words, in a line that a terminal rewrites in place.
+std::string ProgressLine(const Progress& p, size_t memoryCap) {
+    const ocu::RecordStatusText text = ocu::DescribeProgress(p, memoryCap);
+    return text.written + " written  " + std::to_string(p.dropped) + " dropped  " + text.rate + "  " +
+           text.time + "  free " + text.space + "  waiting " + text.waiting;
 }
 
 } // namespace
@@ -322,7 +305,8 @@ int main(int argc, char** argv) {
         }
         session.Watch();
         if (terminal && tick++ % 3 == 0)
-            std::fprintf(stderr, "\r\033[K%s", ProgressLine(session.GetProgress()).c_str());
+            std::fprintf(stderr, "\r\033[K%s",
+                         ProgressLine(session.GetProgress(), args->session.record.memoryCap).c_str());
         const timespec pause{0, 100000000};
         nanosleep(&pause, nullptr);
     }
@@ -337,7 +321,7 @@ int main(int argc, char** argv) {
     const double rate = p.seconds > 0 ? static_cast<double>(p.written) / p.seconds : 0.0;
     std::printf("%llu frames written, %llu dropped, %.1f fps over %.2f s (%s), into %s\n",
                 static_cast<unsigned long long>(p.written), static_cast<unsigned long long>(p.dropped), rate,
-                p.seconds, Bytes(static_cast<double>(p.bytes)).c_str(),
+                p.seconds, ocu::ByteSizeText(static_cast<double>(p.bytes)).c_str(),
                 IsSequence(target.format) ? (target.folder + "/").c_str() : VideoPath(target).c_str());
     const bool clean = p.outcome == Outcome::Stopped || p.outcome == Outcome::LimitReached;
     return clean && p.dropped == 0 ? 0 : 1;

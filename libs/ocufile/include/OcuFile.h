@@ -15,6 +15,7 @@
 //  - a pipe (FIFO) or a character device (/dev/null, a terminal): written into directly, as cp would,
 //    never replaced. A pipe that no program reads is refused at once rather than waited on;
 //  - anything else (a folder, a block device, a socket): refused.
+// That is what Existing::Replace does; with Existing::Keep a path that names anything is refused.
 #pragma once
 
 #include <cstddef>
@@ -28,12 +29,24 @@ enum class Folders {
     Create,    // missing folders are made, mode 0700 (the program's own folders)
 };
 
+// What the writer may do to something the path names already.
+enum class Existing {
+    // As the table above says. Commit syncs the folder, so that the new file is there once it returns.
+    Replace,
+    // Never replaced: a path that names anything (also a link, followed or not) is refused, and Commit
+    // fails with EEXIST when something took the name meanwhile. For new files written one after another
+    // into one folder (a recording's frames): Commit leaves syncing the folder to the caller, once for all
+    // of them; a crash before that leaves a file absent, never part of one.
+    Keep,
+};
+
 // One file being written. Nothing reaches the target until Commit succeeds; destroyed without it, the
 // writer removes its temporary file and leaves the target as it was. Every step returns false after a
 // failure (and does nothing once one step failed); Error and Reason then tell why.
 class FileWriter {
 public:
-    explicit FileWriter(const std::string& path, Folders folders = Folders::MustExist);
+    explicit FileWriter(const std::string& path, Folders folders = Folders::MustExist,
+                        Existing existing = Existing::Replace);
     ~FileWriter();
     FileWriter(const FileWriter&) = delete;
     FileWriter& operator=(const FileWriter&) = delete;
@@ -53,6 +66,7 @@ public:
 
 private:
     bool Fail(int error, std::string reason);
+    bool CommitNew();
     void Abandon();
 
     std::string m_target;    // the file that is written, links resolved
@@ -60,6 +74,7 @@ private:
     int m_fd = -1;
     bool m_direct = false;  // a pipe or a device, written into
     bool m_unnamed = false; // an O_TMPFILE file, given a name only at Commit
+    bool m_keep = false;    // Existing::Keep
     bool m_chown = false;   // give the replacement the old file's owner
     unsigned m_uid = 0;
     unsigned m_gid = 0;

@@ -74,9 +74,14 @@ void SyncFolder(const std::string& folder) {
 
 } // namespace
 
-FileWriter::FileWriter(const std::string& path, Folders folders) {
+FileWriter::FileWriter(const std::string& path, Folders folders, Existing existing)
+    : m_keep(existing == Existing::Keep) {
     std::string name = path;
     struct stat st {};
+    if (struct stat there{}; m_keep && !path.empty() && ::lstat(path.c_str(), &there) == 0) {
+        Fail(EEXIST, path + " exists already");
+        return;
+    }
     for (int links = 0;; ++links) {
         if (name.empty()) {
             Fail(ENOENT, "no file name");
@@ -230,6 +235,8 @@ bool FileWriter::Commit() {
     if (m_chown && ::fchown(m_fd, m_uid, m_gid) != 0) {
         // The owner is a courtesy; the content matters.
     }
+    if (m_keep)
+        return CommitNew();
     if (m_unnamed) {
         const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
         for (int attempt = 0; attempt < 100; ++attempt) {
@@ -252,6 +259,28 @@ bool FileWriter::Commit() {
         return Fail(errno, std::strerror(errno));
     m_temporary.clear();
     SyncFolder(Folder(m_target));
+    return true;
+}
+
+bool FileWriter::CommitNew() {
+    // Named only where nothing stands: linkat and the no-replace rename refuse a name that is taken.
+    if (m_unnamed) {
+        const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, m_target.c_str(), AT_SYMLINK_FOLLOW) != 0)
+            return Fail(errno, std::strerror(errno));
+    }
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0)
+        return Fail(errno, std::strerror(errno));
+    if (!m_unnamed) {
+        if (::renameat2(AT_FDCWD, m_temporary.c_str(), AT_FDCWD, m_target.c_str(), RENAME_NOREPLACE) != 0) {
+            // A file system without the no-replace rename: the check made at the opening has to do.
+            if (errno != EINVAL || ::rename(m_temporary.c_str(), m_target.c_str()) != 0)
+                return Fail(errno, std::strerror(errno));
+        }
+        m_temporary.clear();
+    }
     return true;
 }
 

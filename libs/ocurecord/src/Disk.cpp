@@ -1,5 +1,7 @@
 #include "Disk.h"
 
+#include "OcuFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -122,52 +124,27 @@ void DiskWriter::ReleaseReserve() {
     }
 }
 
-bool DiskWriter::WriteAll(int fd, const iovec* parts, int count, std::string& error) {
-    // A local copy that is advanced past what has been written.
-    constexpr int kMaxParts = 8;
-    if (count > kMaxParts) {
-        error = "too many parts in one write";
-        return false;
-    }
-    iovec rest[kMaxParts];
-    std::copy(parts, parts + count, rest);
-    int first = 0;
-    while (first < count) {
-        if (rest[first].iov_len == 0) {
-            ++first;
-            continue;
-        }
-        const ssize_t put = ::writev(fd, rest + first, count - first);
+bool DiskWriter::WriteAll(int fd, const void* data, size_t size, std::string& error) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t put = ::write(fd, bytes, size);
         if (put < 0) {
             const int why = errno;
             if (why == EINTR)
                 continue;
-            if (IsDiskFull(why) && m_haveReserve) {
-                ReleaseReserve();
-                m_full = true;
-                continue;
-            }
             if (IsDiskFull(why))
                 m_full = true;
+            if (IsDiskFull(why) && m_haveReserve) {
+                ReleaseReserve();
+                continue;
+            }
             error = ErrorText(why);
             return false;
         }
-        size_t done = static_cast<size_t>(put);
-        while (first < count && done >= rest[first].iov_len) {
-            done -= rest[first].iov_len;
-            ++first;
-        }
-        if (first < count) {
-            rest[first].iov_base = static_cast<char*>(rest[first].iov_base) + done;
-            rest[first].iov_len -= done;
-        }
+        bytes += put;
+        size -= static_cast<size_t>(put);
     }
     return true;
-}
-
-bool DiskWriter::WriteAll(int fd, const void* data, size_t size, std::string& error) {
-    const iovec part{const_cast<void*>(data), size};
-    return WriteAll(fd, &part, 1, error);
 }
 
 void DiskWriter::Remove(const std::string& name) {
@@ -187,46 +164,28 @@ Fd DiskWriter::CreateFile(const std::string& name, std::string& error) {
 
 bool DiskWriter::WriteWholeFile(const std::string& name, const iovec* parts, int count, uint64_t& bytes,
                                 std::string& error) {
-    const std::string part = "." + name + ".part";
-    const int folder = m_folder.Get();
-    Fd file(::openat(folder, part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
-    if (!file && IsDiskFull(errno) && m_haveReserve) {
-        ReleaseReserve();
-        m_full = true;
-        file =
-            Fd(::openat(folder, part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
-    }
-    if (!file) {
-        error = "cannot create \"" + part + "\": " + ErrorText(errno);
-        return false;
-    }
-    bool ok = WriteAll(file.Get(), parts, count, error);
-    // Flushed before it takes its name, so that the name never stands for less than the whole file.
-    if (ok && ::fdatasync(file.Get()) != 0) {
-        error = ErrorText(errno);
-        ok = false;
-    }
-    if (ok && !file.Close()) {
-        error = ErrorText(errno);
-        ok = false;
-    }
-    if (ok && ::renameat2(folder, part.c_str(), folder, name.c_str(), RENAME_NOREPLACE) != 0) {
-        // File systems without the no-replace rename: the existence check made before the recording
-        // began has to do.
-        const bool renamed = errno == EINVAL && ::renameat(folder, part.c_str(), folder, name.c_str()) == 0;
-        if (!renamed) {
-            error = "cannot name \"" + name + "\": " + ErrorText(errno);
-            ok = false;
+    const std::string path = m_folder.Path() + "/" + name;
+    for (;;) {
+        ocufile::FileWriter file(path, ocufile::Folders::MustExist, ocufile::Existing::Keep);
+        bool ok = true;
+        for (int i = 0; ok && i < count; ++i)
+            ok = file.Write(parts[i].iov_base, parts[i].iov_len);
+        if (ok && file.Commit()) {
+            bytes = 0;
+            for (int i = 0; i < count; ++i)
+                bytes += parts[i].iov_len;
+            return true;
         }
-    }
-    if (!ok) {
-        ::unlinkat(folder, part.c_str(), 0);
+        // A full disk: the file is written again into the room the reserve held.
+        if (IsDiskFull(file.Error()))
+            m_full = true;
+        if (IsDiskFull(file.Error()) && m_haveReserve) {
+            ReleaseReserve();
+            continue;
+        }
+        error = file.Reason();
         return false;
     }
-    bytes = 0;
-    for (int i = 0; i < count; ++i)
-        bytes += parts[i].iov_len;
-    return true;
 }
 
 } // namespace ocurecord::detail

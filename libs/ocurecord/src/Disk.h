@@ -61,19 +61,20 @@ public:
     bool CreateReserve(uint64_t bytes, std::string& error);
     bool Full() const { return m_full; }
 
-    // Writes all of the parts at the file's position; false with the reason when any of it could not be
+    // Writes all of the bytes at the file's position; false with the reason when any of it could not be
     // written (after the reserve was given up, if the disk was full).
-    bool WriteAll(int fd, const iovec* parts, int count, std::string& error);
     bool WriteAll(int fd, const void* data, size_t size, std::string& error);
 
-    // A whole new file `name` in the folder holding the parts: written beside it under a hidden name,
-    // flushed to the disk and renamed to its name, so that a reader (or a process killed meanwhile) never
-    // meets half a file. An existing file of that name is never replaced. `bytes` receives the size.
+    // A whole new file `name` in the folder holding the parts, through libs/ocufile: unnamed until it is
+    // complete on the disk, then named, never over a file of that name, so that a reader (or a process
+    // killed meanwhile) never meets half a file. `bytes` receives the size.
     bool WriteWholeFile(const std::string& name, const iovec* parts, int count, uint64_t& bytes,
                         std::string& error);
 
     // Creates a new file in the folder for writing (never replacing one); an invalid Fd with the reason on
-    // failure.
+    // failure. For the files that grow while the recording runs, the timestamp log and a video, which
+    // libs/ocufile would keep unnamed until the end: after a kill they are still there, the log with its
+    // rows up to the last batch, an MP4 video up to its last fragment.
     Fd CreateFile(const std::string& name, std::string& error);
 
     // Removes a file of the recording from the folder.
