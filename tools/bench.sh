@@ -16,6 +16,8 @@ if [ -x "$build/tools/pixconv-quality/pixconv-quality" ]; then
     "$here/fetch-pixconv-photos.sh"
     "$build/tools/pixconv-quality/pixconv-quality"
     "$build/tools/pixconv-quality/pixconv-quality" --full
+    "$build/tools/pixconv-quality/pixconv-quality" --set wallpapers --scale 3
+    "$build/tools/pixconv-quality/pixconv-quality" --set wallpapers --scale 4
 fi
 if [ -x "$build/src/ocuviewer" ]; then
     echo "== live-bench"

@@ -1,8 +1,10 @@
 // The vectorised Fast kernel against its one-pixel-at-a-time reference, and the reference against
 // the Malvar-He-Cutler filters written out by hand.
+#include "BaselineKernels.h"
 #include "Demosaic.h"
 #include "TestImages.h"
 
+#include <cmath>
 #include <cstdio>
 #include <gtest/gtest.h>
 
@@ -159,6 +161,29 @@ TEST(TiledKernels, ResultDoesNotDependOnTheTileSize) {
                 }
             }
         }
+    }
+}
+
+// Every conversion type through the library's entry point (the clones this processor runs, on the pool's
+// threads) against the same sources built for baseline x86-64 alone, on noise that drives every choice of
+// the kernels to both sides and on smooth shading, across tiles and at the smallest sizes.
+TEST(TiledKernels, ChosenClonesMatchTheBaselineBuildBitForBit) {
+    const Lut lut = Identity();
+    for (auto [w, h] : {std::pair{418, 262}, {66, 34}, {2, 2}, {10, 6}}) {
+        const auto noise = RandomBytes(static_cast<size_t>(w) * h, 5 + w);
+        std::vector<uint8_t> shading(noise.size());
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                shading[static_cast<size_t>(y) * w + x] = static_cast<uint8_t>(
+                    128 + 90 * std::sin(0.05 * x * x / (1 + y)) * std::cos(0.07 * y) + (x % 2 ? 20 : 0));
+        const std::vector<uint8_t>* const images[] = {&noise, &shading};
+        for (const std::vector<uint8_t>* raw : images)
+            for (int nType : kTypes)
+                for (int nLayout : kLayouts)
+                    ASSERT_EQ(Convert(*raw, w, h, nType, nLayout, lut),
+                              ConvertWithBaselineKernels(*raw, w, h, nType, nLayout, lut))
+                        << "type " << nType << " layout " << nLayout << " " << w << "x" << h
+                        << (raw == &noise ? " noise" : " shading");
     }
 }
 

@@ -5,6 +5,7 @@
 // order with a clear step between each and the next.
 #include "TestImages.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -116,6 +117,34 @@ TEST(PhotoAccuracyOrder, LevelsRiseInOrderWithClearSteps) {
             EXPECT_GE(mean, before + kStep) << level.name << " is not clearly above the level before it";
         }
         before = mean;
+    }
+}
+
+// Discs of one saturated colour on another, where the colour differences jump at every edge: Best's
+// refinement must not average them across the edges (each neighbour weighted by the gradient towards it;
+// with the plain blend of the neighbours Best measured 26.5, 31.5 and 29.7 dB here).
+TEST(EdgeAccuracy, BestKeepsEdgesBetweenSaturatedColours) {
+    struct Case {
+        Rgb outside, inside;
+        double floor; // dB
+    };
+    const Case cases[] = {{{200, 60, 40}, {40, 90, 200}, 27.9},
+                          {{220, 200, 40}, {30, 40, 60}, 32.5},
+                          {{90, 160, 90}, {200, 80, 150}, 30.5}};
+    const int size = 128;
+    for (const Case& c : cases) {
+        const Photo photo = [&] {
+            Photo p{"discs", size, size, {}};
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < size; ++x) {
+                    bool bInside = false;
+                    for (auto [cy, cx, r] : {std::array{40, 40, 22}, {90, 80, 30}, {30, 100, 15}})
+                        bInside = bInside || (y - cy) * (y - cy) + (x - cx) * (x - cx) < r * r;
+                    p.pixels.push_back(bInside ? c.inside : c.outside);
+                }
+            return p;
+        }();
+        EXPECT_GE(Psnr(photo, PIX_CONVERT_BEST), c.floor) << c.outside << " around " << c.inside;
     }
 }
 

@@ -1,12 +1,15 @@
-// pixconv-quality [--full] [-v] [IMAGE...]: how closely each Bayer conversion restores natural
-// photographs, how much false colour it makes, and how fast it is, all measured in one run.
+// pixconv-quality [--full | --scale N] [--set skimage|wallpapers] [-v] [IMAGE...]: how closely each Bayer
+// conversion restores natural photographs, how much false colour it makes, and how fast it is, all
+// measured in one run.
 //
-// Two modes. By default each photograph (PNG or JPEG) is box-downscaled by 2, which removes the
-// softness and chroma subsampling of the originals, so that the result is a fair colour ground truth
-// with an 8-pixel border left out. With --full the photographs are taken as they are, with a 10-pixel
-// border left out: as sharp as a sensor delivers them, the way the viewer meets pictures. Each default
-// set is what tools/fetch-pixconv-photos.sh fetches; the full-resolution set holds lossless PNGs only,
-// since a JPEG's halved chroma would flatter every method.
+// Each photograph (PNG or JPEG) is box-downscaled by N (2 unless told: --scale N, N from 1 to 4; --full
+// is --scale 1) and its border left out: 10 pixels at full resolution, 8 when downscaled. At full
+// resolution a photograph is as sharp as a sensor delivers it, the way the viewer meets pictures;
+// downscaled, it is softer, with its channels more alike, as in film scans, and a JPEG's subsampled chroma
+// is averaged away, which leaves a fair colour ground truth. The sets are what
+// tools/fetch-pixconv-photos.sh fetches: skimage (python3-skimage's sample photographs; at full
+// resolution its four lossless PNGs, since a JPEG's halved chroma would flatter every method) and
+// wallpapers (nine photographs of plasma-workspace-wallpapers, 2560 x 1600 JPEGs, downscaled only).
 //
 // Each image is sampled in each of the four Bayer layouts and converted back with every conversion type
 // and with OpenCV's methods. Per image and method one line: "image NAME METHOD PSNR FALSE-COLOUR", the
@@ -40,6 +43,9 @@ namespace {
 const char* const kHalvedPhotos[] = {"astronaut.png", "chelsea.png", "coffee.png", "rocket.jpg",
                                      "motorcycle_left.png"};
 const char* const kFullPhotos[] = {"astronaut.png", "chelsea.png", "coffee.png", "motorcycle_left.png"};
+const char* const kWallpapers[] = {"BytheWater.jpg",  "ColdRipple.jpg",   "ColorfulCups.jpg",
+                                   "EveningGlow.jpg", "FallenLeaf.jpg",   "Grey.jpg",
+                                   "Kite.jpg",        "OneStandsOut.jpg", "Path.jpg"};
 constexpr int kGrayTolerance = 6;
 
 struct Method {
@@ -76,13 +82,13 @@ cv::Mat Cropped(const cv::Mat& image) {
     return image(cv::Rect(0, 0, image.cols / 4 * 4, image.rows / 2 * 2)).clone();
 }
 
-// The photograph halved by averaging 2 x 2 blocks, or as it is.
-cv::Mat GroundTruth(const cv::Mat& photo, bool bFull) {
-    if (bFull)
+// The photograph downscaled by averaging scale x scale blocks, or as it is.
+cv::Mat GroundTruth(const cv::Mat& photo, int scale) {
+    if (scale == 1)
         return Cropped(photo);
-    cv::Mat half;
-    cv::resize(photo, half, cv::Size(photo.cols / 2, photo.rows / 2), 0, 0, cv::INTER_AREA);
-    return Cropped(half);
+    cv::Mat smaller;
+    cv::resize(photo, smaller, cv::Size(photo.cols / scale, photo.rows / scale), 0, 0, cv::INTER_AREA);
+    return Cropped(smaller);
 }
 
 // A gray zone plate around the middle of a 512 x 512 image whose frequency reaches half a cycle per
@@ -194,31 +200,54 @@ struct Totals {
 
 int main(int argc, char** argv) {
     cv::setNumThreads(0); // OpenCV's conversions on one thread, as the benchmark times them
-    bool bVerbose = false, bFull = false;
+    bool bVerbose = false;
+    int scale = 2;
+    std::string set = "skimage";
     std::vector<std::string> files;
+    auto usage = [] {
+        std::fprintf(stderr, "usage: pixconv-quality [--full | --scale N] [--set skimage|wallpapers] [-v] "
+                             "[IMAGE...]\n");
+        return 2;
+    };
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "-v")
             bVerbose = true;
         else if (arg == "--full")
-            bFull = true;
-        else if (!arg.empty() && arg[0] == '-') {
-            std::fprintf(stderr, "usage: pixconv-quality [--full] [-v] [IMAGE...]\n");
-            return 2;
-        } else
+            scale = 1;
+        else if (arg == "--scale" && i + 1 < argc && std::string(argv[i + 1]).size() == 1 &&
+                 argv[i + 1][0] >= '1' && argv[i + 1][0] <= '4')
+            scale = argv[++i][0] - '0';
+        else if (arg == "--set" && i + 1 < argc &&
+                 (std::string(argv[i + 1]) == "skimage" || std::string(argv[i + 1]) == "wallpapers"))
+            set = argv[++i];
+        else if (!arg.empty() && arg[0] == '-')
+            return usage();
+        else
             files.push_back(arg);
     }
-    if (files.empty()) {
+    const bool bNamed = !files.empty();
+    if (!bNamed) {
         const std::string folder = DefaultFolder();
-        if (bFull)
+        if (set == "wallpapers") {
+            if (scale == 1) {
+                std::fprintf(stderr, "pixconv-quality: the wallpapers are JPEGs, whose halved chroma would "
+                                     "flatter every method: downscale them (--scale 2 to 4)\n");
+                return 2;
+            }
+            for (const char* name : kWallpapers)
+                files.push_back(folder + "/wallpapers/" + name);
+        } else if (scale == 1) {
             for (const char* name : kFullPhotos)
                 files.push_back(folder + "/" + name);
-        else
+        } else {
             for (const char* name : kHalvedPhotos)
                 files.push_back(folder + "/" + name);
+        }
     }
-    const int border = bFull ? 10 : 8;
-    std::printf("mode %s, border %d, PIXCONV_THREADS=%s\n", bFull ? "full resolution" : "halved", border,
+    const int border = scale == 1 ? 10 : 8;
+    std::printf("set %s, %s, border %d, PIXCONV_THREADS=%s\n", bNamed ? "(the files named)" : set.c_str(),
+                scale == 1 ? "full resolution" : ("downscaled by " + std::to_string(scale)).c_str(), border,
                 std::getenv("PIXCONV_THREADS") ? std::getenv("PIXCONV_THREADS") : "(all cores)");
 
     std::map<std::string, Totals> totals;
@@ -230,7 +259,7 @@ int main(int argc, char** argv) {
                          file.c_str());
             return 1;
         }
-        const cv::Mat truth = GroundTruth(photo, bFull);
+        const cv::Mat truth = GroundTruth(photo, scale);
         if (truth.cols < 4 * border || truth.rows < 4 * border) {
             std::fprintf(stderr, "pixconv-quality: %s is too small\n", file.c_str());
             return 1;

@@ -148,7 +148,7 @@ TileResult LmmseTile(const Tile& t, float* const* planes) {
     rcd::Directions(t, vhDir, planes[5], planes[6]);
     LmmseGreen(t, vhDir, g, r, b, planes[5], planes[6], planes[7], pqDir);
     rcd::RedBlue(t, g, vhDir, kGreenMargin, r, b, pqDir, planes[5], planes[6]);
-    rcd::RefineGreen(t, r, b, vhDir, kGreenMargin + 5, g);
+    rcd::RefineGreenWeighted(t, r, b, vhDir, kGreenMargin + 5, g);
     rcd::RefineCrossColour(t, g, vhDir, kGreenMargin + 5, r, b, planes[5]);
     return {r, g, b};
 }
@@ -157,7 +157,7 @@ TileResult LmmseTile(const Tile& t, float* const* planes) {
 
 void ConvertLmmse(const RawImage& raw, uint8_t* pDst, const PackedLut& lut, WorkerPool* pool,
                   std::ptrdiff_t tileSize) {
-    ConvertTiled(raw, pDst, lut, pool, tileSize, 16, 8, LmmseTile);
+    ConvertTiled(raw, pDst, lut, pool, tileSize, 18, 8, LmmseTile);
 }
 
 } // namespace pixconv

@@ -95,6 +95,44 @@ PIXCONV_ROW_KERNEL void RefineGreenRow(const float* __restrict c, const float* _
     }
 }
 
+// The weighted mean of four colour differences d with weights share / q (q the squared gradients), with a
+// single division instead of five: numerator and denominator are both multiplied by the product of the
+// four q, so that each term carries the product of the other three. The gradients lie between 1/255 and
+// 5, so that the products stay normal floats.
+struct Term {
+    float d, share, q;
+};
+
+PIXCONV_ROW_KERNEL float WeightedMean4(Term a, Term b, Term c, Term d) {
+    const float ab = a.q * b.q, cd = c.q * d.q;
+    const float wa = a.share * (b.q * cd), wb = b.share * (a.q * cd);
+    const float wc = c.share * (d.q * ab), wd = d.share * (c.q * ab);
+    return (wa * a.d + wb * b.d + wc * c.d + wd * d.d) / (wa + wb + wc + wd);
+}
+
+// At red and blue sites the sample plus the weighted colour differences green - own colour of its four
+// green neighbours, whose own colour the red and blue step interpolated from real samples.
+PIXCONV_ROW_KERNEL void RefineGreenWeightedRow(const float* __restrict c, const float* __restrict own,
+                                               const float* __restrict vh, float* __restrict g,
+                                               std::ptrdiff_t n, std::ptrdiff_t w, int p) {
+#pragma GCC ivdep
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
+        const float* ck = c + k;
+        const float* ok = own + k;
+        const float disc = Refined(vh + k, w);
+        auto cardinal = [&](std::ptrdiff_t s, float share) {
+            const float d = ck[s] - ok[s];
+            return Term{d, share, SquaredGradient(ck, s, d, ck[3 * s] - ok[3 * s])};
+        };
+        const float mean = WeightedMean4(cardinal(-w, 1 - disc), cardinal(w, 1 - disc), cardinal(-1, disc),
+                                         cardinal(1, disc));
+        const float refined = Clamp01(ck[0] + mean);
+        g[k] = IsColourSite(k, p) ? refined : ck[0];
+    }
+}
+
+// At red and blue sites, the other colour: 0.7 of the refined green plus the weighted colour differences
+// other - green of the four green neighbours, 0.3 of the diagonal estimate the site holds.
 PIXCONV_ROW_KERNEL void CrossColourRow(const float* __restrict c, const float* __restrict g,
                                        const float* __restrict other, const float* __restrict vh,
                                        float* __restrict out, std::ptrdiff_t n, std::ptrdiff_t w, int p) {
@@ -102,11 +140,15 @@ PIXCONV_ROW_KERNEL void CrossColourRow(const float* __restrict c, const float* _
     for (std::ptrdiff_t k = 0; k < n; ++k) {
         const float* ck = c + k;
         const float* ok = other + k;
-        const float h = 0.5f * (ok[-1] - ck[-1] + ok[1] - ck[1]);
-        const float v = 0.5f * (ok[-w] - ck[-w] + ok[w] - ck[w]);
         const float disc = Refined(vh + k, w);
-        const float cardinal = Clamp01(g[k] + (1 - disc) * v + disc * h);
-        out[k] = IsColourSite(k, p) ? 0.5f * (cardinal + ok[0]) : ok[0];
+        auto cardinal = [&](std::ptrdiff_t s, float share) {
+            const float d = ok[s] - ck[s];
+            return Term{d, share, SquaredGradient(ck, s, d, ok[3 * s] - ck[3 * s])};
+        };
+        const float mean = WeightedMean4(cardinal(-w, 1 - disc), cardinal(w, 1 - disc), cardinal(-1, disc),
+                                         cardinal(1, disc));
+        const float fromCardinal = Clamp01(g[k] + mean);
+        out[k] = IsColourSite(k, p) ? 0.7f * fromCardinal + 0.3f * ok[0] : ok[0];
     }
 }
 
@@ -123,14 +165,25 @@ PIXCONV_VECTOR_CLONES void RefineGreen(const Tile& t, const float* red, const fl
     }
 }
 
+PIXCONV_VECTOR_CLONES void RefineGreenWeighted(const Tile& t, const float* red, const float* blue,
+                                               const float* vhDir, std::ptrdiff_t rbMargin, float* g) {
+    const std::ptrdiff_t w = t.width;
+    for (std::ptrdiff_t y = rbMargin + 3; y < t.height - (rbMargin + 3); ++y) {
+        const auto row = t.Row(y, rbMargin + 3);
+        const bool bRedRow = (y & 1) == t.pattern.redY;
+        RefineGreenWeightedRow(t.cfa + row.i, (bRedRow ? red : blue) + row.i, vhDir + row.i, g + row.i, row.n,
+                               w, row.p);
+    }
+}
+
 PIXCONV_VECTOR_CLONES void RefineCrossColour(const Tile& t, const float* g, const float* vhDir,
                                              std::ptrdiff_t rbMargin, float* red, float* blue,
                                              float* rowBuf) {
     const std::ptrdiff_t w = t.width;
     // Each row changes only its own sites of one plane and reads that plane in the rows above and below
     // at green sites, which no row changes.
-    for (std::ptrdiff_t y = rbMargin + 1; y < t.height - (rbMargin + 1); ++y) {
-        const auto row = t.Row(y, rbMargin + 1);
+    for (std::ptrdiff_t y = rbMargin + 3; y < t.height - (rbMargin + 3); ++y) {
+        const auto row = t.Row(y, rbMargin + 3);
         float* other = ((y & 1) == t.pattern.redY ? blue : red) + row.i;
         CrossColourRow(t.cfa + row.i, g + row.i, other, vhDir + row.i, rowBuf, row.n, w, row.p);
         std::copy(rowBuf, rowBuf + row.n, other);

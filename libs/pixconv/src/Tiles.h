@@ -13,12 +13,15 @@
 
 namespace pixconv {
 
-// Each step of a slower conversion is compiled twice, for baseline x86-64 and for AVX2, and the better
-// one is chosen when the program starts. Its row kernels are always inlined into it, so that they are
-// compiled for both too.
+// Each step of a slower conversion is compiled for baseline x86-64, AVX2 and x86-64-v4, and the best one
+// the processor runs is chosen when the program starts. Its row kernels are always inlined into it, so
+// that they are compiled for each too. Floating-point contraction is off for the library, so that every
+// clone computes the same roundings and the results are the same on every processor; the tests check the
+// chosen clones against a build of the same sources for baseline x86-64 alone (PIXCONV_BASELINE_ONLY).
 // Not under ThreadSanitizer: the resolver that picks a clone runs while the program is loaded, before
 // the sanitizer's runtime is ready for the calls that instrument it.
-#if (defined(__x86_64__) || defined(__i386__)) && !defined(__SANITIZE_THREAD__)
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(__SANITIZE_THREAD__) &&                           \
+    !defined(PIXCONV_BASELINE_ONLY)
 #define PIXCONV_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #else
 #define PIXCONV_VECTOR_CLONES
