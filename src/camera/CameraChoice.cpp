@@ -1,9 +1,13 @@
 #include "camera/CameraChoice.h"
 
+#include "camera/CameraId.h"
+
 namespace ocu {
 
 std::string ReadCameraChoice(const IniFile& ini) {
-    return ini.GetString(kCameraSection, kCameraKey).value_or(std::string());
+    std::string id = ini.GetString(kCameraSection, kCameraKey).value_or(std::string());
+    // An id edited into no camera's is no choice: the start-up goes on as without one.
+    return IsCameraId(id) ? id : std::string();
 }
 
 void WriteCameraChoice(IniFile& ini, const std::string& id) {

@@ -37,6 +37,9 @@ TEST(CameraChoice, KeptInASectionOfItsOwnAfterTheTwentyKeys) {
     WriteCameraChoice(ini, "aravis:Basler-acA1300-0815");
     WriteCameraChoice(ini, ""); // no choice made: the last one stays
     EXPECT_EQ(ReadCameraChoice(ini), "aravis:Basler-acA1300-0815");
+    // A hand-edited id that names no camera is no choice: the driver would only call it out of range.
+    for (const char* stored : {"bogus", "aravis:", "SIM"})
+        EXPECT_EQ(ReadCameraChoice(IniFile(std::string("[Camera]\nId=") + stored + "\n")), "") << stored;
 
     // The twenty keys of "Video Parameter", in their order, and nothing else in that section.
     std::istringstream lines(ini.Text());

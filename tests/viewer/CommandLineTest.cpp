@@ -96,14 +96,25 @@ TEST(CommandLine, TheCameraToOpen) {
         {{"--camera", "sim"}, Action::Run, "sim"},
         {{"--camera=aravis:Basler-acA1300-0815", "a.dat"}, Action::Run, "aravis:Basler-acA1300-0815"},
         {{"-camera", "aravis"}, Action::Run, "aravis"},
+        {{"--camera", "none"}, Action::Run, "none"},
         {{"--camera"}, Action::Error, {}},
         {{"--camera="}, Action::Error, {}},
+        // Not a camera id: said on the command line, not by the driver's "value outside its range" later.
+        {{"--camera", "bogus"}, Action::Error, "bogus"},
+        {{"--camera", "aravis:"}, Action::Error, "aravis:"},
+        {{"--camera", "Sim"}, Action::Error, "Sim"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
         const CommandLine line = ParseCommandLine(QStringList{QStringLiteral("ocuviewer")} + c.arguments);
         EXPECT_EQ(line.action, c.action);
         EXPECT_EQ(line.camera, c.camera);
+        if (line.action == Action::Error && !c.camera.isEmpty()) {
+            EXPECT_EQ(line.error,
+                      QStringLiteral("Invalid value '%1' for --camera: it takes sim, none, aravis "
+                                     "or aravis:ID.")
+                          .arg(c.camera));
+        }
     }
     EXPECT_TRUE(
         ParseCommandLine({QStringLiteral("ocuviewer")}).usage.contains(QLatin1String("--camera <ID>")));
