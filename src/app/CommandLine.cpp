@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "camera/CameraId.h"
+
 #include <QCommandLineParser>
 
 namespace ocu {
@@ -115,6 +117,10 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     } else if (parser.isSet(camera) && result.camera.isEmpty()) {
         result.action = CommandLine::Action::Error;
         result.error = QStringLiteral("The camera id of --camera is empty.");
+    } else if (parser.isSet(camera) && !IsCameraId(result.camera.toStdString())) {
+        result.action = CommandLine::Action::Error;
+        result.error = QStringLiteral("Invalid value '%1' for --camera: it takes %2.")
+                           .arg(result.camera, QLatin1String(kCameraIdForms));
     }
     return result;
 }

@@ -1,9 +1,13 @@
 #include "camera/CameraChoice.h"
 
+#include "camera/CameraId.h"
+
 namespace ocu {
 
 std::string ReadCameraChoice(const IniFile& ini) {
-    return ini.GetString(kCameraSection, kCameraKey).value_or(std::string());
+    std::string id = ini.GetString(kCameraSection, kCameraKey).value_or(std::string());
+    // An id edited into no camera's is no choice: the start-up goes on as without one.
+    return IsCameraId(id) ? id : std::string();
 }
 
 void WriteCameraChoice(IniFile& ini, const std::string& id) {
@@ -25,16 +29,14 @@ OCUSTATUS BeginCamera(const std::string& id, OCUHANDLE* handle) {
 
 bool ListCameras(std::vector<CameraEntry>& cameras, OCUSTATUS& status) {
     cameras.clear();
-    uint32_t count = 0;
-    status = OcuListAllCameras(nullptr, &count);
-    std::vector<OcuCameraInfo> found(count);
-    // The cameras may change between the two calls: a list too short for them is asked for again.
-    for (int attempt = 0; status == OCU_OK && attempt < 3; ++attempt) {
-        status = OcuListAllCameras(found.data(), &count);
-        if (status != OCU_ERR_BUFFER_TOO_SMALL)
-            break;
+    // Every call searches the network and the USB bus (a second on GigE Vision), so the first has room for
+    // more cameras than a computer usually has; a list too short for those found is asked for again.
+    std::vector<OcuCameraInfo> found(16);
+    auto count = static_cast<uint32_t>(found.size());
+    status = OcuListAllCameras(found.data(), &count);
+    for (int attempt = 0; status == OCU_ERR_BUFFER_TOO_SMALL && attempt < 3; ++attempt) {
         found.resize(count);
-        status = OCU_OK;
+        status = OcuListAllCameras(found.data(), &count);
     }
     if (status != OCU_OK)
         return false;

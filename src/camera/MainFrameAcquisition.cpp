@@ -35,11 +35,13 @@ void CMainFrame::OnFrameReady(const FrameReadyEvent& frame) {
     m_bFrameSinceStart = true;
     ShowWaitingForFrame(false);
     // A recording takes the raw frame before the pipeline corrects it in place, the display image once it
-    // is drawn, and only when it changed.
-    if (IsRecording() && m_bRecordsRaw)
+    // is drawn, and only when it changed. A window shrunk to its menu bar reads out no row: its frames
+    // hold nothing to record, nor to count as dropped.
+    const bool recording = IsRecording() && frame.Width() > 0 && frame.Height() > 0;
+    if (recording && m_bRecordsRaw)
         RecordFrame(frame);
     const bool drawn = DrawImage();
-    if (IsRecording() && !m_bRecordsRaw && drawn)
+    if (recording && !m_bRecordsRaw && drawn)
         RecordFrame(frame);
     ++m_nFrameCount;
     const float rate = FrameRate(m_nFrameCount, m_dwStartTick, TickCount());

@@ -41,6 +41,7 @@ void CMainFrame::OpenCamera(const std::string& id, bool takeLayout) {
 
 void CMainFrame::SwitchCamera(const std::string& id) {
     const bool live = m_bSnapping != 0;
+    const bool hadImage = m_nWidth > 0 && m_nHeight > 0;
     if (live)
         ExecuteCommand(kIdContinuousSnap);
     if (m_hDevice != nullptr) {
@@ -62,6 +63,13 @@ void CMainFrame::SwitchCamera(const std::string& id) {
     m_bBlankingQuery = 0;
 
     OpenCamera(id, true);
+    // A frame that had no picture (no camera opened) is as narrow as its menus and has no room below them:
+    // it takes the new camera's whole image within the screen, as a window shown at start-up does (Qt gives
+    // a new window at most two thirds of the screen). Otherwise the window keeps its size.
+    if (!hadImage && m_nWidth > 0 && m_nHeight > 0) {
+        UpdateSizeLimits();
+        adjustSize();
+    }
     // The window follows the new sensor, and the region, the output window and the exposure the window.
     ReapplyWindowRect();
     OnSize();

@@ -389,6 +389,7 @@ TEST(OcusnapRecord, CommandLineMistakesExitWithTheUsage) {
         {"--format gif " + folder.Str(), "invalid value 'gif' for --format"},
         {"--frames 0 " + folder.Str(), "invalid value '0' for --frames"},
         {"--region 640 " + folder.Str(), "invalid value '640' for --region"},
+        {"--camera bogus " + folder.Str(), "invalid value 'bogus' for --camera"},
         {"--format ffv1 " + folder.Str() + "/take.mp4", "a file ending in .mkv"},
         {"--format h264 " + folder.Str() + "/take.avi", "a file ending in .mp4 or .mkv"},
         {"--frames", "--frames needs a value"},

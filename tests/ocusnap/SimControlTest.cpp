@@ -152,6 +152,8 @@ TEST_F(Levers, TheToolAnswersHelpVersionAndMistakes) {
                                              {"cap maybe", "bad value for cap: 'maybe'"},
                                              {"light dark", "bad value for light: 'dark'"},
                                              {"light flat lens on", "unknown command 'lens'"},
+                                             {"status extra", "status takes nothing after it"},
+                                             {"cap on status", "status takes nothing after it"},
                                              {"focus 21", "bad value for focus: '21'"},
                                              {"focus 07", "bad value for focus: '07'"},
                                              {"focus -1", "bad value for focus: '-1'"}}) {

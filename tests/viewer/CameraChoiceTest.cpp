@@ -2,12 +2,29 @@
 // start-up is tested on the running viewer (CameraChooserTest).
 #include "camera/CameraChoice.h"
 
+#include "TestSupport.h"
 #include "frame/Settings.h"
 
+#include <atomic>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sstream>
 
 using namespace ocu;
+using namespace ocu::test;
+
+namespace {
+std::atomic<int> g_cameraSearches{0};
+} // namespace
+
+// Aravis's search for cameras, counted: this definition stands before the library's for the driver, and
+// every search still runs there.
+extern "C" void arv_update_device_list(void) {
+    ++g_cameraSearches;
+    using Search = void (*)();
+    static const auto search = reinterpret_cast<Search>(dlsym(RTLD_NEXT, "arv_update_device_list"));
+    search();
+}
 
 TEST(CameraChoice, KeptInASectionOfItsOwnAfterTheTwentyKeys) {
     // A file as an earlier run left it, with a comment and a section of somebody else's.
@@ -18,6 +35,9 @@ TEST(CameraChoice, KeptInASectionOfItsOwnAfterTheTwentyKeys) {
     WriteCameraChoice(ini, "aravis:Basler-acA1300-0815");
     WriteCameraChoice(ini, ""); // no choice made: the last one stays
     EXPECT_EQ(ReadCameraChoice(ini), "aravis:Basler-acA1300-0815");
+    // A hand-edited id that names no camera is no choice: the driver would only call it out of range.
+    for (const char* stored : {"bogus", "aravis:", "SIM"})
+        EXPECT_EQ(ReadCameraChoice(IniFile(std::string("[Camera]\nId=") + stored + "\n")), "") << stored;
 
     // The twenty keys of "Video Parameter", in their order, and nothing else in that section.
     std::istringstream lines(ini.Text());
@@ -58,4 +78,21 @@ TEST(CameraChoice, TheChooserNamesEachCameraAndItsId) {
     for (const Case& c : cases) {
         EXPECT_EQ(DescribeCamera(c.camera), c.expected);
     }
+}
+
+// Options > Camera... waits for the list while the picture stands still, and a search of the network takes
+// a second: one search gives the list, where asking for the count first made two.
+TEST(CameraChoice, TheCamerasAreListedWithOneSearch) {
+    const ScopedEnv fake("OCUSNAP_ARAVIS_FAKE", std::string("only"));
+    std::vector<CameraEntry> cameras;
+    OCUSTATUS status = OCU_ERR_INTERNAL;
+    g_cameraSearches = 0;
+    ASSERT_TRUE(ListCameras(cameras, status));
+    EXPECT_EQ(status, OCU_OK);
+    if (g_cameraSearches == 0)
+        GTEST_SKIP() << "the driver is built without Aravis";
+    EXPECT_EQ(g_cameraSearches, 1);
+    ASSERT_EQ(cameras.size(), 2u);
+    EXPECT_EQ(cameras[0].id, "sim");
+    EXPECT_EQ(cameras[1].id, "aravis:Fake_1");
 }

@@ -116,3 +116,39 @@ TEST_F(CameraChooser, SwitchingOpensTheChosenCameraKeepsTheSettingsAndTheLiveVie
     EXPECT_NE(text.find("[Camera]\nId=sim\n"), std::string::npos) << text;
     EXPECT_LT(text.find("SnapSpeed="), text.find("[Camera]"));
 }
+
+// A viewer that found no camera is a frame of its menu bar alone; the camera chosen then opens as at
+// start-up, in a window showing its whole image, not in a region of 0 x 0 that only a drag could open.
+TEST_F(CameraChooser, ACameraChosenWhereNoneOpenedGetsTheWindowOfAStart) {
+    const ScopedEnv fake("OCUSNAP_ARAVIS_FAKE", std::string("only"));
+    Rect started;
+    {
+        RunningViewer viewer({}, "sim");
+        ASSERT_TRUE(viewer.Started());
+        started = viewer.Frame().m_rcRegion;
+        viewer.Frame().close();
+    }
+    ASSERT_GT(started.Width(), 0);
+    for (const char* missing : {"none", "aravis:no-such-camera"}) {
+        SCOPED_TRACE(missing);
+        RemoveSettings();
+        MessageBoxRecorder boxes;
+        RunningViewer viewer({}, missing);
+        ASSERT_TRUE(viewer.Started());
+        CMainFrame& frame = viewer.Frame();
+        ASSERT_EQ(frame.m_hDevice, nullptr);
+        EXPECT_EQ(frame.m_rcRegion, Rect{});
+
+        OnModal<CCameraDlg>([](CCameraDlg& dlg) {
+            Child<QListWidget>(dlg, "CameraList").setCurrentRow(0);
+            Button(dlg, "IDOK").click();
+        });
+        ASSERT_TRUE(frame.ExecuteCommand(kIdChooseCamera));
+        ProcessEvents();
+        ASSERT_NE(frame.m_hDevice, nullptr);
+        EXPECT_EQ(frame.m_rcRegion, started);
+        EXPECT_EQ(TitleAfterPaint(frame),
+                  QStringLiteral("VelC Viewer [%1 x %2]").arg(started.Width()).arg(started.Height()));
+        frame.close();
+    }
+}

@@ -38,7 +38,13 @@ TEST(CommandLine, OptionsTheImageFileTheCameraAndQtsOwnOptions) {
          "aravis:Basler-acA1300-0815"},
         {{"-camera", "aravis"}, Action::Run, {}, "aravis"},
         {{"--camera"}, Action::Error, {}},
+        {{"--camera", "none"}, Action::Run, {}, "none"},
+        {{"--camera"}, Action::Error, {}},
         {{"--camera="}, Action::Error, {}},
+        // Not a camera id: said on the command line, not by the driver's "value outside its range" later.
+        {{"--camera", "bogus"}, Action::Error, {}, "bogus"},
+        {{"--camera", "aravis:"}, Action::Error, {}, "aravis:"},
+        {{"--camera", "Sim"}, Action::Error, {}, "Sim"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
@@ -52,6 +58,10 @@ TEST(CommandLine, OptionsTheImageFileTheCameraAndQtsOwnOptions) {
     }
     EXPECT_EQ(ParseCommandLine({QStringLiteral("ocuviewer"), QStringLiteral("--bogus")}).error,
               QStringLiteral("Unknown option 'bogus'."));
+    EXPECT_EQ(
+        ParseCommandLine({QStringLiteral("ocuviewer"), QStringLiteral("--camera"), QStringLiteral("Sim")})
+            .error,
+        QStringLiteral("Invalid value 'Sim' for --camera: it takes sim, none, aravis or aravis:ID."));
     // --help-all is --help with Qt's own options.
     const QString help = ParseCommandLine({QStringLiteral("ocuviewer"), QStringLiteral("--help")}).usage;
     const QString all = ParseCommandLine({QStringLiteral("ocuviewer"), QStringLiteral("--help-all")}).usage;

@@ -180,6 +180,32 @@ TEST_F(RecordLive, StopButtonAndTheEndOfTheLivePictureEndTheRecording) {
     }
 }
 
+// A window shrunk to its menu bar reads out no row: its frames hold nothing to record, and are not frames
+// dropped for being of another kind, in raw and picture formats alike; grown again, the recording goes on.
+TEST_F(RecordLive, FramesOfAWindowShrunkToItsMenuBarAreNeitherRecordedNorDropped) {
+    for (const int format : {kRaw, kBmp}) {
+        SCOPED_TRACE(format);
+        RecordChoice choice = Choice(folder.Str(), format, 0);
+        choice.stem = format == kRaw ? "raw" : "bmp";
+        ASSERT_TRUE(frame().StartRecording(choice));
+        ASSERT_TRUE(WaitFor([&] { return StatusText(frame(), "written") >= "2"; }));
+        ResizeClient(frame(), 320, 0);
+        ASSERT_EQ(frame().m_rcRegion.Height(), 0);
+        const int shrunk = frame().m_nFrameCount;
+        ASSERT_TRUE(WaitFor([&] { return frame().m_nFrameCount >= shrunk + 5; }));
+        ResizeClient(frame(), 320, 240);
+        const std::string before = StatusText(frame(), "written");
+        ASSERT_TRUE(WaitFor([&] { return StatusText(frame(), "written") != before; }));
+        Button(*frame().RecordStatus(), "stop").click();
+        ASSERT_TRUE(WaitFor([&] { return !frame().IsRecording(); }));
+        // Frames the writer had no room for (the camera here runs flat out) are dropped without a reason;
+        // none may be refused as a frame of another kind.
+        const std::string dropped = StatusText(frame(), "dropped");
+        EXPECT_EQ(dropped.find(':'), std::string::npos) << dropped;
+        Button(*frame().RecordStatus(), "stop").click();
+    }
+}
+
 // Closing the viewer while it records completes the video before the program goes.
 TEST_F(RecordLive, ClosingTheViewerCompletesTheVideo) {
     const RecordChoice choice = Choice(folder.Str(), kH264Mp4, 0);

@@ -1,6 +1,7 @@
 // ocusnap-record: records from the camera driver without a window, with the viewer's recording code.
 #include "OcuVersion.h"
 #include "Session.h"
+#include "camera/CameraId.h"
 #include "imaging/ChannelLuts.h"
 #include "record/RecordChoice.h"
 
@@ -135,7 +136,7 @@ std::optional<Arguments> Parse(int argc, char** argv, int& status) {
             return std::nullopt;
         };
         if (arg == "--camera") {
-            if (value.empty())
+            if (!ocu::IsCameraId(value))
                 return bad();
             args.session.camera = value;
         } else if (arg == "--frames") {

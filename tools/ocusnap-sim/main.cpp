@@ -72,6 +72,9 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; i += 2) {
         const std::string lever = argv[i];
         // What the word is comes first: a word that is no lever has no value to miss.
+        if (lever == "status") {
+            return UsageError("status takes nothing after it");
+        }
         if (lever != "cap" && lever != "light" && lever != "focus") {
             return UsageError((lever.starts_with("-") ? "unknown option '" : "unknown command '") + lever +
                               "'");

@@ -445,6 +445,11 @@ Progress Recorder::GetProgress() const {
     const Impl& r = *m_impl;
     Progress p;
     const bool finished = r.finished.load();
+    // A frame goes from offered to dropped or waiting, and from waiting to written: read in the opposite
+    // order, no frame is counted at two stages, and the written, dropped and waiting never add up to more
+    // than the frames offered (and the one being offered), however long this thread is held up in between.
+    p.written = r.written.load();
+    p.dropped = r.dropped.load();
     {
         const std::lock_guard lock(r.mutex);
         p.outcome = r.outcome;
@@ -455,8 +460,6 @@ Progress Recorder::GetProgress() const {
     }
     p.state = finished ? State::Finished : (r.accepting.load() ? State::Recording : State::Finishing);
     p.offered = r.offered.load();
-    p.written = r.written.load();
-    p.dropped = r.dropped.load();
     p.bytes = r.bytes.load();
     const uint64_t first = r.firstUs.load();
     const uint64_t end = finished ? r.endUs.load() : MonotonicMicroseconds();
