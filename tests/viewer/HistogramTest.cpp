@@ -31,18 +31,6 @@ QString Text(const CMainFrame& frame, const char* label) {
     return frame.HistogramWnd()->findChild<QLabel*>(QString::fromLatin1(label))->text();
 }
 
-void Mouse(QWidget* view, QEvent::Type type, QPoint at, Qt::MouseButtons buttons = Qt::NoButton) {
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, QPointF(at), view->mapToGlobal(QPointF(at)), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(view, &event);
-}
-
-void Drag(QWidget* view, QPoint from, QPoint to) {
-    Mouse(view, QEvent::MouseButtonPress, from, Qt::LeftButton);
-    Mouse(view, QEvent::MouseMove, to, Qt::LeftButton);
-    Mouse(view, QEvent::MouseButtonRelease, to);
-}
-
 // The viewer in mode 2 (320 x 240) holding one still frame of the exact simulated camera, with the Histogram
 // window open.
 struct StillViewer {
@@ -230,7 +218,8 @@ TEST_F(HistogramWindow, ClippingMarksAndTheFocusRectangleNeverReachSaveAsPrintOr
     ASSERT_GT(marked[0], 100);
     ASSERT_GT(marked[1], 100);
 
-    // Off the screen nothing of it: the buffer, a saved BMP, a printed page.
+    // Off the screen nothing of it: the display buffer (what a recording of the picture takes), a saved BMP,
+    // a printed page.
     EXPECT_EQ(DisplayBytes(frame), display);
     const std::string bmp = lutFolder.File("saved.bmp");
     const FileDialogHandler previous =

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMouseEvent>
 #include <QRegularExpression>
 #include <algorithm>
 #include <cstdlib>
@@ -80,6 +81,18 @@ void SimViewerTest::SetUp() {
 void SimViewerTest::TearDown() {
     SetYuvLutFolderForTesting("");
     RemoveSettings();
+}
+
+void Mouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, QPointF(at), widget->mapToGlobal(QPointF(at)), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+void Drag(QWidget* widget, QPoint from, QPoint to) {
+    Mouse(widget, QEvent::MouseButtonPress, from, Qt::LeftButton);
+    Mouse(widget, QEvent::MouseMove, to, Qt::LeftButton);
+    Mouse(widget, QEvent::MouseButtonRelease, to);
 }
 
 } // namespace ocu::test

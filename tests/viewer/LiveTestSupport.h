@@ -5,6 +5,8 @@
 #include "WindowTestSupport.h"
 #include "frame/MainFrame.h"
 
+#include <QEvent>
+#include <QPoint>
 #include <QSize>
 #include <QString>
 #include <cstdint>
@@ -13,10 +15,17 @@
 #include <optional>
 #include <vector>
 
+class QWidget;
+
 namespace ocu::test {
 
 // Processes events until `done` holds or timeoutMs have passed; returns done().
 bool WaitFor(const std::function<bool()>& done, int timeoutMs = 10000);
+
+// A mouse event sent to a widget at a point; a move carries the buttons held.
+void Mouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons buttons = Qt::NoButton);
+// A drag of the left mouse button over a widget, from one point to another (a click when they are equal).
+void Drag(QWidget* widget, QPoint from, QPoint to);
 
 // A pixel of the display image, addressed in the upright picture (row 0 at the top).
 struct Bgr {

@@ -5,12 +5,16 @@
 #include "ModalSteps.h"
 #include "OcuSnapTesting.h"
 #include "RecordSupport.h"
+#include "display/HistogramWnd.h"
+#include "display/ImageAids.h"
 #include "display/ImageFiles.h"
+#include "display/OcuViewerView.h"
 #include "frame/CommandIds.h"
 #include "imaging/FramePipeline.h"
 #include "record/RecordDlg.h"
 #include "record/RecordStatusDlg.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QRadioButton>
@@ -101,6 +105,14 @@ TEST_P(RecordLiveFormats, FiveFramesAsTheViewerHadThem) {
     const LiveCase& c = GetParam();
     frame().m_nImageMode = c.imageMode;
     const RecordChoice choice = Choice(folder.Str(), c.format, 5);
+    if (c.format == kBmp) { // clipping marks and a focus rectangle painted over the view stay out of it
+        ASSERT_TRUE(frame().ExecuteCommand(kIdSingleSnap)); // a picture to drag over
+        ASSERT_TRUE(frame().ExecuteCommand(kIdHistogram));
+        frame().HistogramWnd()->findChild<QCheckBox*>(QStringLiteral("marks"))->setChecked(true);
+        Drag(frame().GetActiveView(), {20, 20}, {100, 80});
+        ASSERT_TRUE(frame().GetImageAids()->MarksOn());
+        ASSERT_EQ(frame().GetImageAids()->FocusRect(), (Rect{20, 20, 101, 81}));
+    }
     ASSERT_EQ(frame().m_bSnapping, 0);
     ASSERT_TRUE(frame().StartRecording(choice));
     EXPECT_EQ(frame().m_bSnapping, 1);
