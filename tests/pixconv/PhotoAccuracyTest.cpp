@@ -78,7 +78,9 @@ constexpr Level kLevels[] = {
     {"Fast", PIX_CONVERT_FAST, {30.5, 35.0, 33.6}},
     {"Normal", PIX_CONVERT_NORMAL, {31.2, 35.8, 34.8}},
     {"EdgeSensing", PIX_CONVERT_EDGESENSING, {31.7, 36.7, 35.4}},
-    {"Best", PIX_CONVERT_BEST, {32.5, 38.9, 37.0}},
+    // Best measures 32.88, 39.32 and 37.64 dB; without the residual blend of red and blue it measured
+    // 32.83, 39.24 and 37.47.
+    {"Best", PIX_CONVERT_BEST, {32.6, 39.0, 37.5}},
 };
 
 void PrintTo(const Level& level, std::ostream* os) {
