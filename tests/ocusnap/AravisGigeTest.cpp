@@ -114,6 +114,15 @@ protected:
         }
         ASSERT_EQ(status, OCU_OK) << OcuGetErrorString(status);
     }
+    // Opens the simulator and streams frames of width x height until the first ones have come.
+    void OpenAndStream(int32_t width, int32_t height) {
+        ASSERT_NO_FATAL_FAILURE(Open());
+        ASSERT_EQ(OcuSetOutputWindow(handle, 0, 0, width, height), OCU_OK);
+        log.buffer = buffer.data();
+        ASSERT_EQ(OcuOpenSnap(handle, FrameLog::Receive, &log), OCU_OK);
+        ASSERT_EQ(OcuStartSnap(handle, buffers, 1), OCU_OK);
+        ASSERT_NO_FATAL_FAILURE(ExpectFrames(width, height, "start"));
+    }
     void ExpectFrames(int32_t width, int32_t height, const std::string& step) {
         ExpectFramesOfSize(log, width, height, step, 30s);
     }
@@ -131,12 +140,7 @@ TEST_F(GigeCamera, FramesKeepComingThroughWindowAndModeChangesAlsoUnderPacketLos
         SCOPED_TRACE("lost packets per thousand: " + std::to_string(lost));
         Simulator simulator(lost);
         ASSERT_TRUE(simulator.Running());
-        ASSERT_NO_FATAL_FAILURE(Open());
-        ASSERT_EQ(OcuSetOutputWindow(handle, 0, 0, 512, 512), OCU_OK);
-        log.buffer = buffer.data();
-        ASSERT_EQ(OcuOpenSnap(handle, FrameLog::Receive, &log), OCU_OK);
-        ASSERT_EQ(OcuStartSnap(handle, buffers, 1), OCU_OK);
-        ASSERT_NO_FATAL_FAILURE(ExpectFrames(512, 512, "start"));
+        ASSERT_NO_FATAL_FAILURE(OpenAndStream(512, 512));
         // Windows between a stop and a start, as a resize; modes while frames come. Each shrink after
         // a grow; the windows stay small enough for whole frames to come through the loss.
         const StreamStep steps[] = {{-1, 64, 32, 64, 32},     {-1, 320, 240, 320, 240}, {1, 0, 0, 320, 240},
@@ -162,12 +166,7 @@ TEST_F(GigeCamera, FramesKeepComingThroughWindowAndModeChangesAlsoUnderPacketLos
 TEST_F(GigeCamera, ACameraThatLosesItsPowerEndsDeliveryAndClosesWithoutWaitingForIt) {
     Simulator simulator(0);
     ASSERT_TRUE(simulator.Running());
-    ASSERT_NO_FATAL_FAILURE(Open());
-    ASSERT_EQ(OcuSetOutputWindow(handle, 0, 0, 64, 32), OCU_OK);
-    log.buffer = buffer.data();
-    ASSERT_EQ(OcuOpenSnap(handle, FrameLog::Receive, &log), OCU_OK);
-    ASSERT_EQ(OcuStartSnap(handle, buffers, 1), OCU_OK);
-    ASSERT_NO_FATAL_FAILURE(ExpectFrames(64, 32, "before"));
+    ASSERT_NO_FATAL_FAILURE(OpenAndStream(64, 32));
     simulator.Kill();
     // Aravis sees the loss by its heartbeat; the driver's next start says so.
     OCUSTATUS status = OCU_OK;

@@ -70,9 +70,7 @@ TEST_F(CameraChooser, SwitchingOpensTheChosenCameraKeepsTheSettingsAndTheLiveVie
     RunningViewer viewer;
     ASSERT_TRUE(viewer.Started());
     CMainFrame& frame = viewer.Frame();
-    ResizeClient(frame, 320, 240);
-    ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
-    ASSERT_TRUE(WaitFor([&] { return frame.m_nFrameCount >= 2; }));
+    ASSERT_TRUE(StartLive(frame, 320, 240, 2));
 
     // The cameras in the chooser, and then each one chosen in turn.
     struct Step {

@@ -647,9 +647,7 @@ TEST_F(FeaturesLive, TheLivePictureRunsBehindTheDialogAndTakesEachChange) {
         CMainFrame& frame;
         ~CloseAtEnd() { frame.close(); }
     } closeAtEnd{frame};
-    ResizeClient(frame, 320, 240);
-    ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
-    ASSERT_TRUE(WaitFor([&] { return frame.m_nFrameCount >= 2; }));
+    ASSERT_TRUE(StartLive(frame, 320, 240, 2));
     const double opening = MeanLevel(frame);
 
     OnModal<CCameraFeaturesDlg>([&](CCameraFeaturesDlg& dlg) {

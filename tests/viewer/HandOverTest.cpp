@@ -137,9 +137,7 @@ TEST_F(HandOverAtFullSpeed, ACaptureServedInsideTheHandlerRestartsDeliveryAndFra
     RunningViewer viewer;
     ASSERT_TRUE(viewer.Started());
     CMainFrame& frame = viewer.Frame();
-    ResizeClient(frame, 320, 240);
-    ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
-    ASSERT_TRUE(WaitFor([&] { return frame.m_nFrameCount >= 2; }));
+    ASSERT_TRUE(StartLive(frame, 320, 240, 2));
     // The detection widens the window; the frame that serves it stops and restarts delivery from within
     // the handler, while the driver's thread waits in the callback.
     frame.m_bGetBadPixels = 1;

@@ -59,9 +59,7 @@ TEST_F(HistogramWindow, OpensOverTheLivePictureShowsItsFiguresAndLeavesTheFrameA
     RunningViewer viewer;
     ASSERT_TRUE(viewer.Started());
     CMainFrame& frame = viewer.Frame();
-    ResizeClient(frame, 640, 480);
-    ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
-    ASSERT_TRUE(WaitFor([&] { return frame.m_nFrameCount >= 3; }));
+    ASSERT_TRUE(StartLive(frame, 640, 480, 3));
     const QSize frameSize = frame.size();
 
     ASSERT_TRUE(frame.ExecuteCommand(kIdHistogram));

@@ -1,5 +1,6 @@
 #include "LiveTestSupport.h"
 
+#include "frame/CommandIds.h"
 #include "imaging/YuvLut.h"
 
 #include <QApplication>
@@ -81,6 +82,11 @@ void SimViewerTest::SetUp() {
 void SimViewerTest::TearDown() {
     SetYuvLutFolderForTesting("");
     RemoveSettings();
+}
+
+bool StartLive(CMainFrame& frame, int width, int height, int frames) {
+    ResizeClient(frame, width, height);
+    return frame.ExecuteCommand(kIdContinuousSnap) && WaitFor([&] { return frame.m_nFrameCount >= frames; });
 }
 
 void Mouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {

@@ -75,9 +75,7 @@ TEST_F(Live, FramesKeepArrivingUnderModalBoxesAndDialogs) {
     RunningViewer viewer;
     ASSERT_TRUE(viewer.Started());
     CMainFrame& frame = viewer.Frame();
-    ResizeClient(frame, 320, 240);
-    ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
-    ASSERT_TRUE(WaitFor([&] { return frame.m_nFrameCount >= 1; }));
+    ASSERT_TRUE(StartLive(frame, 320, 240, 1));
 
     // The viewer's own message box, shown for real.
     const MessageBoxHandler tests = SetMessageBoxHandler({});

@@ -366,9 +366,7 @@ TEST_F(WhiteBalanceOnTheCamera, RatioTurnsTheChartsNeutralPatchesGray) {
     RunningViewer viewer;
     ASSERT_TRUE(viewer.Started());
     CMainFrame& frame = viewer.Frame();
-    ResizeClient(frame, 640, 480);
-    ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
-    ASSERT_TRUE(WaitFor([&] { return frame.m_nFrameCount >= 3; }));
+    ASSERT_TRUE(StartLive(frame, 640, 480, 3));
     // The sensor's own colours: red and blue lag behind green.
     const double before = WorstCast(frame);
     EXPECT_GT(before, 6.0);

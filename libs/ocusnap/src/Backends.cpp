@@ -84,6 +84,18 @@ OCUSTATUS BadBackend(std::string_view backend) {
         DescribeBadSetting("OCUSNAP_CAMERA", backend, "sim, none, aravis or aravis:ID"));
 }
 
+// The simulated camera as the lists show it: its device type comes from its configuration.
+OCUSTATUS ListSimCamera(std::vector<CameraListing>& cameras) {
+    sim::SimConfig config;
+    if (const OCUSTATUS s = ReadSimConfig(config); s != OCU_OK) {
+        return s;
+    }
+    cameras.push_back({"sim", "OcuViewer",
+                       "simulated camera, device type " + std::to_string(config.deviceType), "",
+                       "Simulated"});
+    return OCU_OK;
+}
+
 } // namespace
 
 OpenResult OpenBackend(const OpenRequest& request) {
@@ -107,14 +119,7 @@ OCUSTATUS ListConfiguredCameras(std::vector<CameraListing>& cameras) {
     const std::string_view backend = SelectedBackend();
     std::string_view id;
     if (backend == "sim") {
-        sim::SimConfig config;
-        if (const OCUSTATUS s = ReadSimConfig(config); s != OCU_OK) {
-            return s;
-        }
-        cameras.push_back({"sim", "OcuViewer",
-                           "simulated camera, device type " + std::to_string(config.deviceType), "",
-                           "Simulated"});
-        return OCU_OK;
+        return ListSimCamera(cameras);
     }
     if (backend == "none") {
         return OCU_OK;
@@ -130,13 +135,9 @@ OCUSTATUS ListConfiguredCameras(std::vector<CameraListing>& cameras) {
 }
 
 OCUSTATUS ListAllCameras(std::vector<CameraListing>& cameras) {
-    sim::SimConfig config;
-    if (const OCUSTATUS s = ReadSimConfig(config); s != OCU_OK) {
+    if (const OCUSTATUS s = ListSimCamera(cameras); s != OCU_OK) {
         return s;
     }
-    cameras.push_back({"sim", "OcuViewer",
-                       "simulated camera, device type " + std::to_string(config.deviceType), "",
-                       "Simulated"});
 #ifdef OCUSNAP_HAVE_ARAVIS
     std::vector<CameraListing> genicam;
     if (const OCUSTATUS s = aravis::ListCameras(genicam); s != OCU_OK) {
