@@ -25,30 +25,8 @@ TEST(FramePipeline, EveryEvenWidthLeavesTheImageInTheLayoutTheHeaderDescribes) {
             info.bmiHeader.biWidth = width;
             info.bmiHeader.biHeight = height;
             const LutBlock luts = IdentityLuts();
-            int toggle = 1;
-            int off = 0, flagA = 0, flagB = 0, flagC = 0, frames = 0;
-            FramePipeline p{.raw = raw.data(),
-                            .image = image.data(),
-                            .header = info.bmiHeader,
-                            .luts = luts,
-                            .conversion = kConversionFast,
-                            .bayerLayout = 2,
-                            .imageMode = mode,
-                            .grayTable = nullptr,
-                            .frameToggle = toggle,
-                            .sensorWidth = width,
-                            .sensorHeight = height,
-                            .regionLeft = 0,
-                            .regionTop = 0,
-                            .badPixels = nullptr,
-                            .patternNoise = nullptr,
-                            .getBadPixels = off,
-                            .eraseBadPixels = flagA,
-                            .getTemplate = flagB,
-                            .templateCorrect = flagC,
-                            .templateFrames = frames,
-                            .restoreOutputWindow = {}};
-            RunFramePipeline(p);
+            RunUncorrectedPipeline(raw.data(), image.data(), info.bmiHeader, luts, kConversionFast, 2,
+                                   mode == 1);
             ASSERT_TRUE(PipelineAcceptsSize(width, height));
             EXPECT_EQ(info.bmiHeader.biBitCount, mode == 0 ? 24 : 8);
 

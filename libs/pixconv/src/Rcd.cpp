@@ -110,6 +110,20 @@ PIXCONV_ROW_KERNEL float WeightedMean4(Term a, Term b, Term c, Term d) {
     return (wa * a.d + wb * b.d + wc * c.d + wd * d.d) / (wa + wb + wc + wd);
 }
 
+// The weighted mean of a - b over a site's four cardinal neighbours (a being the samples): each neighbour
+// counts by its direction's share by the map and by the inverse square of the gradient towards it, so that a
+// neighbour across an edge hardly counts.
+PIXCONV_ROW_KERNEL float CardinalDifference(const float* a, const float* b, const float* vh,
+                                            std::ptrdiff_t w) {
+    const float disc = Refined(vh, w);
+    auto cardinal = [&](std::ptrdiff_t s, float share) {
+        const float d = a[s] - b[s];
+        return Term{d, share, SquaredGradient(a, s, d, a[3 * s] - b[3 * s])};
+    };
+    return WeightedMean4(cardinal(-w, 1 - disc), cardinal(w, 1 - disc), cardinal(-1, disc),
+                         cardinal(1, disc));
+}
+
 // At red and blue sites the sample plus the weighted colour differences green - own colour of its four
 // green neighbours, whose own colour the red and blue step interpolated from real samples.
 PIXCONV_ROW_KERNEL void RefineGreenWeightedRow(const float* __restrict c, const float* __restrict own,
@@ -117,17 +131,8 @@ PIXCONV_ROW_KERNEL void RefineGreenWeightedRow(const float* __restrict c, const 
                                                std::ptrdiff_t n, std::ptrdiff_t w, int p) {
 #pragma GCC ivdep
     for (std::ptrdiff_t k = 0; k < n; ++k) {
-        const float* ck = c + k;
-        const float* ok = own + k;
-        const float disc = Refined(vh + k, w);
-        auto cardinal = [&](std::ptrdiff_t s, float share) {
-            const float d = ck[s] - ok[s];
-            return Term{d, share, SquaredGradient(ck, s, d, ck[3 * s] - ok[3 * s])};
-        };
-        const float mean = WeightedMean4(cardinal(-w, 1 - disc), cardinal(w, 1 - disc), cardinal(-1, disc),
-                                         cardinal(1, disc));
-        const float refined = Clamp01(ck[0] + mean);
-        g[k] = IsColourSite(k, p) ? refined : ck[0];
+        const float refined = Clamp01(c[k] + CardinalDifference(c + k, own + k, vh + k, w));
+        g[k] = IsColourSite(k, p) ? refined : c[k];
     }
 }
 
@@ -138,17 +143,9 @@ PIXCONV_ROW_KERNEL void CrossColourRow(const float* __restrict c, const float* _
                                        float* __restrict out, std::ptrdiff_t n, std::ptrdiff_t w, int p) {
 #pragma GCC ivdep
     for (std::ptrdiff_t k = 0; k < n; ++k) {
-        const float* ck = c + k;
-        const float* ok = other + k;
-        const float disc = Refined(vh + k, w);
-        auto cardinal = [&](std::ptrdiff_t s, float share) {
-            const float d = ok[s] - ck[s];
-            return Term{d, share, SquaredGradient(ck, s, d, ok[3 * s] - ck[3 * s])};
-        };
-        const float mean = WeightedMean4(cardinal(-w, 1 - disc), cardinal(w, 1 - disc), cardinal(-1, disc),
-                                         cardinal(1, disc));
-        const float fromCardinal = Clamp01(g[k] + mean);
-        out[k] = IsColourSite(k, p) ? 0.7f * fromCardinal + 0.3f * ok[0] : ok[0];
+        // The green neighbours' samples are green: other - green is minus their green - other.
+        const float fromCardinal = Clamp01(g[k] - CardinalDifference(c + k, other + k, vh + k, w));
+        out[k] = IsColourSite(k, p) ? 0.7f * fromCardinal + 0.3f * other[k] : other[k];
     }
 }
 
