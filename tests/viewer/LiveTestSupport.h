@@ -24,7 +24,7 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs = 10000);
 
 // Gives the view width x height, starts the live picture and waits for `frames` frames; false when they
 // do not come.
-bool StartLive(CMainFrame& frame, int width, int height, int frames = 2);
+bool StartLive(CMainFrame& frame, int width, int height, int frames);
 
 // A mouse event sent to a widget at a point; a move carries the buttons held.
 void Mouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons buttons = Qt::NoButton);
