@@ -400,11 +400,14 @@ TEST(OcusnapRecord, CommandLineMistakesExitWithTheUsage) {
         EXPECT_NE(run.err.find(c.says), std::string::npos) << c.args << ": " << run.err;
         EXPECT_NE(run.err.find("usage: ocusnap-record"), std::string::npos) << c.args;
     }
-    // A region the camera cannot give is the camera's refusal, after the command line was understood.
-    const CommandRun wide = RunCommand(tool + " --frames 1 --region 4096x64 " + folder.Str());
-    EXPECT_EQ(wide.status, 1) << wide.err;
-    EXPECT_NE(wide.err.find("larger than the camera's image"), std::string::npos) << wide.err;
-    EXPECT_TRUE(FilesEndingIn(folder.Str(), ".csv").empty());
+    // A region the camera cannot give is the camera's refusal, after the command line was understood;
+    // the folder made for the run goes with it, one that was there stays.
+    for (const std::string& out : {folder.Str(), folder.Str() + "/new"}) {
+        const CommandRun wide = RunCommand(tool + " --frames 1 --region 4096x64 " + out);
+        EXPECT_EQ(wide.status, 1) << wide.err;
+        EXPECT_NE(wide.err.find("larger than the camera's image"), std::string::npos) << wide.err;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
 }
 
 // --seconds: the frames of that long from the first, and the program ends by itself.

@@ -240,12 +240,14 @@ bool ResolveVideo(Arguments& args, std::string& error) {
     return true;
 }
 
-// Sequences: OUTPUT is the folder, made when it is missing (not its parents).
-bool ResolveFolder(Arguments& args, std::string& error) {
+// Sequences: OUTPUT is the folder, made when it is missing (not its parents); `made` tells whether this
+// run made it, so that a run that cannot start takes it away again.
+bool ResolveFolder(Arguments& args, bool& made, std::string& error) {
     Target& target = args.session.record.target;
     target.folder = args.output;
     target.stem = args.stem;
-    if (::mkdir(args.output.c_str(), 0777) != 0 && errno != EEXIST) {
+    made = ::mkdir(args.output.c_str(), 0777) == 0;
+    if (!made && errno != EEXIST) {
         error = "cannot make the folder \"" + args.output + "\": " + std::strerror(errno);
         return false;
     }
@@ -277,7 +279,8 @@ int main(int argc, char** argv) {
     std::string error;
     if (!IsSequence(args->session.record.target.format) && !ResolveVideo(*args, error))
         return UsageError(error);
-    if (IsSequence(args->session.record.target.format) && !ResolveFolder(*args, error)) {
+    bool madeFolder = false;
+    if (IsSequence(args->session.record.target.format) && !ResolveFolder(*args, madeFolder, error)) {
         std::fprintf(stderr, "ocusnap-record: %s\n", error.c_str());
         return 1;
     }
@@ -291,6 +294,8 @@ int main(int argc, char** argv) {
     tool::Session session;
     if (!session.Start(args->session, error)) {
         std::fprintf(stderr, "ocusnap-record: %s\n", error.c_str());
+        if (madeFolder)
+            ::rmdir(args->output.c_str());
         return 1;
     }
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
