@@ -39,14 +39,14 @@ std::optional<ImageLimits> BufferLimits(const CMainFrame& frame) {
     return LimitsForSensor(table[0].nWidth, table[0].nHeight);
 }
 
-// The file the user chose and what the buffers hold; nothing when the dialog was cancelled or the frame
-// has no buffers.
+// The file the user chose to open and what the buffers hold; nothing when the dialog was cancelled or the
+// frame has no buffers.
 struct ChosenFile {
     std::string path;
     ImageLimits limits;
 };
-std::optional<ChosenFile> ChooseImageFile(CMainFrame& frame, bool save) {
-    std::string path = AskForPath(frame, save);
+std::optional<ChosenFile> ChooseFileToOpen(CMainFrame& frame) {
+    std::string path = AskForPath(frame, false);
     if (path.empty())
         return std::nullopt;
     const std::optional<ImageLimits> limits = BufferLimits(frame);
@@ -58,7 +58,7 @@ std::optional<ChosenFile> ChooseImageFile(CMainFrame& frame, bool save) {
 } // namespace
 
 void CMainFrame::OnFileOpenImage() {
-    const std::optional<ChosenFile> chosen = ChooseImageFile(*this, false);
+    const std::optional<ChosenFile> chosen = ChooseFileToOpen(*this);
     if (chosen)
         ReadImageFile(chosen->path, chosen->limits, nullptr);
 }
@@ -109,22 +109,28 @@ bool CMainFrame::ReadImageFile(const std::string& path, const ImageLimits& limit
 }
 
 void CMainFrame::OnFileSaveAs() {
-    const std::optional<ChosenFile> chosen = ChooseImageFile(*this, true);
-    if (!chosen)
+    const std::string path = AskForPath(*this, true);
+    if (path.empty())
         return;
-    const std::string& path = chosen->path;
-    const ImageLimits& limits = chosen->limits;
-    switch (GetFileKind(path)) {
-    case kFileJpeg:
-        WriteJpegFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits.imageBytes);
-        break;
-    case kFileRaw: {
-        const DeliveryPause pause(m_hDevice, m_bSnapping, m_pRawBuffer.get());
-        WriteRawFile(path, *m_pBmpInfo, m_pRawBuffer.get(), limits.rawBytes);
-        break;
+    std::string note = "no image to save";
+    int written = 0;
+    if (const std::optional<ImageLimits> limits = BufferLimits(*this)) {
+        switch (GetFileKind(path)) {
+        case kFileJpeg:
+            written = WriteJpegFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits->imageBytes, &note);
+            break;
+        case kFileRaw: {
+            const DeliveryPause pause(m_hDevice, m_bSnapping, m_pRawBuffer.get());
+            written = WriteRawFile(path, *m_pBmpInfo, m_pRawBuffer.get(), limits->rawBytes, &note);
+            break;
+        }
+        default:
+            written = WriteBmpFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits->imageBytes, &note);
+            break;
+        }
     }
-    default:
-        WriteBmpFile(path, *m_pBmpInfo, m_pImageBuffer.get(), limits.imageBytes);
-        break;
-    }
+    // The dialog closed as after any save: without a word the user would take the picture for saved.
+    if (!written)
+        ShowWarning(QStringLiteral("Cannot save \"%1\": %2.")
+                        .arg(QFile::decodeName(path.c_str()), QString::fromStdString(note)));
 }

@@ -145,6 +145,9 @@ TEST_F(FileCommands, TheDialogsAsksAsSpecifiedAndWithoutBuffersNothingHappens) {
     frame.ExecuteCommand(kIdFileSaveAs);
     EXPECT_EQ(Bytes(frame.m_BmpInfoBuf, frame.m_BmpInfoBuf + sizeof(BitmapInfo)), header);
     EXPECT_FALSE(std::filesystem::exists(dir.File("out.bmp")));
+    ASSERT_FALSE(boxes.Boxes().empty());
+    EXPECT_EQ(boxes.Boxes().back().text, QStringLiteral("Cannot save \"%1\": no image to save.")
+                                             .arg(QString::fromStdString(dir.File("out.bmp"))));
 
     ASSERT_EQ(dialogs.requests.size(), 2u);
     for (const FileDialogRequest& request : dialogs.requests) {
@@ -159,17 +162,38 @@ TEST_F(FileCommands, TheDialogsAsksAsSpecifiedAndWithoutBuffersNothingHappens) {
     frame.close();
 }
 
-TEST_F(FileCommands, SaveAsBeforeAnyFrameCreatesNothing) {
+// A Save As that writes nothing says why, since its dialog closed as after any save.
+TEST_F(FileCommands, SaveAsThatCannotWriteCreatesNothingAndSaysWhy) {
     WriteSettingsFile("[Video Parameter]\nResolution=1\n");
     RunningViewer fresh;
     ASSERT_TRUE(fresh.Started());
     ASSERT_TRUE(fresh.Frame().m_pImageBuffer);
-    for (const char* name : {"a.bmp", "a.jpg", "a.raw"}) {
-        dialogs.Answer(dir.File(name));
+    struct Case {
+        std::string file;
+        const char* reason;
+        bool snapFirst;
+    };
+    const std::string missing = dir.File("missing");
+    const Case cases[] = {
+        {dir.File("a.bmp"), "no image to save", false},
+        {dir.File("a.jpg"), "no image to save", false},
+        {dir.File("a.raw"), "no image to save", false},
+        {missing + "/a.bmp", "cannot write the file: the folder ", true},
+        {missing + "/a.raw", "cannot write the file: the folder ", true},
+    };
+    for (const Case& c : cases) {
+        if (c.snapFirst) {
+            ASSERT_TRUE(fresh.Frame().ExecuteCommand(kIdSingleSnap));
+        }
+        MessageBoxRecorder boxes;
+        dialogs.Answer(c.file);
         fresh.Frame().ExecuteCommand(kIdFileSaveAs);
-        EXPECT_FALSE(std::filesystem::exists(dir.File(name))) << name;
+        ASSERT_EQ(boxes.Boxes().size(), 1u) << c.file;
+        EXPECT_TRUE(boxes.Boxes()[0].text.startsWith(
+            QStringLiteral("Cannot save \"%1\": %2").arg(QString::fromStdString(c.file), c.reason)))
+            << boxes.Boxes()[0].text.toStdString();
     }
-    // A cancelled dialog does nothing either.
+    // A cancelled dialog does nothing, and says nothing.
     fresh.Frame().ExecuteCommand(kIdFileSaveAs);
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
     fresh.Frame().close();
@@ -336,8 +360,13 @@ TEST_F(FileCommands, ARawFileSavedAfterAnOpenedImageTakesTheDisplayHeadersSize) 
     Open(dir.File("wide.jpg"));
     ASSERT_EQ(Header().biWidth, 1400);
     EXPECT_EQ(Header().biBitCount, 8);
+    MessageBoxRecorder boxes;
     SaveAs(dir.File("wide.raw"));
     EXPECT_FALSE(std::filesystem::exists(dir.File("wide.raw")));
+    ASSERT_NO_FATAL_FAILURE(ExpectOneWarning(
+        boxes,
+        QStringLiteral("Cannot save \"%1\": the image of 1400 x 1000 pixels does not fit the raw buffer.")
+            .arg(QString::fromStdString(dir.File("wide.raw")))));
 }
 
 TEST_F(FileCommands, AFrameSavedAsRawAndConvertedWithOcuimageEqualsTheViewersBmp) {
