@@ -56,7 +56,7 @@ bool COcuViewerApp::InitInstance(const QStringList& files) {
     // A file given by the launcher or the shell is a picture to look at: shown into the buffers that the
     // camera's set-up sized, in the window that now has its size.
     if (!files.isEmpty())
-        m_pMainWnd->OpenImageFromCommandLine(files.front());
+        m_pMainWnd->OpenImageFile(files.front());
     return true;
 }
 

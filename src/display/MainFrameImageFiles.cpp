@@ -39,40 +39,23 @@ std::optional<ImageLimits> BufferLimits(const CMainFrame& frame) {
     return LimitsForSensor(table[0].nWidth, table[0].nHeight);
 }
 
-// The file the user chose to open and what the buffers hold; nothing when the dialog was cancelled or the
-// frame has no buffers.
-struct ChosenFile {
-    std::string path;
-    ImageLimits limits;
-};
-std::optional<ChosenFile> ChooseFileToOpen(CMainFrame& frame) {
-    std::string path = AskForPath(frame, false);
-    if (path.empty())
-        return std::nullopt;
-    const std::optional<ImageLimits> limits = BufferLimits(frame);
-    if (!limits)
-        return std::nullopt;
-    return ChosenFile{std::move(path), *limits};
-}
-
 } // namespace
 
 void CMainFrame::OnFileOpenImage() {
-    const std::optional<ChosenFile> chosen = ChooseFileToOpen(*this);
-    if (chosen)
-        ReadImageFile(chosen->path, chosen->limits, nullptr);
+    const std::string path = AskForPath(*this, false);
+    if (!path.empty())
+        OpenImageFile(QFile::decodeName(path.c_str()));
 }
 
-void CMainFrame::OpenImageFromCommandLine(const QString& file) {
-    // Open itself reports nothing; here the user named a file and would otherwise see no trace of it.
-    std::string note;
-    const std::optional<ImageLimits> limits = BufferLimits(*this);
-    if (!limits)
-        note = "without a camera there are no image buffers to show it in";
-    else if (!QFileInfo::exists(file))
-        note = "there is no such file";
-    else if (ReadImageFile(QFile::encodeName(file).toStdString(), *limits, &note))
-        return;
+void CMainFrame::OpenImageFile(const QString& file) {
+    // Said when the file cannot be shown: the picture staying as it was would be the only trace of it.
+    std::string note = "without a camera there are no image buffers to show it in";
+    if (const std::optional<ImageLimits> limits = BufferLimits(*this)) {
+        if (ReadImageFile(QFile::encodeName(file).toStdString(), *limits, &note))
+            return;
+        if (!QFileInfo::exists(file))
+            note = "there is no such file";
+    }
     ShowWarning(QStringLiteral("Cannot open \"%1\": %2.").arg(file, QString::fromStdString(note)));
 }
 

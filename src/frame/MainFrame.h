@@ -121,8 +121,8 @@ public:
 
     void OnFileOpenImage();
     void OnFileSaveAs();
-    // Shows an image file named on the command line as File > Open would, and says why when it cannot.
-    void OpenImageFromCommandLine(const QString& file);
+    // Shows an image file, chosen in File > Open or named on the command line, and says why when it cannot.
+    void OpenImageFile(const QString& file);
     void OnResolution(int mode);
     void OnImageMode(int mode);
     void OnSnapSpeed(int speed);
