@@ -1,4 +1,6 @@
 // The frame's acquisition: continuous and single snaps, the snap mode, and the frames the camera delivers.
+#include "OcuRecord.h"
+#include "camera/CameraWatch.h"
 #include "camera/FrameHandOver.h"
 #include "camera/FrameRate.h"
 #include "camera/TickCount.h"
@@ -17,6 +19,8 @@ namespace {
 
 // How long a start may go without a frame before the frame shows that it waits.
 constexpr auto kFirstFrameWait = 500ms;
+// How often the running picture's camera is watched for having gone away.
+constexpr auto kCameraWatchTick = 250ms;
 
 } // namespace
 
@@ -33,6 +37,7 @@ void CMainFrame::OnFrameReady(const FrameReadyEvent& frame) {
         frame.Height() != m_rcOutputWindow.Height())
         return;
     m_bFrameSinceStart = true;
+    m_pCameraWatch->Frame(frame.HostTimeUs());
     ShowWaitingForFrame(false);
     // A recording takes the raw frame before the pipeline corrects it in place, the display image once it
     // is drawn, and only when it changed. A window shrunk to its menu bar reads out no row: its frames
@@ -49,22 +54,42 @@ void CMainFrame::OnFrameReady(const FrameReadyEvent& frame) {
     setWindowTitle(ViewerTitle(m_strDeviceName, header.biWidth, header.biHeight, static_cast<double>(rate)));
 }
 
+OCUSTATUS CMainFrame::StopLivePicture() {
+    // No live picture, no recording: what it took is still written.
+    StopRecording();
+    m_pCameraWatchTimer->stop();
+    const OCUSTATUS closed = OcuCloseSnap(m_hDevice);
+    FrameHandOver::Instance().Disconnect(this);
+    m_pCaptureToken = nullptr;
+    m_bSnapping = 0;
+    ShowWaitingForFrame(false);
+    // The repaint puts back the title without the frame rate, and the view, whose own repaints drew
+    // nothing while frames arrived, shows the last image again.
+    update();
+    if (m_pView != nullptr)
+        m_pView->update();
+    return closed;
+}
+
+void CMainFrame::OnCameraWatchTick() {
+    // Frames only stop coming: a camera lost meanwhile is noticed by asking it. A recording ends first, with
+    // its files complete, and its end stops the picture; else the picture stops here, rather than stand
+    // frozen under the last frame rate, and says why.
+    if (!m_bSnapping || !m_pCameraWatch->Lost(m_hDevice, m_nSnapMode, ocurecord::MonotonicMicroseconds()))
+        return;
+    if (IsRecording()) {
+        m_pRecorder->End(ocurecord::Outcome::CameraFailed, OcuGetErrorString(OCU_ERR_CAMERA_LOST));
+        return;
+    }
+    StopLivePicture();
+    ShowDriverError(OCU_ERR_CAMERA_LOST);
+}
+
 void CMainFrame::OnContinuousSnap() {
     if (m_bSnapping) {
-        // No live picture, no recording: what it took is still written.
-        StopRecording();
-        const OCUSTATUS closed = OcuCloseSnap(m_hDevice);
-        FrameHandOver::Instance().Disconnect(this);
-        m_pCaptureToken = nullptr;
-        m_bSnapping = 0;
-        ShowWaitingForFrame(false);
-        // The repaint puts back the title without the frame rate, and the view, whose own repaints drew
-        // nothing while frames arrived, shows the last image again.
-        update();
-        if (m_pView != nullptr)
-            m_pView->update();
         // A picture that had stopped because the camera went away: the user who stops it learns why at
         // once, not at the next start. Closing the window says nothing: the user is leaving.
+        const OCUSTATUS closed = StopLivePicture();
         if (closed == OCU_ERR_CAMERA_LOST && !m_bClosing)
             ShowDriverError(closed);
         return;
@@ -89,6 +114,8 @@ void CMainFrame::OnContinuousSnap() {
     }
     m_pCaptureToken = capture;
     m_bSnapping = 1;
+    m_pCameraWatch->Start(ocurecord::MonotonicMicroseconds());
+    m_pCameraWatchTimer->start(kCameraWatchTick);
     m_dwStartTick = TickCount();
     m_nFrameCount = 0;
     // A first frame normally comes within a frame time; one that takes longer (a large sensor, a long

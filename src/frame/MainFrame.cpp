@@ -17,14 +17,18 @@
 #include "record/RecordStatusDlg.h"
 
 #include <QCloseEvent>
+#include <QTimer>
 #include <cstdlib>
 #include <new>
 
 using namespace ocu;
 
-CMainFrame::CMainFrame() : m_pBmpInfo(new (m_BmpInfoBuf) BitmapInfo{}), m_Lut(IdentityLuts()) {
+CMainFrame::CMainFrame()
+    : m_pBmpInfo(new (m_BmpInfoBuf) BitmapInfo{}), m_Lut(IdentityLuts()),
+      m_pCameraWatch(std::make_unique<CameraWatch>()), m_pCameraWatchTimer(new QTimer(this)) {
     setWindowTitle(QString::fromLatin1(kAppTitle));
     setWindowIcon(AppIcon());
+    connect(m_pCameraWatchTimer, &QTimer::timeout, this, &CMainFrame::OnCameraWatchTick);
 }
 
 CMainFrame::~CMainFrame() {

@@ -263,6 +263,9 @@ private:
     void CloseCaptureForDestruction();
     // Shows, or stops showing, that a started acquisition waits for its first frame.
     void ShowWaitingForFrame(bool waiting);
+    // Ends the live picture and any recording; the driver's word on closing the capture.
+    OCUSTATUS StopLivePicture();
+    void OnCameraWatchTick();
     // Open's reading of path into the buffers; true when the file was read. note: the reason when not.
     bool ReadImageFile(const std::string& path, const ocu::ImageLimits& limits, std::string* note);
 
@@ -299,5 +302,7 @@ private:
     bool m_bRecordsRaw = false; // the recording takes the raw frames (else the display images)
     std::unique_ptr<CRecordStatusDlg> m_pRecordStatus;
     QTimer* m_pRecordTimer = nullptr;
+    // Whether the running picture's camera is still there, asked when its frames stop.
     std::unique_ptr<ocu::CameraWatch> m_pCameraWatch;
+    QTimer* m_pCameraWatchTimer = nullptr;
 };

@@ -1,6 +1,5 @@
 // The frame's recording: the Record dialog, the frames it hands the recording library, the status window,
 // and the end of a recording however it comes.
-#include "camera/CameraWatch.h"
 #include "camera/DeviceInfo.h"
 #include "camera/FrameHandOver.h"
 #include "common/MessageBox.h"
@@ -85,9 +84,6 @@ bool CMainFrame::StartRecording(const RecordChoice& choice) {
     m_recordChoice = choice;
     m_pRecorder = std::move(recorder);
     m_bRecordsRaw = ocurecord::RecordsRawMosaic(options.target.format);
-    if (!m_pCameraWatch)
-        m_pCameraWatch = std::make_unique<CameraWatch>();
-    m_pCameraWatch->Start(ocurecord::MonotonicMicroseconds());
 
     const QString target = QFile::decodeName(choice.folder.c_str()) + QStringLiteral("\n") +
                            QString::fromStdString(RecordFilesText(choice));
@@ -104,7 +100,6 @@ bool CMainFrame::StartRecording(const RecordChoice& choice) {
 }
 
 void CMainFrame::RecordFrame(const FrameReadyEvent& frame) {
-    m_pCameraWatch->Frame(frame.HostTimeUs());
     ocurecord::Frame out;
     out.cameraTimeUs = frame.CameraTimeUs();
     out.hostTimeUs = frame.HostTimeUs();
@@ -135,9 +130,6 @@ void CMainFrame::StopRecording() {
 void CMainFrame::OnRecordTick() {
     if (!m_pRecorder)
         return;
-    // Frames only stop coming: a camera lost meanwhile is noticed by asking it.
-    if (m_bSnapping && m_pCameraWatch->Lost(m_hDevice, m_nSnapMode, ocurecord::MonotonicMicroseconds()))
-        m_pRecorder->End(ocurecord::Outcome::CameraFailed, OcuGetErrorString(OCU_ERR_CAMERA_LOST));
     const ocurecord::Progress progress = m_pRecorder->GetProgress();
     if (progress.state == ocurecord::State::Finished)
         FinishRecording(false);
@@ -158,6 +150,9 @@ void CMainFrame::FinishRecording(bool wait) {
     m_pRecorder.reset();
     if (m_pRecordStatus)
         m_pRecordStatus->Show(progress);
+    // A lost camera's picture stops with the recording, which says why.
+    if (progress.outcome == ocurecord::Outcome::CameraFailed && m_bSnapping && !wait)
+        StopLivePicture();
     // The status window may be out of sight: a recording that ended by a failure says so.
     const bool failed = progress.outcome == ocurecord::Outcome::DiskFull ||
                         progress.outcome == ocurecord::Outcome::WriteFailed ||

@@ -213,26 +213,36 @@ TEST_F(LiveCalls, ARefusedStartClosesTheCaptureBeforeItsBox) {
     EXPECT_EQ(frame.m_bSnapping, 0);
 }
 
-// A camera that went away stops the picture by itself; the Ctrl+2 that stops the frozen picture says why,
-// rather than the next start. Closing the window says nothing: the user is leaving.
-TEST_F(LiveCalls, TheStopOfAPictureWhoseCameraWasLostSaysSoAndTheCloseDoesNot) {
-    for (const bool byClosing : {false, true}) {
-        SCOPED_TRACE(byClosing ? "closing the window" : "Continuous Snap");
+// A camera that went away: a second without frames, the driver's word that it is lost, and the picture
+// stops by itself and says why, rather than stand frozen under its last frame rate. Stopped by Ctrl+2 before
+// that, it says why as well; closing the window says nothing: the user is leaving.
+TEST_F(LiveCalls, APictureWhoseCameraWasLostStopsAndSaysSoButTheCloseDoesNot) {
+    enum class End { Watch, ContinuousSnap, Closing };
+    for (const End end : {End::Watch, End::ContinuousSnap, End::Closing}) {
+        SCOPED_TRACE(static_cast<int>(end));
         driver.SetStatus("OcuCloseSnap", OCU_OK);
         RunningViewer viewer;
         ASSERT_TRUE(viewer.Started());
         CMainFrame& frame = viewer.Frame();
         ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
-        ASSERT_EQ(frame.m_bSnapping, 1);
-        driver.SetStatus("OcuCloseSnap", OCU_ERR_CAMERA_LOST);
+        ASSERT_TRUE(driver.DeliverFrame(0x60));
+        ASSERT_TRUE(WaitFor([&] { return frame.m_nFrameCount == 1; }));
         const MessageBoxRecorder boxes;
-        if (byClosing)
-            frame.close();
-        else
-            ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
+        if (end == End::Watch) {
+            driver.SetStatus("OcuSetSnapMode", OCU_ERR_CAMERA_LOST);
+            ASSERT_TRUE(WaitFor([&] { return frame.m_bSnapping == 0; }));
+            driver.SetStatus("OcuSetSnapMode", OCU_OK);
+            EXPECT_FALSE(frame.windowTitle().contains(QStringLiteral("fps")));
+        } else {
+            driver.SetStatus("OcuCloseSnap", OCU_ERR_CAMERA_LOST);
+            if (end == End::Closing)
+                frame.close();
+            else
+                ASSERT_TRUE(frame.ExecuteCommand(kIdContinuousSnap));
+        }
         EXPECT_EQ(frame.m_bSnapping, 0);
-        ASSERT_EQ(boxes.Boxes().size(), byClosing ? 0u : 1u);
-        if (!byClosing) {
+        ASSERT_EQ(boxes.Boxes().size(), end == End::Closing ? 0u : 1u);
+        if (end != End::Closing) {
             EXPECT_EQ(boxes.Boxes()[0].caption, "Error message");
             EXPECT_EQ(boxes.Boxes()[0].text, QString::fromUtf8(OcuGetErrorString(OCU_ERR_CAMERA_LOST)));
             frame.close();

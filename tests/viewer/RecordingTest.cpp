@@ -325,7 +325,7 @@ TEST_F(RecordDelivered, RawFramesAllAsDeliveredDisplayImagesWhenTheyChange) {
 }
 
 // A camera that stops answering mid-recording: a second of silence, the driver's word that it is lost,
-// and the recording ends with that message, its files complete.
+// and the recording ends with that message, its files complete, and the picture with it.
 TEST_F(RecordDelivered, ALostCameraEndsTheRecordingWithTheDriversMessage) {
     MessageBoxRecorder boxes;
     const RecordChoice choice = Choice(folder.Str(), kRaw, 0);
@@ -336,6 +336,7 @@ TEST_F(RecordDelivered, ALostCameraEndsTheRecordingWithTheDriversMessage) {
     ASSERT_TRUE(WaitFor([&] { return !frame().IsRecording(); }, 10000));
     const QString lost = QString::fromUtf8(OcuGetErrorString(OCU_ERR_CAMERA_LOST));
     ASSERT_NO_FATAL_FAILURE(ExpectOneWarning(boxes, lost));
+    EXPECT_EQ(frame().m_bSnapping, 0);
     EXPECT_EQ(QString::fromStdString(StatusText(frame(), "state")), lost);
     EXPECT_EQ(FilesEndingIn(folder.Str(), ".raw").size(), 3u);
     driver.SetStatus("OcuSetSnapMode", OCU_OK);
