@@ -110,6 +110,14 @@ protected:
         dialogs.Answer(path);
         Frame().ExecuteCommand(kIdFileSaveAs);
     }
+    // A Save As to path that writes nothing and names the file and the reason in the viewer's warning.
+    void SaveAsRefused(CMainFrame& frame, const std::string& path, const std::string& reason) {
+        MessageBoxRecorder boxes;
+        dialogs.Answer(path);
+        frame.ExecuteCommand(kIdFileSaveAs);
+        EXPECT_FALSE(std::filesystem::exists(path));
+        ExpectOneWarning(boxes, QString::fromStdString("Cannot save \"" + path + "\": " + reason + "."));
+    }
     const BitmapInfoHeader& Header() { return Frame().m_pBmpInfo->bmiHeader; }
     void Scribble() { std::fill_n(Frame().m_pImageBuffer.get(), Shown::kImageBytes, 0x5A); }
 
@@ -173,20 +181,11 @@ TEST_F(FileCommands, SaveAsThatCannotWriteCreatesNothingAndSaysWhy) {
     WriteSettingsFile("[Video Parameter]\nResolution=1\n");
     RunningViewer fresh;
     ASSERT_TRUE(fresh.Started());
-    const auto saveSays = [&](const std::string& file, const QString& reason) {
-        MessageBoxRecorder boxes;
-        dialogs.Answer(file);
-        fresh.Frame().ExecuteCommand(kIdFileSaveAs);
-        ASSERT_EQ(boxes.Boxes().size(), 1u) << file;
-        const QString text = boxes.Boxes()[0].text;
-        EXPECT_TRUE(text.startsWith(
-            QStringLiteral("Cannot save \"%1\": %2").arg(QString::fromStdString(file), reason)))
-            << text.toStdString();
-    };
     for (const char* name : {"a.bmp", "a.jpg", "a.raw"})
-        saveSays(dir.File(name), QStringLiteral("no image to save."));
+        SaveAsRefused(fresh.Frame(), dir.File(name), "no image to save");
     ASSERT_TRUE(fresh.Frame().ExecuteCommand(kIdSingleSnap));
-    saveSays(dir.File("missing/a.bmp"), QStringLiteral("cannot write the file: the folder "));
+    SaveAsRefused(fresh.Frame(), dir.File("missing/a.bmp"),
+                  "cannot write the file: the folder " + dir.File("missing") + " does not exist");
     // A cancelled dialog does nothing, and says nothing.
     fresh.Frame().ExecuteCommand(kIdFileSaveAs);
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
@@ -354,13 +353,8 @@ TEST_F(FileCommands, ARawFileSavedAfterAnOpenedImageTakesTheDisplayHeadersSize) 
     Open(dir.File("wide.jpg"));
     ASSERT_EQ(Header().biWidth, 1400);
     EXPECT_EQ(Header().biBitCount, 8);
-    MessageBoxRecorder boxes;
-    SaveAs(dir.File("wide.raw"));
-    EXPECT_FALSE(std::filesystem::exists(dir.File("wide.raw")));
-    ASSERT_NO_FATAL_FAILURE(ExpectOneWarning(
-        boxes,
-        QStringLiteral("Cannot save \"%1\": the image of 1400 x 1000 pixels does not fit the raw buffer.")
-            .arg(QString::fromStdString(dir.File("wide.raw")))));
+    SaveAsRefused(Frame(), dir.File("wide.raw"),
+                  "the image of 1400 x 1000 pixels does not fit the raw buffer");
 }
 
 TEST_F(FileCommands, AFrameSavedAsRawAndConvertedWithOcuimageEqualsTheViewersBmp) {
