@@ -55,13 +55,13 @@ struct BmpFields {
     uint32_t infoSize = 40;
     uint32_t compression = 0;
     uint16_t planes = 1;
-    uint32_t colours = 0;      // biClrUsed
-    int tableEntries = -1;     // entries written (default: 256 for 8-bit, else 0)
-    int64_t offBits = -1;      // default: right after the table
-    int64_t pixelBytes = -1;   // default: all of them
-    bool grayTable = false;    // a table of grays instead of colours
-    Bytes masks = {};          // bit-field masks written after a 40-byte header
-    Bytes pixels = {};         // the pixel bytes (default: a pattern of pixelBytes bytes)
+    uint32_t colours = 0;    // biClrUsed
+    int tableEntries = -1;   // entries written (default: 256 for 8-bit, else 0)
+    int64_t offBits = -1;    // default: right after the table
+    int64_t pixelBytes = -1; // default: all of them
+    bool grayTable = false;  // a table of grays instead of colours
+    Bytes masks = {};        // bit-field masks written after a 40-byte header
+    Bytes pixels = {};       // the pixel bytes (default: a pattern of pixelBytes bytes)
 };
 
 Bytes Bmp(const BmpFields& s) {
@@ -69,7 +69,7 @@ Bytes Bmp(const BmpFields& s) {
     const int64_t rowBytes = ((int64_t{s.width < 0 ? 1 : s.width} * s.bitCount + 31) / 32) * 4;
     const int64_t rows = s.height < 0 ? -int64_t{s.height} : s.height;
     const int64_t full = rowBytes * rows;
-    const int64_t pixelBytes = !s.pixels.empty()  ? static_cast<int64_t>(s.pixels.size())
+    const int64_t pixelBytes = !s.pixels.empty()   ? static_cast<int64_t>(s.pixels.size())
                                : s.pixelBytes >= 0 ? s.pixelBytes
                                                    : (full > 1 << 20 ? 64 : full);
     const size_t headers = 14 + s.infoSize + s.masks.size() + static_cast<size_t>(entries) * 4;
@@ -91,9 +91,9 @@ Bytes Bmp(const BmpFields& s) {
     for (int i = 0; i < entries; ++i) {
         const size_t at = 14 + s.infoSize + s.masks.size() + static_cast<size_t>(i) * 4;
         const uint8_t gray = static_cast<uint8_t>(i * 255 / std::max(1, entries - 1));
-        b[at] = s.grayTable ? gray : static_cast<uint8_t>(i);                // blue
-        b[at + 1] = s.grayTable ? gray : static_cast<uint8_t>(255 - i);      // green
-        b[at + 2] = s.grayTable ? gray : static_cast<uint8_t>(i * 7);        // red
+        b[at] = s.grayTable ? gray : static_cast<uint8_t>(i);           // blue
+        b[at + 1] = s.grayTable ? gray : static_cast<uint8_t>(255 - i); // green
+        b[at + 2] = s.grayTable ? gray : static_cast<uint8_t>(i * 7);   // red
     }
     for (int64_t i = 0; i < pixelBytes; ++i)
         b[headers + static_cast<size_t>(i)] =
@@ -236,8 +236,10 @@ void Bmps() {
     Put("bmp-height-int-min.bmp", Bmp({.height = INT32_MIN, .pixelBytes = 64}), "refused");
     Put("bmp-width-huge.bmp", Bmp({.width = INT32_MAX, .height = 1, .pixelBytes = 64}), "refused");
     Put("bmp-height-huge.bmp", Bmp({.width = 4, .height = 400000, .pixelBytes = 64}), "refused");
-    Put("bmp-size-overflows-32-bits.bmp", Bmp({.width = 65536, .height = 65536, .pixelBytes = 64}), "refused");
-    Put("bmp-row-overflows-32-bits.bmp", Bmp({.width = 0x40000000, .height = 4, .pixelBytes = 64}), "refused");
+    Put("bmp-size-overflows-32-bits.bmp", Bmp({.width = 65536, .height = 65536, .pixelBytes = 64}),
+        "refused");
+    Put("bmp-row-overflows-32-bits.bmp", Bmp({.width = 0x40000000, .height = 4, .pixelBytes = 64}),
+        "refused");
     Put("bmp-size-overflows-64-bits.bmp",
         Bmp({.width = INT32_MAX, .height = INT32_MAX, .bitCount = 32, .pixelBytes = 64}), "refused");
     Put("bmp-planes-2.bmp", Bmp({.planes = 2}), "refused");
@@ -251,9 +253,11 @@ void Bmps() {
     Put("bmp-bits-32-cut-short.bmp", Bmp({.bitCount = 32, .pixelBytes = 5000}), "shown");
     Put("bmp-rle8.bmp", Bmp({.bitCount = 8, .compression = 1, .pixels = RunLength(64, 48, false)}), "shown");
     Put("bmp-rle8-gray.bmp",
-        Bmp({.bitCount = 8, .compression = 1, .grayTable = true, .pixels = RunLength(64, 48, false)}), "shown");
+        Bmp({.bitCount = 8, .compression = 1, .grayTable = true, .pixels = RunLength(64, 48, false)}),
+        "shown");
     Put("bmp-rle4.bmp",
-        Bmp({.bitCount = 4, .compression = 2, .tableEntries = 16, .pixels = RunLength(64, 48, true)}), "shown");
+        Bmp({.bitCount = 4, .compression = 2, .tableEntries = 16, .pixels = RunLength(64, 48, true)}),
+        "shown");
     Put("bmp-bitfields.bmp",
         Bmp({.bitCount = 32, .compression = 3, .masks = LeMasks(0xFF0000, 0xFF00, 0xFF)}), "shown");
     Put("bmp-bitfields-565.bmp",
@@ -319,8 +323,8 @@ void Jpegs() {
     const Bytes busy = Jpeg(64, 48, TJPF_BGR, TJSAMP_444, 0);
     Put("jpeg-truncated-scan.jpg", Bytes(busy.begin(), busy.begin() + static_cast<long>(busy.size() * 3 / 4)),
         "shown");
-    Put("jpeg-truncated-headers.jpg", Bytes(colour.begin(), colour.begin() + static_cast<long>(Marker(colour, 0xC0)) + 8),
-        "refused");
+    Put("jpeg-truncated-headers.jpg",
+        Bytes(colour.begin(), colour.begin() + static_cast<long>(Marker(colour, 0xC0)) + 8), "refused");
     Bytes twelve = colour;
     const size_t sof = Marker(colour, 0xC0);
     twelve[sof + 1] = 0xC1;

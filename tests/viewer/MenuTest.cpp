@@ -139,10 +139,10 @@ TEST_F(Menus, PlainCheckMarksAndNoKeysOnTheItems) {
     }
     // Items that never carry a check mark are plain commands: the usual style draws an empty box beside
     // a checkable item, which would make them look like switches.
-    const std::set<int> neverChecked{
-        kIdFileOpenImage,  kIdFileSaveAs,     kIdFilePrint,    kIdFilePrintPreview, kIdFilePrintSetup,
-        kIdAppExit,        kIdCameraFeatures, kIdChooseCamera, kIdWhiteBalance,     kIdSingleSnap,
-        kIdGoToWebsite,    kIdContactSupport, kIdAppAbout,     kIdRecord};
+    const std::set<int> neverChecked{kIdFileOpenImage,  kIdFileSaveAs, kIdFilePrint,      kIdFilePrintPreview,
+                                     kIdFilePrintSetup, kIdAppExit,    kIdCameraFeatures, kIdChooseCamera,
+                                     kIdWhiteBalance,   kIdSingleSnap, kIdGoToWebsite,    kIdContactSupport,
+                                     kIdAppAbout,       kIdRecord};
     for (const CommandDef& def : CommandTable()) {
         if (def.id == 0 || def.menuPath[0] == '\0')
             continue;

@@ -16,23 +16,24 @@ namespace sim = ocusnap::detail::sim;
 
 void Usage(std::FILE* out) {
     std::fprintf(
-        out, "usage: ocusnap-sim [cap on|off] [light flat|scene] [focus N]\n"
-             "       ocusnap-sim [status]\n"
-             "Works the lens cap, the light box and the focus of the OcuSnap driver's simulated camera while\n"
-             "it runs; a running camera follows a change from the next frame it renders.\n"
-             "\n"
-             "  cap on|off         cover the lens (frames show only the sensor's dark level, fixed pattern,\n"
-             "                     hot and dead pixels and read noise) or uncover it\n"
-             "  light flat|scene   a uniformly lit white surface in front of the lens, or the scene the\n"
-             "                     camera was opened with (OCUSNAP_SIM_SCENE)\n"
-             "  focus N            the lens N pixels out of focus (0 to 20): the scene blurred by N pixels,\n"
-             "                     0 sharp\n"
-             "  status             print the settings and the control file (also without arguments)\n"
-             "  -h, --help         print this text\n"
-             "  -v, --version      print the version\n"
-             "\n"
-             "Control file: $OCUSNAP_SIM_CONTROL, else $XDG_RUNTIME_DIR/ocusnap-sim, else "
-             "/tmp/ocusnap-sim-UID.\n");
+        out,
+        "usage: ocusnap-sim [cap on|off] [light flat|scene] [focus N]\n"
+        "       ocusnap-sim [status]\n"
+        "Works the lens cap, the light box and the focus of the OcuSnap driver's simulated camera while\n"
+        "it runs; a running camera follows a change from the next frame it renders.\n"
+        "\n"
+        "  cap on|off         cover the lens (frames show only the sensor's dark level, fixed pattern,\n"
+        "                     hot and dead pixels and read noise) or uncover it\n"
+        "  light flat|scene   a uniformly lit white surface in front of the lens, or the scene the\n"
+        "                     camera was opened with (OCUSNAP_SIM_SCENE)\n"
+        "  focus N            the lens N pixels out of focus (0 to 20): the scene blurred by N pixels,\n"
+        "                     0 sharp\n"
+        "  status             print the settings and the control file (also without arguments)\n"
+        "  -h, --help         print this text\n"
+        "  -v, --version      print the version\n"
+        "\n"
+        "Control file: $OCUSNAP_SIM_CONTROL, else $XDG_RUNTIME_DIR/ocusnap-sim, else "
+        "/tmp/ocusnap-sim-UID.\n");
 }
 
 bool IsOneOf(std::string_view arg, std::string_view shortName, std::string_view longName) {

@@ -96,7 +96,7 @@ private:
         }
         size_t size = 0;
         if (OcuEncodeJPEGInto(pixels, frame.width, frame.height, bitCount, OCU_JPEG_BOTTOM_UP, kJpegQuality,
-                          m_jpeg.data(), m_jpeg.size(), &size) != 1) {
+                              m_jpeg.data(), m_jpeg.size(), &size) != 1) {
             error = std::string("JPEG: ") + OcuUtilErrorString(OcuUtilLastError());
             return false;
         }

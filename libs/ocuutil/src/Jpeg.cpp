@@ -206,7 +206,8 @@ extern "C" int OcuEncodeJPEG(const uint8_t* pPixels, int32_t nWidth, int32_t nHe
         return Fail(OCU_UTIL_ERR_ARGUMENT);
     unsigned char* jpeg = nullptr;
     unsigned long jpegSize = 0;
-    if (const int error = Encode(pPixels, nWidth, nHeight, nBitCount, nFlags, nQuality, &jpeg, &jpegSize, false);
+    if (const int error =
+            Encode(pPixels, nWidth, nHeight, nBitCount, nFlags, nQuality, &jpeg, &jpegSize, false);
         error != OCU_UTIL_OK) {
         tjFree(jpeg);
         return Fail(error);
