@@ -1,6 +1,8 @@
 // The Help menu's two links to the camera maker.
 #pragma once
 
+#include <QString>
+
 namespace ocu {
 
 inline constexpr char kWebsiteUrl[] = "https://www.norvale-vistar.example/";
@@ -10,5 +12,10 @@ inline constexpr char kSupportMailUrl[] = "mailto:Norvale Vistar Support<support
 // it gets a message box.
 void OpenWebsite();
 void OpenSupportMail();
+
+// Runs `opener` (the desktop's xdg-open) on `url` without waiting for it, and shows `failure` when it
+// cannot be started or ends with a failure status, as xdg-open does when nothing on the desktop takes
+// the link.
+void OpenLinkWith(const QString& opener, const QString& url, const QString& failure);
 
 } // namespace ocu

@@ -9,10 +9,13 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 using namespace ocu;
@@ -144,6 +147,44 @@ TEST_F(App, HelpLinksThatTheDesktopCannotOpenSaySo) {
         EXPECT_EQ(box.buttons, QMessageBox::Ok);
     }
     EXPECT_TRUE(viewer.Frame().isVisible());
+}
+
+// On X11 and Wayland desktops the links go to xdg-open, whose exit status says whether anything took them.
+TEST_F(App, HelpLinksWarnWhenTheDesktopOpenerTakesNothing) {
+    const TempDir dir;
+    const struct {
+        const char* script; // the opener; null: none there
+        bool warned;
+    } rows[] = {
+        {"#!/bin/sh\nprintf '%s' \"$1\" > \"$0.url\"\n", false},
+        {"#!/bin/sh\necho 'xdg-open: no method available' >&2\nexit 3\n", true},
+        {nullptr, true},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const std::string opener = dir.File("opener" + std::to_string(i));
+        if (rows[i].script != nullptr) {
+            WriteText(opener, rows[i].script);
+            std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+        }
+        MessageBoxRecorder boxes;
+        OpenLinkWith(QString::fromStdString(opener), QString::fromLatin1(kSupportMailUrl),
+                     QStringLiteral("Sorry: cannot access email"));
+        // Until the opener has ended and been let go.
+        QElapsedTimer waited;
+        waited.start();
+        while (!qApp->findChildren<QProcess*>(Qt::FindDirectChildrenOnly).isEmpty() &&
+               waited.elapsed() < 10000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        EXPECT_TRUE(qApp->findChildren<QProcess*>(Qt::FindDirectChildrenOnly).isEmpty()) << i;
+        if (rows[i].warned) {
+            ASSERT_NO_FATAL_FAILURE(ExpectOneWarning(boxes, QStringLiteral("Sorry: cannot access email")));
+        } else {
+            EXPECT_TRUE(boxes.Boxes().empty()) << i;
+            EXPECT_EQ(ReadText(opener + ".url"), kSupportMailUrl);
+        }
+    }
 }
 
 #include "AppTest.moc"
