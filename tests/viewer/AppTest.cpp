@@ -1,4 +1,5 @@
 // The application object: single instance, About box, Help links, the empty document.
+#include "LiveTestSupport.h"
 #include "OcuSnapTesting.h"
 #include "TestSupport.h"
 #include "WindowTestSupport.h"
@@ -9,7 +10,6 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -170,14 +170,10 @@ TEST_F(App, HelpLinksWarnWhenTheDesktopOpenerTakesNothing) {
         OpenLinkWith(QString::fromStdString(opener), QString::fromLatin1(kSupportMailUrl),
                      QStringLiteral("Sorry: cannot access email"));
         // Until the opener has ended and been let go.
-        QElapsedTimer waited;
-        waited.start();
-        while (!qApp->findChildren<QProcess*>(Qt::FindDirectChildrenOnly).isEmpty() &&
-               waited.elapsed() < 10000) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_TRUE(WaitFor([] {
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        }
-        EXPECT_TRUE(qApp->findChildren<QProcess*>(Qt::FindDirectChildrenOnly).isEmpty()) << i;
+            return qApp->findChildren<QProcess*>(Qt::FindDirectChildrenOnly).isEmpty();
+        })) << i;
         if (rows[i].warned) {
             ASSERT_NO_FATAL_FAILURE(ExpectOneWarning(boxes, QStringLiteral("Sorry: cannot access email")));
         } else {
