@@ -157,7 +157,7 @@ TEST_F(App, HelpLinksWarnWhenTheDesktopOpenerTakesNothing) {
         bool warned;
     } rows[] = {
         {"#!/bin/sh\nprintf '%s' \"$1\" > \"$0.url\"\n", false},
-        {"#!/bin/sh\necho 'xdg-open: no method available' >&2\nexit 3\n", true},
+        {"#!/bin/sh\nexit 3\n", true}, // xdg-open's status when nothing takes the link
         {nullptr, true},
     };
     for (size_t i = 0; i < std::size(rows); ++i) {
