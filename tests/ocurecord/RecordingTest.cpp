@@ -9,6 +9,7 @@
 #include <cmath>
 #include <csignal>
 #include <fcntl.h>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -339,6 +340,30 @@ TEST(LostCamera, EndsTheRecordingWithItsFilesComplete) {
 }
 #endif
 
+// ocusnap-record started with these arguments, its output discarded; killing it is the caller's.
+pid_t StartRecordTool(std::vector<std::string> args) {
+    args.insert(args.begin(), OCUSNAP_RECORD);
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        execv(OCUSNAP_RECORD, argv.data());
+        _exit(127);
+    }
+    return child;
+}
+
+void KillAndReap(pid_t child) {
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+}
+
 // ocusnap-record killed at any moment: every raw file there is whole.
 TEST(KilledRecording, LeavesEveryRawFrameWholeOrAbsent) {
     ExactMovingSim sim;
@@ -348,27 +373,56 @@ TEST(KilledRecording, LeavesEveryRawFrameWholeOrAbsent) {
     for (int round = 0; round < 5; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         TempDir folder;
-        const pid_t child = fork();
+        const pid_t child = StartRecordTool({"--region", "640x480", folder.Str()});
         ASSERT_GE(child, 0);
-        if (child == 0) {
-            const int null = ::open("/dev/null", O_WRONLY);
-            dup2(null, STDOUT_FILENO);
-            dup2(null, STDERR_FILENO);
-            execl(OCUSNAP_RECORD, OCUSNAP_RECORD, "--region", "640x480", folder.Str().c_str(), nullptr);
-            _exit(127);
-        }
         // A different moment every round, once frames are being written.
         const auto deadline = std::chrono::steady_clock::now() + 30s;
         while (FilesEndingIn(folder.Str(), ".raw").size() < static_cast<size_t>(5 + 7 * round) &&
                std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(1ms);
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
+        KillAndReap(child);
         const std::vector<std::string> frames = FilesEndingIn(folder.Str(), ".raw");
         EXPECT_GE(frames.size(), static_cast<size_t>(5 + 7 * round));
         for (const std::string& name : frames)
             EXPECT_EQ(std::filesystem::file_size(folder.Path() / name), whole) << name;
+    }
+}
+
+// ocusnap-record killed during a video, before its first key interval ends: the video plays up to about
+// a second (and the encoder's delay) before the last frame it logged.
+TEST(KilledRecording, LeavesAVideoThatPlaysUpToShortlyBeforeTheKill) {
+    ExactMovingSim sim;
+    ScopedEnv rate{"OCUSNAP_SIM_FPS", "real"}; // 25 frames a second at this exposure
+    constexpr size_t kLoggedBeforeKill = 100;  // four seconds, fewer frames than a key interval
+    constexpr uint64_t kSecondAndMargin = 1'200'000;
+    constexpr size_t kEncoderDelay = 30; // frames inside x264's look-ahead and threads
+    for (const FormatCase& c : {kFormats[1], kFormats[2], kFormats[3]}) {
+        SCOPED_TRACE(c.name);
+        TempDir folder;
+        const std::string video = folder.Str() + (c.container == Container::Mp4 ? "/take.mp4" : "/take.mkv");
+        const std::string log = folder.Str() + "/take.csv";
+        const pid_t child = StartRecordTool({"--region", "320x240", "--exposure", "40", "--format",
+                                             c.format == Format::Ffv1 ? "ffv1" : "h264", video});
+        ASSERT_GE(child, 0);
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            std::ifstream in(log);
+            const auto lines = std::count(std::istreambuf_iterator<char>(in), {}, '\n');
+            if (static_cast<size_t>(lines) > kLoggedBeforeKill) // the header and the rows
+                break;
+            std::this_thread::sleep_for(20ms);
+        }
+        KillAndReap(child);
+        const std::optional<std::vector<LogRow>> rows = ReadLog(log);
+        ASSERT_TRUE(rows && rows->size() >= kLoggedBeforeKill);
+        const uint64_t last = rows->back().hostUs;
+        const auto older =
+            static_cast<size_t>(std::count_if(rows->begin(), rows->end(), [&](const LogRow& r) {
+                return r.hostUs + kSecondAndMargin <= last;
+            }));
+        const std::optional<DecodedVideo> decoded = DecodeVideo(video);
+        ASSERT_TRUE(decoded);
+        EXPECT_GE(decoded->frames.size() + kEncoderDelay, older) << rows->size() << " frames logged";
     }
 }
 

@@ -25,7 +25,7 @@ namespace ocurecord::detail {
 namespace {
 
 constexpr int kIoBufferBytes = 1 << 20;
-// A key frame (and in MP4 a new fragment) every this many frames.
+// A key frame every this many frames.
 constexpr int kH264KeyInterval = 120;
 constexpr char kH264Preset[] = "veryfast";
 constexpr char kH264Crf[] = "18";
@@ -238,13 +238,19 @@ private:
             }
         }
         AVDictionary* muxing = nullptr;
+        // Both muxers hold the frames of a fragment (MP4) or a cluster (Matroska) in memory until it ends;
+        // a process that is killed or loses its power loses them. Ending one at least every second bounds
+        // that loss to about a second, whatever the frame rate and the key interval.
         if (mp4) {
             // Fragments that stand on their own: the file plays up to the last one written, whatever
             // becomes of the process, and its end is small.
             av_dict_set(&muxing, "movflags", "+frag_keyframe+empty_moov+default_base_moof", 0);
-            // Fragments are kept in memory until they are written: at most this many bytes, so that the one
-            // being written when the disk fills fits in the reserve.
+            av_dict_set(&muxing, "frag_duration", "1000000", 0); // microseconds
+            // And at most this many bytes, so that the one being written when the disk fills fits in the
+            // reserve.
             av_dict_set(&muxing, "frag_size", "1048576", 0);
+        } else {
+            av_dict_set(&muxing, "cluster_time_limit", "1000", 0); // milliseconds
         }
         const int s = avformat_write_header(m_format.get(), &muxing);
         av_dict_free(&muxing);
