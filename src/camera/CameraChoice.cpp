@@ -2,6 +2,8 @@
 
 #include "camera/CameraId.h"
 
+#include <cstring>
+
 namespace ocu {
 
 std::string ReadCameraChoice(const IniFile& ini) {
@@ -25,6 +27,17 @@ std::string StartCameraId(const std::string& commandLine, bool environmentNamesO
 
 OCUSTATUS BeginCamera(const std::string& id, OCUHANDLE* handle) {
     return id.empty() ? BeginOcuDevice(OCU_FIRST_DEVICE, handle) : BeginOcuDeviceById(id.c_str(), handle);
+}
+
+std::string OpenCameraId(OCUHANDLE handle) {
+    uint32_t size = 0;
+    if (OcuGetDeviceInfo(handle, OCU_INFO_CAMERA_ID, nullptr, &size) != OCU_OK || size == 0)
+        return {};
+    std::string id(size, '\0');
+    if (OcuGetDeviceInfo(handle, OCU_INFO_CAMERA_ID, id.data(), &size) != OCU_OK)
+        return {};
+    id.resize(std::strlen(id.c_str()));
+    return id;
 }
 
 bool ListCameras(std::vector<CameraEntry>& cameras, OCUSTATUS& status) {

@@ -28,6 +28,9 @@ std::string StartCameraId(const std::string& commandLine, bool environmentNamesO
 
 // Opens the camera with that id, or the driver's own choice for an empty id.
 OCUSTATUS BeginCamera(const std::string& id, OCUHANDLE* handle);
+// The id of an open camera as the chooser lists it, however it was opened ("aravis" or the driver's own
+// choice name no camera of the list); empty when the driver cannot tell.
+std::string OpenCameraId(OCUHANDLE handle);
 
 struct CameraEntry {
     std::string id;

@@ -4,6 +4,10 @@
 
 namespace ocu {
 
+bool AskIfLost(OCUHANDLE device, int snapMode) {
+    return OcuSetSnapMode(device, snapMode) == OCU_ERR_CAMERA_LOST;
+}
+
 void CameraWatch::Start(uint64_t nowUs) {
     m_startUs = nowUs;
     m_lastAskedUs = 0;
@@ -15,7 +19,7 @@ bool CameraWatch::Lost(OCUHANDLE device, int snapMode, uint64_t nowUs) {
     if (device == nullptr || nowUs - quietSince < kSilenceUs || nowUs - m_lastAskedUs < kSilenceUs)
         return false;
     m_lastAskedUs = nowUs;
-    return OcuSetSnapMode(device, snapMode) == OCU_ERR_CAMERA_LOST;
+    return AskIfLost(device, snapMode);
 }
 
 } // namespace ocu

@@ -11,6 +11,9 @@
 
 namespace ocu {
 
+// Whether the driver knows the camera to be lost, asked with a call that changes nothing.
+bool AskIfLost(OCUHANDLE device, int snapMode);
+
 class CameraWatch {
 public:
     // Watching begins (the capture started) at nowUs, microseconds of the monotonic clock.

@@ -1,6 +1,7 @@
 // The frame's camera: opening the one chosen (at creation and from Options > Camera...), and switching
 // to another while the viewer runs.
 #include "camera/CameraChoice.h"
+#include "camera/CameraWatch.h"
 #include "camera/DeviceInfo.h"
 #include "common/MessageBox.h"
 #include "dialogs/CameraDlg.h"
@@ -21,6 +22,10 @@ void CMainFrame::OpenCamera(const std::string& id, bool takeLayout) {
         m_hDevice = nullptr;
         ShowDriverError(status);
     } else {
+        // The chooser marks, and does not open a second time, the camera that "aravis" or the driver's own
+        // choice opened.
+        if (std::string opened = OpenCameraId(m_hDevice); !opened.empty())
+            m_strOpenCamera = std::move(opened);
         InitDevice();
     }
 
@@ -97,6 +102,8 @@ void CMainFrame::OnChooseCamera() {
     if (chosen.empty())
         return;
     m_strCameraId = chosen;
-    if (chosen != m_strOpenCamera || m_hDevice == nullptr)
+    // The camera in use, chosen again, is opened again only once it was lost: that is how it comes back
+    // after it was reconnected.
+    if (chosen != m_strOpenCamera || m_hDevice == nullptr || AskIfLost(m_hDevice, m_nSnapMode))
         SwitchCamera(chosen);
 }

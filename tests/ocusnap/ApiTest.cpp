@@ -119,6 +119,7 @@ TEST(Backend, ACameraIdWinsOverTheEnvironment) {
         EXPECT_EQ(BeginOcuDeviceById(c.id, &h), c.expected) << (c.id ? c.id : "null");
         EXPECT_EQ(h != nullptr, c.expected == OCU_OK) << (c.id ? c.id : "null");
         if (h != nullptr) {
+            EXPECT_EQ(CameraIdOf(h), "sim");
             // Opened by id it is the same camera as camera 1: one opener at a time.
             env.Set("OCUSNAP_CAMERA", "sim");
             OCUHANDLE second = nullptr;
@@ -163,6 +164,7 @@ TEST(Handles, NullStaleAndForgedHandlesAreRefusedEverywhere) {
                         reinterpret_cast<OCUHANDLE>(~uintptr_t{0})}) {
         EXPECT_EQ(EndOcuDevice(h), OCU_ERR_INVALID_HANDLE);
         EXPECT_EQ(OcuGetDeviceInfo(h, 0, &type, &size), OCU_ERR_INVALID_HANDLE);
+        EXPECT_EQ(OcuGetDeviceInfo(h, OCU_INFO_CAMERA_ID, nullptr, &size), OCU_ERR_INVALID_HANDLE);
         EXPECT_EQ(OcuSetResolution(h, 0), OCU_ERR_INVALID_HANDLE);
         EXPECT_EQ(OcuSetSnapMode(h, 0), OCU_ERR_INVALID_HANDLE);
         EXPECT_EQ(OcuSetSnapSpeed(h, 1), OCU_ERR_INVALID_HANDLE);
@@ -218,6 +220,17 @@ TEST(DeviceInfo, SizeProtocol) {
     EXPECT_LT(limits.nVMin, limits.nVMax);
     // Wider than the fixed range on at least one side, so a value outside it can be set.
     EXPECT_TRUE(limits.nHMin < -9 || limits.nHMax > 1930 || limits.nVMin < -9 || limits.nVMax > 1930);
+
+    // The camera's id, opened as camera 1, NUL included; a buffer too small is refused unwritten.
+    size = 0;
+    ASSERT_EQ(OcuGetDeviceInfo(cam.handle, OCU_INFO_CAMERA_ID, nullptr, &size), OCU_OK);
+    EXPECT_EQ(size, 4u);
+    char id[4] = {'x', 'x', 'x', 'x'};
+    size = 3;
+    EXPECT_EQ(OcuGetDeviceInfo(cam.handle, OCU_INFO_CAMERA_ID, id, &size), OCU_ERR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(id[0], 'x');
+    EXPECT_EQ(CameraIdOf(cam.handle), "sim");
+    EXPECT_EQ(OcuGetDeviceInfo(cam.handle, OCU_INFO_CAMERA_ID, id, nullptr), OCU_ERR_INVALID_ARGUMENT);
 
     EXPECT_EQ(OcuGetDeviceInfo(cam.handle, 2, nullptr, &size), OCU_ERR_UNKNOWN_INFO);
     EXPECT_EQ(OcuGetDeviceInfo(cam.handle, -1, nullptr, &size), OCU_ERR_UNKNOWN_INFO);

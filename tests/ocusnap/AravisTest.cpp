@@ -234,6 +234,7 @@ TEST_F(AravisFake, OpensTheCameraAndReportsItsSensor) {
     cam.handle = nullptr;
     env.Set("OCUSNAP_CAMERA", "aravis:Fake_1");
     ASSERT_EQ(BeginOcuDevice(OCU_FIRST_DEVICE, &second), OCU_OK);
+    EXPECT_EQ(CameraIdOf(second), "aravis:Fake_1");
     EXPECT_EQ(EndOcuDevice(second), OCU_OK);
     env.Set("OCUSNAP_CAMERA", "aravis:NoSuchCamera");
     EXPECT_EQ(BeginOcuDevice(OCU_FIRST_DEVICE, &second), OCU_ERR_NO_CAMERA);
@@ -242,6 +243,8 @@ TEST_F(AravisFake, OpensTheCameraAndReportsItsSensor) {
     for (const char* id : {"aravis:Fake_1", "aravis"}) {
         ASSERT_EQ(BeginOcuDeviceById(id, &second), OCU_OK) << id;
         EXPECT_EQ(CameraEnum(second, "DeviceVendorName"), "Aravis") << id;
+        // However it was named, the id that opens it again and that the camera lists show.
+        EXPECT_EQ(CameraIdOf(second), "aravis:Fake_1") << id;
         EXPECT_EQ(EndOcuDevice(second), OCU_OK);
     }
     EXPECT_EQ(BeginOcuDeviceById("aravis:NoSuchCamera", &second), OCU_ERR_NO_CAMERA);

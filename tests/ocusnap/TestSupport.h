@@ -154,6 +154,18 @@ inline std::vector<ResolutionEntry> Modes(OCUHANDLE handle) {
     return modes;
 }
 
+// The id the driver reports for an open camera (empty, and a failure, when it cannot be read).
+inline std::string CameraIdOf(OCUHANDLE handle) {
+    char id[160] = {};
+    uint32_t size = sizeof id;
+    if (OcuGetDeviceInfo(handle, OCU_INFO_CAMERA_ID, id, &size) != OCU_OK || size == 0 ||
+        id[size - 1] != '\0') {
+        ADD_FAILURE() << "the camera's id cannot be read";
+        return {};
+    }
+    return id;
+}
+
 // A frame buffer, by default for the largest mode of the standard sensor, with a snapshot helper.
 struct Frame {
     explicit Frame(size_t bytes = 1280 * 1024) : pixels(bytes, 0) {}

@@ -45,6 +45,26 @@ TEST_F(CameraAtStart, TheCommandLineThenTheEnvironmentThenTheLastChoice) {
     }
 }
 
+// OK on the camera in use leaves it open until it is lost; then it opens it again, the way back after the
+// camera was reconnected.
+TEST_F(CameraAtStart, TheCameraInUseChosenAgainOpensAgainOnlyOnceLost) {
+    const ScopedEnv fake("OCUSNAP_ARAVIS_FAKE", std::string("only"));
+    for (const bool lost : {false, true}) {
+        SCOPED_TRACE(lost);
+        RunningViewer viewer({}, "sim");
+        ASSERT_TRUE(viewer.Started());
+        CMainFrame& frame = viewer.Frame();
+        driver.SetStatus("OcuSetSnapMode", lost ? OCU_ERR_CAMERA_LOST : OCU_OK);
+        driver.ClearCalls();
+        OnModal<CCameraDlg>([](CCameraDlg& dlg) { Button(dlg, "IDOK").click(); });
+        ASSERT_TRUE(frame.ExecuteCommand(kIdChooseCamera));
+        driver.SetStatus("OcuSetSnapMode", OCU_OK);
+        EXPECT_EQ(FirstCall(driver.CallTexts(), "BeginOcuDevice"), lost ? "BeginOcuDeviceById(sim)" : "");
+        EXPECT_NE(frame.m_hDevice, nullptr);
+        frame.close();
+    }
+}
+
 TEST_F(CameraChooser, AFirstRunTakesTheLayoutTheCameraReports) {
     const ScopedEnv bayer("OCUSNAP_BAYER", std::string("RGGB"));
     struct Case {
@@ -113,6 +133,37 @@ TEST_F(CameraChooser, SwitchingOpensTheChosenCameraKeepsTheSettingsAndTheLiveVie
     const std::string text = ReadText(SettingsPath());
     EXPECT_NE(text.find("[Camera]\nId=sim\n"), std::string::npos) << text;
     EXPECT_LT(text.find("SnapSpeed="), text.find("[Camera]"));
+}
+
+// The chooser marks the camera in use, also where the start-up named no camera of its list ("aravis", the
+// first GenICam camera, or the driver's own choice), so that OK keeps it rather than switch to the first row.
+TEST_F(CameraChooser, MarksTheCameraInUseHoweverItWasNamed) {
+    const ScopedEnv fake("OCUSNAP_ARAVIS_FAKE", std::string("only"));
+    struct Case {
+        const char* commandLine;
+        std::optional<std::string> environment;
+        int row;
+    };
+    const Case cases[] = {
+        {"aravis", std::nullopt, 1}, {"", std::string("aravis"), 1}, {"", std::string("sim"), 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.environment.value_or(c.commandLine));
+        const ScopedEnv environment("OCUSNAP_CAMERA", c.environment);
+        RunningViewer viewer({}, c.commandLine);
+        ASSERT_TRUE(viewer.Started());
+        CMainFrame& frame = viewer.Frame();
+        const OCUHANDLE opened = frame.m_hDevice;
+        ASSERT_NE(opened, nullptr);
+        int marked = -1;
+        OnModal<CCameraDlg>([&](CCameraDlg& dlg) {
+            marked = Child<QListWidget>(dlg, "CameraList").currentRow();
+            Button(dlg, "IDOK").click();
+        });
+        ASSERT_TRUE(frame.ExecuteCommand(kIdChooseCamera));
+        EXPECT_EQ(marked, c.row);
+        EXPECT_EQ(frame.m_hDevice, opened); // not opened a second time
+        frame.close();
+    }
 }
 
 // A viewer that found no camera is a frame of its menu bar alone; the camera chosen then opens as at

@@ -63,7 +63,9 @@ enum {
     OCU_INFO_DEVICE_TYPE = 0,     /* int32_t: 0 VelA, 1 VelB, 2 VelC, 3 and up: later models */
     OCU_INFO_RESOLUTIONS = 1,     /* ResolutionEntry[size / 8], indexed by resolution mode */
     OCU_INFO_BLANKING_LIMITS = 4, /* BlankingLimits; device types 2 and 3 only */
-    OCU_INFO_BAYER_LAYOUT = 5     /* int32_t: the colour filter layout of the frames, OCU_BAYER_... */
+    OCU_INFO_BAYER_LAYOUT = 5,    /* int32_t: the colour filter layout of the frames, OCU_BAYER_... */
+    OCU_INFO_CAMERA_ID = 6        /* char[]: the id BeginOcuDeviceById opens this camera by ("sim",
+                                     "aravis:ID"), NUL-terminated, whichever way it was opened */
 };
 
 /* Colour filter layouts, named by the first two samples of rows 0 and 1 of the sensor. */

@@ -2,6 +2,7 @@
 #include "ConfigurationProblem.h"
 #include "Device.h"
 #include "Library.h"
+#include "Registers.h"
 
 #include <algorithm>
 #include <cstring>
@@ -85,6 +86,20 @@ OCUSTATUS EndOcuDevice(OCUHANDLE hDevice) {
 }
 
 OCUSTATUS OcuGetDeviceInfo(OCUHANDLE hDevice, int32_t nInfoCode, void* pBuffer, uint32_t* pnSize) {
+    if (nInfoCode == OCU_INFO_CAMERA_ID) {
+        // The library knows how it opened the camera; the camera itself does not.
+        return Guarded([&]() -> OCUSTATUS {
+            std::string id;
+            if (!Library::Instance().CameraId(hDevice, id)) {
+                return OCU_ERR_INVALID_HANDLE;
+            }
+            if (pnSize == nullptr) {
+                return OCU_ERR_INVALID_ARGUMENT;
+            }
+            return ocusnap::detail::AnswerInfo(id.c_str(), static_cast<uint32_t>(id.size() + 1), pBuffer,
+                                               pnSize);
+        });
+    }
     return WithDevice(hDevice, [&](Device& d) { return d.GetDeviceInfo(nInfoCode, pBuffer, pnSize); });
 }
 

@@ -37,7 +37,7 @@ OpenResult OpenSimulated(int32_t deviceNumber) {
         return {OCU_ERR_DEVICE_OPEN, nullptr, {}, {}};
     }
     auto device = std::make_shared<CameraDevice>(std::make_shared<sim::SimCamera>(config));
-    return {OCU_OK, std::move(device), "sim:1", {}};
+    return {OCU_OK, std::move(device), "sim", {}};
 }
 
 // "aravis" alone opens the cameras in the order found (device 1 the first); "aravis:ID" the one named.

@@ -34,18 +34,30 @@ OCUHANDLE Library::HandleOf(size_t slot) const {
     return reinterpret_cast<OCUHANDLE>(value);
 }
 
-std::shared_ptr<Device> Library::Find(OCUHANDLE handle) const {
+const Library::Slot* Library::SlotOf(OCUHANDLE handle) const {
     const auto value = reinterpret_cast<uintptr_t>(handle);
     const uintptr_t slotPlusOne = value & kSlotMask;
-    if (slotPlusOne == 0) {
+    if (slotPlusOne == 0 || slotPlusOne > m_slots.size()) {
         return nullptr;
     }
-    const size_t slot = slotPlusOne - 1;
+    const Slot& slot = m_slots[slotPlusOne - 1];
+    return slot.generation == (value >> kSlotBits) ? &slot : nullptr;
+}
+
+std::shared_ptr<Device> Library::Find(OCUHANDLE handle) const {
     std::lock_guard lock(m_mutex);
-    if (slot >= m_slots.size() || m_slots[slot].generation != (value >> kSlotBits)) {
-        return nullptr;
+    const Slot* slot = SlotOf(handle);
+    return slot ? slot->device : nullptr;
+}
+
+bool Library::CameraId(OCUHANDLE handle, std::string& id) const {
+    std::lock_guard lock(m_mutex);
+    const Slot* slot = SlotOf(handle);
+    if (slot == nullptr || !slot->device) {
+        return false;
     }
-    return m_slots[slot].device;
+    id = slot->camera;
+    return true;
 }
 
 OCUSTATUS Library::Begin(const OpenRequest& request, OCUHANDLE* handle, std::string& problem) {

@@ -15,7 +15,9 @@ namespace ocusnap::detail {
 struct OpenResult {
     OCUSTATUS status = OCU_OK;
     std::shared_ptr<Device> device;
-    std::string camera;  // identifies the physical camera, so that it is opened only once at a time
+    // The id that opens this camera by BeginOcuDeviceById; it identifies the physical camera, so that it
+    // is opened only once at a time.
+    std::string camera;
     std::string problem; // on failure, what the camera lacks, for the error text
 };
 
@@ -39,6 +41,8 @@ public:
     // The device behind a handle, or null for a null, stale or ended handle. The caller's reference
     // keeps the device alive for the duration of its call even if another thread ends it.
     std::shared_ptr<Device> Find(OCUHANDLE handle) const;
+    // The id of the camera behind a handle (OpenResult::camera); false for a handle that Find refuses.
+    bool CameraId(OCUHANDLE handle, std::string& id) const;
 
     // Installs a factory in place of the configured backend; false if one is installed already.
     bool InstallFactory(DeviceFactory factory);
@@ -58,6 +62,8 @@ private:
         std::string camera;
     };
     OCUHANDLE HandleOf(size_t slot) const;
+    // The slot a handle names, or null for a null, forged or stale one; under m_mutex.
+    const Slot* SlotOf(OCUHANDLE handle) const;
 
     mutable std::mutex m_mutex;
     std::vector<Slot> m_slots;

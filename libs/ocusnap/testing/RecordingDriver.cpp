@@ -42,7 +42,7 @@ RecordingDriver::RecordingDriver() : m_state(std::make_shared<State>()) {
             state->device = inner;
         }
         result.device = std::make_shared<RecordingDevice>(state, std::move(inner));
-        result.camera = "recorded:1";
+        result.camera = request.id.value_or("recorded:1");
         return result;
     });
     if (!installed) {
