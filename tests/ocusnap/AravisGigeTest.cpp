@@ -186,6 +186,27 @@ TEST_F(GigeCamera, ACameraThatLosesItsPowerEndsDeliveryAndClosesWithoutWaitingFo
     EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
 }
 
+// A camera that another program controls (Aravis itself here, as another program would) is refused as
+// in use, with the reason, rather than taken for a lost one after seconds of unanswered writes; once that
+// program has left it, it opens.
+TEST_F(GigeCamera, ACameraAnotherProgramControlsIsRefusedAsInUseUntilItIsLeft) {
+    Simulator simulator(0);
+    ASSERT_TRUE(simulator.Running());
+    ASSERT_NO_FATAL_FAILURE(Open());
+    ASSERT_EQ(EndOcuDevice(handle), OCU_OK);
+    handle = nullptr;
+    DrainDeliveryThreads(); // the driver leaves the camera on a thread of its own
+    GError* error = nullptr;
+    ArvCamera* other = arv_camera_new(std::strchr(kCameraId, ':') + 1, &error);
+    ASSERT_NE(other, nullptr) << (error ? error->message : "");
+    ASSERT_TRUE(arv_gv_device_is_controller(ARV_GV_DEVICE(arv_camera_get_device(other))));
+    EXPECT_EQ(BeginOcuDeviceById(kCameraId, &handle), OCU_ERR_DEVICE_OPEN);
+    EXPECT_NE(std::strstr(OcuGetErrorString(OCU_ERR_DEVICE_OPEN), "another program controls it"), nullptr)
+        << OcuGetErrorString(OCU_ERR_DEVICE_OPEN);
+    g_object_unref(other);
+    ASSERT_NO_FATAL_FAILURE(Open());
+}
+
 } // namespace
 } // namespace ocusnap::test
 

@@ -68,6 +68,13 @@ OCUSTATUS AravisCamera::Open(const std::string& id, unsigned index, std::shared_
             return absent ? OCU_ERR_NO_CAMERA : OCU_ERR_DEVICE_OPEN;
         }
     }
+    // A GigE Vision camera that another program controls still answers reads, but writes go unanswered
+    // or are refused, so that it would pass for a lost camera after seconds of them; it is in use.
+    ArvDevice* device = arv_camera_get_device(opened.get());
+    if (ARV_IS_GV_DEVICE(device) && !arv_gv_device_is_controller(ARV_GV_DEVICE(device))) {
+        problem = "another program controls it, on this computer or another";
+        return OCU_ERR_DEVICE_OPEN;
+    }
     Features features(opened.get());
     GErrorHolder error;
     arv_camera_stop_acquisition(opened.get(), error.Out()); // left running by an earlier program
