@@ -21,9 +21,9 @@ PREFIX     ?= /usr/local
 # aravis-tools: the GigE Vision camera simulator (arv-fake-gv-camera-0.8) the GigE tests stream from.
 # libav*-dev, libswscale-dev: FFmpeg's libraries, for the recordings' video files; ffmpeg: ffprobe, with
 # which the recording tool's test checks that a standard player takes them.
-PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev \
+PACKAGES := build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libxcb1-dev \
             libgtest-dev libgmock-dev libbenchmark-dev libturbojpeg0-dev fonts-noto-cjk \
-            qt6-svg-dev desktop-file-utils appstream xvfb openbox xdotool x11-utils \
+            qt6-svg-dev desktop-file-utils appstream xvfb openbox i3-wm xdotool x11-utils x11-apps \
             libaravis-dev libusb-1.0-0-dev aravis-tools-cli aravis-tools \
             libavformat-dev libavcodec-dev libswscale-dev libavutil-dev ffmpeg
 # Only the measurements use these: OpenCV is the yardstick the raw-image benchmarks compare against;

@@ -12,6 +12,7 @@
 #include "common/MessageBox.h"
 #include "display/OcuViewerView.h"
 #include "frame/CommandIds.h"
+#include "frame/SizeAnswerWatch.h"
 #include "frame/Title.h"
 #include "imaging/YuvLut.h"
 #include "record/RecordStatusDlg.h"
@@ -25,6 +26,7 @@ using namespace ocu;
 
 CMainFrame::CMainFrame()
     : m_pBmpInfo(new (m_BmpInfoBuf) BitmapInfo{}), m_Lut(IdentityLuts()),
+      m_pSizeAnswerWatch(std::make_unique<SizeAnswerWatch>(*this, [this] { AdoptGrantedSize(); })),
       m_pCameraWatch(std::make_unique<CameraWatch>()), m_pCameraWatchTimer(new QTimer(this)) {
     setWindowTitle(QString::fromLatin1(kAppTitle));
     setWindowIcon(AppIcon());

@@ -34,6 +34,7 @@ class QTimer;
 namespace ocu {
 class CameraWatch;
 class FrameReadyEvent;
+class SizeAnswerWatch;
 struct ImageLimits;
 } // namespace ocu
 
@@ -249,6 +250,8 @@ private:
     // The size rule over the frame's current geometry, applied to it.
     void EnforceSizeRule();
     void PostSizeRule();
+    // Takes the size the window manager left the window at when Qt did not pass it on.
+    void AdoptGrantedSize();
     void LayOutNow();
     void FitViewIntoFrame();
     // Size limits and increments that keep interactive resizing inside the size rule.
@@ -286,6 +289,8 @@ private:
     bool m_bWaitingForFrame = false;
     bool m_bBordersMeasured = false; // the size rule applies once the borders are known
     QSize m_requestedSize;           // the last size the size rule asked for, while it has not been granted
+    QSize m_adoptedSize;             // the size the window manager holds the window at instead of the rule's
+    std::unique_ptr<ocu::SizeAnswerWatch> m_pSizeAnswerWatch;
     void* m_pCaptureToken = nullptr; // the running capture's context, as the hand-over knows it
     ocu::Rect m_rcOutputWindow;      // the output window the camera last accepted: the size of its frames
     std::string m_strCommandLineCamera;

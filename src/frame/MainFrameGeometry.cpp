@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QLayout>
 #include <QMenuBar>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 
@@ -49,6 +50,10 @@ void CMainFrame::EnforceSizeRule() {
     // the menu bar; the start-up applies it once they are measured.
     if (!m_bBordersMeasured)
         return;
+    // Where the window manager holds the window at a size of its own, asking again would be refused
+    // again, and each refusal taken in turn would ask once more.
+    if (!m_adoptedSize.isEmpty() && size() == m_adoptedSize)
+        return;
     const double scale = DeviceScale();
     const QRect g = geometry();
     const WindowPos proposed{ToDevicePixels(g.x(), scale), ToDevicePixels(g.y(), scale),
@@ -71,6 +76,23 @@ void CMainFrame::EnforceSizeRule() {
     // reports a position that moving it to would put its title bar off the screen.
     resize(wanted);
     LayOutNow();
+}
+
+void CMainFrame::AdoptGrantedSize() {
+    // A window manager that keeps the window at the size it had leaves the widget at the size it asked
+    // for, smaller or larger than the window, and Qt tells it nothing: the frame would then paint only
+    // part of its window and leave the rest showing what was there before, an old picture as often as
+    // not. The frame takes the window's size, beyond its limits if need be; the view stays within the
+    // image, and the frame's background fills the rest.
+    const QWindow* window = windowHandle();
+    if (window == nullptr)
+        return;
+    const QSize granted = window->size();
+    if (granted.isEmpty() || granted == size())
+        return;
+    m_adoptedSize = granted;
+    setMaximumSize(maximumSize().expandedTo(granted));
+    resize(granted);
 }
 
 double CMainFrame::DeviceScale() const {
@@ -126,6 +148,8 @@ void CMainFrame::PostSizeRule() {
 }
 
 void CMainFrame::UpdateSizeLimits() {
+    // New limits: the size rule asks the window manager once more.
+    m_adoptedSize = QSize();
     const double scale = DeviceScale();
     const int width = ToLogicalPixels(std::max(m_nWidth, 0), scale);
     const int height = ToLogicalPixels(std::max(m_nHeight, 0), scale);

@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (::testing::GTEST_FLAG(list_tests))
         return RUN_ALL_TESTS(); // listing needs no X server
-    X11Session session(true);
+    X11Session session(WindowManager::Stacking);
     if (!session.Ready()) {
         std::fprintf(stderr, "histogram-x11-tests: no X server with a window manager could be started\n");
         return 1;

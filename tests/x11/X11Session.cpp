@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QThread>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -45,7 +46,7 @@ Placement ParsePlacement(const QByteArray& info) {
 
 } // namespace
 
-X11Session::X11Session(bool windowManager) : m_root(MakeTempFolder()), m_config(m_root / "config") {
+X11Session::X11Session(WindowManager windowManager) : m_root(MakeTempFolder()), m_config(m_root / "config") {
     std::filesystem::create_directories(m_config);
     std::filesystem::create_directories(m_root / "run");
     chmod((m_root / "run").c_str(), 0700);
@@ -81,10 +82,21 @@ X11Session::X11Session(bool windowManager) : m_root(MakeTempFolder()), m_config(
     m_environment.insert(QStringLiteral("XDG_CACHE_HOME"), PathText(m_root / "cache"));
     m_environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
 
-    if (windowManager) {
+    if (windowManager != WindowManager::None) {
         m_windowManager = std::make_unique<QProcess>();
         m_windowManager->setProcessEnvironment(m_environment);
-        m_windowManager->start(QStringLiteral("openbox"), {});
+        if (windowManager == WindowManager::Stacking) {
+            m_windowManager->start(QStringLiteral("openbox"), {});
+        } else {
+            // A configuration of its own: without one i3 asks the user to make one, and starts no bar.
+            const std::filesystem::path config = m_root / "i3.conf";
+            std::FILE* file = std::fopen(config.c_str(), "w");
+            if (file == nullptr)
+                return;
+            std::fputs("font pango:monospace 8\n", file);
+            std::fclose(file);
+            m_windowManager->start(QStringLiteral("i3"), {QStringLiteral("-c"), PathText(config)});
+        }
         // The window manager is in charge once it has listed the windows it manages on the root window:
         // it announces itself earlier, while it is still starting, and a window mapped then may stay
         // unmanaged.
@@ -191,6 +203,42 @@ Placement X11Session::OuterPlacement(const QString& window) {
         current = match.captured(1);
     }
     return ParsePlacement(Run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), current}));
+}
+
+WindowImage X11Session::GrabWindow(const QString& window) {
+    const QByteArray dump =
+        Run(QStringLiteral("xwd"), {QStringLiteral("-silent"), QStringLiteral("-id"), window});
+    const auto* bytes = reinterpret_cast<const unsigned char*>(dump.constData());
+    const auto size = static_cast<size_t>(dump.size());
+    // The dump's header: big-endian 32-bit fields, then the window's name, the colour table (12 bytes an
+    // entry) and the pixels.
+    constexpr size_t kHeaderFields = 25;
+    if (size < 4 * kHeaderFields)
+        return {};
+    const auto field = [bytes](size_t i) {
+        const unsigned char* p = bytes + 4 * i;
+        return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+    };
+    const size_t headerSize = field(0), width = field(4), height = field(5), bitsPerPixel = field(11),
+                 bytesPerLine = field(12), colours = field(19);
+    const bool mostSignificantFirst = field(7) == 1;
+    const size_t start = headerSize + 12 * colours;
+    if (bitsPerPixel != 32 || bytesPerLine < 4 * width || start > size ||
+        (size - start) / bytesPerLine < height)
+        return {};
+    WindowImage image{static_cast<int>(width), static_cast<int>(height), {}};
+    image.pixels.reserve(width * height);
+    for (size_t y = 0; y < height; ++y) {
+        for (size_t x = 0; x < width; ++x) {
+            const unsigned char* p = bytes + start + y * bytesPerLine + 4 * x;
+            const uint32_t pixel =
+                mostSignificantFirst
+                    ? uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3]
+                    : uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+            image.pixels.push_back(pixel & 0xFFFFFF);
+        }
+    }
+    return image;
 }
 
 bool X11Session::SendKeys(const QString& window, const QStringList& keys) {

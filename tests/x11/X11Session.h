@@ -8,9 +8,11 @@
 #include <QString>
 #include <QStringList>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace ocu::x11test {
 
@@ -23,12 +25,25 @@ struct Placement {
     bool viewable = false;
 };
 
+// The window manager of a session: none, a stacking one that honours a window's size hints (openbox), or a
+// tiling one that sizes every window to its tile (i3).
+enum class WindowManager { None, Stacking, Tiling };
+
+// A window's pixels as the X server holds them, 0xRRGGBB, row after row; empty when it could not be read.
+struct WindowImage {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+
+    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
 // An Xvfb server on a display of its own (1920 x 1200, -noreset, so that a client leaving never resets it
-// under the next one), optionally with the openbox window manager, and a viewer process on it with its
-// own settings, runtime and cache folders.
+// under the next one), optionally with a window manager, and a viewer process on it with its own
+// settings, runtime and cache folders.
 class X11Session {
 public:
-    explicit X11Session(bool windowManager);
+    explicit X11Session(WindowManager windowManager);
     ~X11Session();
     X11Session(const X11Session&) = delete;
     X11Session& operator=(const X11Session&) = delete;
@@ -51,6 +66,8 @@ public:
     // The client window's own size (what the program sized) and the outer frame's placement.
     Placement ClientPlacement(const QString& window);
     Placement OuterPlacement(const QString& window);
+    // What the window shows (xwd's dump of it).
+    WindowImage GrabWindow(const QString& window);
     // Focuses the window and types the keys (xdotool key names, e.g. "ctrl+2", "alt+f").
     bool SendKeys(const QString& window, const QStringList& keys);
 

@@ -2,6 +2,7 @@
 #include "X11Session.h"
 
 #include <QCoreApplication>
+#include <QRect>
 #include <QRegularExpression>
 #include <QThread>
 #include <algorithm>
@@ -63,7 +64,7 @@ void PrintTo(const QString& text, std::ostream* os) {
 TEST(X11, WithoutACameraTheFrameShowsItsTitleAndMenuAndExitsOnFileExit) {
     for (const char* noCamera : {"OCUSNAP_CAMERA=none", "OCUSNAP_FAIL=begin"}) {
         SCOPED_TRACE(noCamera);
-        X11Session x(true);
+        X11Session x(WindowManager::Stacking);
         ASSERT_TRUE(x.Ready());
         ASSERT_TRUE(x.StartViewer({QString::fromLatin1(noCamera)}));
         DismissErrorBox(x);
@@ -93,7 +94,7 @@ TEST(X11, StartUpPlacesTheTitleBarOnTheScreenAndGivesTheWholeModeImage) {
     for (const Case c :
          {Case{1, "VelC Viewer [640 x 480]", 640, 480}, Case{2, "VelC Viewer [320 x 240]", 320, 240}}) {
         SCOPED_TRACE(c.mode);
-        X11Session x(true);
+        X11Session x(WindowManager::Stacking);
         ASSERT_TRUE(x.Ready());
         std::filesystem::create_directories(x.ConfigFolder());
         {
@@ -127,7 +128,7 @@ TEST(X11, StartUpPlacesTheTitleBarOnTheScreenAndGivesTheWholeModeImage) {
 // Qt ends the process with exit() when the X connection breaks; nothing may crash on the way out, and, as
 // at a log-off, no settings are written.
 TEST(X11, LosingTheDisplayDuringLiveViewEndsTheViewerWithoutASignal) {
-    X11Session x(false);
+    X11Session x(WindowManager::None);
     ASSERT_TRUE(x.Ready());
     ASSERT_TRUE(x.StartViewer({QStringLiteral("OCUSNAP_SIM_FPS=max")}));
     const QString frame = x.FindWindow(QStringLiteral("^VelC Viewer"), kWindowTimeout);
@@ -146,7 +147,7 @@ TEST(X11, LosingTheDisplayDuringLiveViewEndsTheViewerWithoutASignal) {
 // (the offscreen tests send the same key events; here X and the window manager deliver them). OK keeps it,
 // and the settings written at exit hold it.
 TEST(X11, RightOnTheGainBarRaisesTheGainThatOkKeeps) {
-    X11Session x(true);
+    X11Session x(WindowManager::Stacking);
     ASSERT_TRUE(x.Ready());
     ASSERT_TRUE(x.StartViewer());
     const QString frame = x.FindWindow(QStringLiteral("^VelC Viewer"), kWindowTimeout);
@@ -171,7 +172,7 @@ TEST(X11, RightOnTheGainBarRaisesTheGainThatOkKeeps) {
 // Qt aborts when its platform cannot start, after lines of advice about reinstalling; the viewer says in one
 // line which display it could not reach and exits with status 1, as its manual page says.
 TEST(X11, WithoutADisplayTheViewerSaysSoInOneLineAndExitsWithStatusOne) {
-    X11Session x(false);
+    X11Session x(WindowManager::None);
     ASSERT_TRUE(x.Ready());
     const QString gone = x.Display();
     x.KillServer();
@@ -190,7 +191,7 @@ TEST(X11, WithoutADisplayTheViewerSaysSoInOneLineAndExitsWithStatusOne) {
 // View > Record... with real keys: the status window is a window of its own beside the running picture,
 // which goes on taking keys (Ctrl+2 stops the live picture, and the recording with it) and keeps its title.
 TEST(X11, RecordingShowsItsStatusWindowBesideTheLivePictureWhichKeepsTakingKeys) {
-    X11Session x(true);
+    X11Session x(WindowManager::Stacking);
     ASSERT_TRUE(x.Ready());
     const std::filesystem::path home = x.ConfigFolder().parent_path() / "home";
     std::filesystem::create_directories(home);
@@ -230,6 +231,49 @@ TEST(X11, RecordingShowsItsStatusWindowBesideTheLivePictureWhichKeepsTakingKeys)
         return count;
     };
     EXPECT_TRUE(Eventually([&] { return files() == rows(); })) << files() << " files, " << rows() << " rows";
+    ASSERT_TRUE(TypeUntil(x, frame, {QStringLiteral("alt+f"), QStringLiteral("x")},
+                          [&] { return !x.ViewerRunning(); }));
+    EXPECT_EQ(x.WaitForViewerExit(kWindowTimeout), 0);
+}
+
+// A tiling window manager keeps the frame at its tile whatever size the frame asks for, and says so in
+// answers that Qt passes over when the tile has not changed. The frame must paint the whole window all the
+// same: at start-up the part beyond the image, and after a smaller resolution the part the larger picture
+// had, which otherwise keeps showing it, still, beside the live one.
+TEST(X11, UnderATilingWindowManagerTheWholeTileShowsTheFrameAroundThePicture) {
+    X11Session x(WindowManager::Tiling);
+    ASSERT_TRUE(x.Ready());
+    ASSERT_TRUE(x.StartViewer({QStringLiteral("OCUSNAP_SIM_NOISE=0")}));
+    const QString frame = x.FindWindow(QStringLiteral("^VelC Viewer"), kWindowTimeout);
+    ASSERT_FALSE(frame.isEmpty());
+    ASSERT_TRUE(TypeUntil(x, frame, {QStringLiteral("ctrl+2")}, [&] {
+        return x.WindowTitle(frame).startsWith(QStringLiteral("VelC Viewer [1280 x 1024]  "));
+    })) << x.WindowTitle(frame).toStdString();
+    // Every sampled point of the area shows the frame's background, the colour of the tile's far corner,
+    // which lies beyond the image of every resolution.
+    const auto onlyBackground = [&](const QRect& area) {
+        const WindowImage image = x.GrabWindow(frame);
+        if (image.width < 1600 || image.height < 1100)
+            return false;
+        const uint32_t background = image.At(image.width - 4, image.height - 4);
+        for (int y = area.top(); y <= area.bottom(); y += 37) {
+            for (int ax = area.left(); ax <= area.right(); ax += 41) {
+                if (image.At(ax, y) != background)
+                    return false;
+            }
+        }
+        return background != 0;
+    };
+    EXPECT_TRUE(Eventually([&] { return onlyBackground(QRect(1300, 40, 600, 1040)); }));
+
+    // Options > Resolution > Mode_2.
+    ASSERT_TRUE(TypeUntil(
+        x, frame,
+        {QStringLiteral("alt+o"), QStringLiteral("Right"), QStringLiteral("Down"), QStringLiteral("Down"),
+         QStringLiteral("Return")},
+        [&] { return x.WindowTitle(frame).startsWith(QStringLiteral("VelC Viewer [320 x 240]  ")); }))
+        << x.WindowTitle(frame).toStdString();
+    EXPECT_TRUE(Eventually([&] { return onlyBackground(QRect(400, 300, 880, 740)); }));
     ASSERT_TRUE(TypeUntil(x, frame, {QStringLiteral("alt+f"), QStringLiteral("x")},
                           [&] { return !x.ViewerRunning(); }));
     EXPECT_EQ(x.WaitForViewerExit(kWindowTimeout), 0);
