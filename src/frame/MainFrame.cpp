@@ -12,7 +12,6 @@
 #include "common/MessageBox.h"
 #include "display/OcuViewerView.h"
 #include "frame/CommandIds.h"
-#include "frame/SizeAnswerWatch.h"
 #include "frame/Title.h"
 #include "imaging/YuvLut.h"
 #include "record/RecordStatusDlg.h"
@@ -25,12 +24,14 @@
 using namespace ocu;
 
 CMainFrame::CMainFrame()
-    : m_pBmpInfo(new (m_BmpInfoBuf) BitmapInfo{}), m_Lut(IdentityLuts()),
-      m_pSizeAnswerWatch(std::make_unique<SizeAnswerWatch>(*this, [this] { AdoptGrantedSize(); })),
+    : m_pBmpInfo(new (m_BmpInfoBuf) BitmapInfo{}), m_Lut(IdentityLuts()), m_pSizeCheckTimer(new QTimer(this)),
       m_pCameraWatch(std::make_unique<CameraWatch>()), m_pCameraWatchTimer(new QTimer(this)) {
     setWindowTitle(QString::fromLatin1(kAppTitle));
     setWindowIcon(AppIcon());
     connect(m_pCameraWatchTimer, &QTimer::timeout, this, &CMainFrame::OnCameraWatchTick);
+    m_pSizeCheckTimer->setSingleShot(true);
+    m_pSizeCheckTimer->setInterval(kSizeCheckDelayMs);
+    connect(m_pSizeCheckTimer, &QTimer::timeout, this, &CMainFrame::AdoptGrantedSize);
 }
 
 CMainFrame::~CMainFrame() {

@@ -34,7 +34,6 @@ class QTimer;
 namespace ocu {
 class CameraWatch;
 class FrameReadyEvent;
-class SizeAnswerWatch;
 struct ImageLimits;
 } // namespace ocu
 
@@ -290,7 +289,9 @@ private:
     bool m_bBordersMeasured = false; // the size rule applies once the borders are known
     QSize m_requestedSize;           // the last size the size rule asked for, while it has not been granted
     QSize m_adoptedSize;             // the size the window manager holds the window at instead of the rule's
-    std::unique_ptr<ocu::SizeAnswerWatch> m_pSizeAnswerWatch;
+    // Each size change is checked against the X server's once the window manager has had time to answer.
+    static constexpr int kSizeCheckDelayMs = 500;
+    QTimer* m_pSizeCheckTimer = nullptr;
     void* m_pCaptureToken = nullptr; // the running capture's context, as the hand-over knows it
     ocu::Rect m_rcOutputWindow;      // the output window the camera last accepted: the size of its frames
     std::string m_strCommandLineCamera;

@@ -2,13 +2,15 @@
 #include "camera/TickCount.h"
 #include "display/OcuViewerView.h"
 #include "frame/MainFrame.h"
+#include "frame/WindowSystemSize.h"
 
 #include <QEvent>
 #include <QLayout>
 #include <QMenuBar>
-#include <QWindow>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 using namespace ocu;
 
@@ -79,15 +81,16 @@ void CMainFrame::EnforceSizeRule() {
 }
 
 void CMainFrame::AdoptGrantedSize() {
-    // A window manager that keeps the window at the size it had leaves the widget at the size it asked
-    // for, smaller or larger than the window, and Qt tells it nothing: the frame would then paint only
-    // part of its window and leave the rest showing what was there before, an old picture as often as
-    // not. The frame takes the window's size, beyond its limits if need be; the view stays within the
+    // Qt gives the frame the size it asks for at once; a window manager that keeps the window at another
+    // size (a tiling one keeps its tile) may never say so in a way Qt takes up. The frame would then paint
+    // only part of its window and leave the rest showing what was there before, an old picture as often as
+    // not. It takes the size the X server has, beyond its limits if need be; the view stays within the
     // image, and the frame's background fills the rest.
-    const QWindow* window = windowHandle();
-    if (window == nullptr)
+    const std::optional<QSize> device = WindowSystemSize(*this);
+    if (!device || m_bClosing)
         return;
-    const QSize granted = window->size();
+    const double scale = DeviceScale();
+    const QSize granted(ToLogicalPixels(device->width(), scale), ToLogicalPixels(device->height(), scale));
     if (granted.isEmpty() || granted == size())
         return;
     m_adoptedSize = granted;
@@ -172,6 +175,13 @@ void CMainFrame::UpdateSizeLimits() {
 
 void CMainFrame::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
+    // A window manager that changes the window after its size was taken acts on requests after all (or
+    // was only slow to): the frame's own limits again, and the size rule asks once more.
+    if (!m_adoptedSize.isEmpty() && size() != m_adoptedSize) {
+        m_adoptedSize = QSize();
+        QMetaObject::invokeMethod(this, &CMainFrame::ReapplyWindowRect, Qt::QueuedConnection);
+    }
+    m_pSizeCheckTimer->start();
     FitViewIntoFrame();
     EnforceSizeRule();
 }

@@ -87,6 +87,8 @@ X11Session::X11Session(WindowManager windowManager) : m_root(MakeTempFolder()), 
         m_windowManager->setProcessEnvironment(m_environment);
         if (windowManager == WindowManager::Stacking) {
             m_windowManager->start(QStringLiteral("openbox"), {});
+        } else if (windowManager == WindowManager::SilentTiling) {
+            m_windowManager->start(QStringLiteral(OCU_SILENT_TILER), {});
         } else {
             // A configuration of its own: without one i3 asks the user to make one, and starts no bar.
             const std::filesystem::path config = m_root / "i3.conf";

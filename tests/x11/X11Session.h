@@ -25,9 +25,10 @@ struct Placement {
     bool viewable = false;
 };
 
-// The window manager of a session: none, a stacking one that honours a window's size hints (openbox), or a
-// tiling one that sizes every window to its tile (i3).
-enum class WindowManager { None, Stacking, Tiling };
+// The window manager of a session: none, a stacking one that honours a window's size hints (openbox), a
+// tiling one that keeps every window at its tile and answers a request with the tile's size (i3), or one
+// that keeps it there and answers nothing (SilentTiler.cpp, as sway).
+enum class WindowManager { None, Stacking, Tiling, SilentTiling };
 
 // A window's pixels as the X server holds them, 0xRRGGBB, row after row; empty when it could not be read.
 struct WindowImage {

@@ -236,47 +236,50 @@ TEST(X11, RecordingShowsItsStatusWindowBesideTheLivePictureWhichKeepsTakingKeys)
     EXPECT_EQ(x.WaitForViewerExit(kWindowTimeout), 0);
 }
 
-// A tiling window manager keeps the frame at its tile whatever size the frame asks for, and says so in
-// answers that Qt passes over when the tile has not changed. The frame must paint the whole window all the
-// same: at start-up the part beyond the image, and after a smaller resolution the part the larger picture
-// had, which otherwise keeps showing it, still, beside the live one.
+// A tiling window manager keeps the frame at its tile whatever size the frame asks for, and says so in an
+// answer that Qt passes over when the tile has not changed, or not at all. The frame must paint the whole
+// window all the same: at start-up the part beyond the image, and after a smaller resolution the part the
+// larger picture had, which otherwise keeps showing it, still, beside the live one.
 TEST(X11, UnderATilingWindowManagerTheWholeTileShowsTheFrameAroundThePicture) {
-    X11Session x(WindowManager::Tiling);
-    ASSERT_TRUE(x.Ready());
-    ASSERT_TRUE(x.StartViewer({QStringLiteral("OCUSNAP_SIM_NOISE=0")}));
-    const QString frame = x.FindWindow(QStringLiteral("^VelC Viewer"), kWindowTimeout);
-    ASSERT_FALSE(frame.isEmpty());
-    ASSERT_TRUE(TypeUntil(x, frame, {QStringLiteral("ctrl+2")}, [&] {
-        return x.WindowTitle(frame).startsWith(QStringLiteral("VelC Viewer [1280 x 1024]  "));
-    })) << x.WindowTitle(frame).toStdString();
-    // Every sampled point of the area shows the frame's background, the colour of the tile's far corner,
-    // which lies beyond the image of every resolution.
-    const auto onlyBackground = [&](const QRect& area) {
-        const WindowImage image = x.GrabWindow(frame);
-        if (image.width < 1600 || image.height < 1100)
-            return false;
-        const uint32_t background = image.At(image.width - 4, image.height - 4);
-        for (int y = area.top(); y <= area.bottom(); y += 37) {
-            for (int ax = area.left(); ax <= area.right(); ax += 41) {
-                if (image.At(ax, y) != background)
-                    return false;
+    for (const WindowManager manager : {WindowManager::Tiling, WindowManager::SilentTiling}) {
+        SCOPED_TRACE(manager == WindowManager::Tiling ? "i3" : "silent");
+        X11Session x(manager);
+        ASSERT_TRUE(x.Ready());
+        ASSERT_TRUE(x.StartViewer({QStringLiteral("OCUSNAP_SIM_NOISE=0")}));
+        const QString frame = x.FindWindow(QStringLiteral("^VelC Viewer"), kWindowTimeout);
+        ASSERT_FALSE(frame.isEmpty());
+        ASSERT_TRUE(TypeUntil(x, frame, {QStringLiteral("ctrl+2")}, [&] {
+            return x.WindowTitle(frame).startsWith(QStringLiteral("VelC Viewer [1280 x 1024]  "));
+        })) << x.WindowTitle(frame).toStdString();
+        // Every sampled point of the area shows the frame's background, the colour of the tile's far corner,
+        // which lies beyond the image of every resolution.
+        const auto onlyBackground = [&](const QRect& area) {
+            const WindowImage image = x.GrabWindow(frame);
+            if (image.width < 1600 || image.height < 1100)
+                return false;
+            const uint32_t background = image.At(image.width - 4, image.height - 4);
+            for (int py = area.top(); py <= area.bottom(); py += 37) {
+                for (int px = area.left(); px <= area.right(); px += 41) {
+                    if (image.At(px, py) != background)
+                        return false;
+                }
             }
-        }
-        return background != 0;
-    };
-    EXPECT_TRUE(Eventually([&] { return onlyBackground(QRect(1300, 40, 600, 1040)); }));
+            return background != 0;
+        };
+        EXPECT_TRUE(Eventually([&] { return onlyBackground(QRect(1300, 40, 600, 1040)); }));
 
-    // Options > Resolution > Mode_2.
-    ASSERT_TRUE(TypeUntil(
-        x, frame,
-        {QStringLiteral("alt+o"), QStringLiteral("Right"), QStringLiteral("Down"), QStringLiteral("Down"),
-         QStringLiteral("Return")},
-        [&] { return x.WindowTitle(frame).startsWith(QStringLiteral("VelC Viewer [320 x 240]  ")); }))
-        << x.WindowTitle(frame).toStdString();
-    EXPECT_TRUE(Eventually([&] { return onlyBackground(QRect(400, 300, 880, 740)); }));
-    ASSERT_TRUE(TypeUntil(x, frame, {QStringLiteral("alt+f"), QStringLiteral("x")},
-                          [&] { return !x.ViewerRunning(); }));
-    EXPECT_EQ(x.WaitForViewerExit(kWindowTimeout), 0);
+        // Options > Resolution > Mode_2.
+        ASSERT_TRUE(TypeUntil(
+            x, frame,
+            {QStringLiteral("alt+o"), QStringLiteral("Right"), QStringLiteral("Down"), QStringLiteral("Down"),
+             QStringLiteral("Return")},
+            [&] { return x.WindowTitle(frame).startsWith(QStringLiteral("VelC Viewer [320 x 240]  ")); }))
+            << x.WindowTitle(frame).toStdString();
+        EXPECT_TRUE(Eventually([&] { return onlyBackground(QRect(400, 300, 880, 740)); }));
+        ASSERT_TRUE(TypeUntil(x, frame, {QStringLiteral("alt+f"), QStringLiteral("x")},
+                              [&] { return !x.ViewerRunning(); }));
+        EXPECT_EQ(x.WaitForViewerExit(kWindowTimeout), 0);
+    }
 }
 
 int main(int argc, char** argv) {
