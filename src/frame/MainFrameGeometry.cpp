@@ -86,8 +86,10 @@ void CMainFrame::AdoptGrantedSize() {
     // only part of its window and leave the rest showing what was there before, an old picture as often as
     // not. It takes the size the X server has, beyond its limits if need be; the view stays within the
     // image, and the frame's background fills the rest.
+    if (m_bClosing)
+        return;
     const std::optional<QSize> device = WindowSystemSize(*this);
-    if (!device || m_bClosing)
+    if (!device)
         return;
     const double scale = DeviceScale();
     const QSize granted(ToLogicalPixels(device->width(), scale), ToLogicalPixels(device->height(), scale));

@@ -90,7 +90,7 @@ X11Session::X11Session(WindowManager windowManager) : m_root(MakeTempFolder()), 
         } else if (windowManager == WindowManager::SilentTiling) {
             m_windowManager->start(QStringLiteral(OCU_SILENT_TILER), {});
         } else {
-            // A configuration of its own: without one i3 asks the user to make one, and starts no bar.
+            // A configuration of its own, not the system's, which binds keys the tests type.
             const std::filesystem::path config = m_root / "i3.conf";
             std::FILE* file = std::fopen(config.c_str(), "w");
             if (file == nullptr)
