@@ -91,8 +91,10 @@ void CMainFrame::AdoptGrantedSize() {
     const std::optional<QSize> device = WindowSystemSize(*this);
     if (!device)
         return;
+    // Rounded as Qt rounds a window's size to device pixels, so that on a fractional scale a window the
+    // window manager left as asked reads back as the size asked for.
     const double scale = DeviceScale();
-    const QSize granted(ToLogicalPixels(device->width(), scale), ToLogicalPixels(device->height(), scale));
+    const QSize granted(qRound(device->width() / scale), qRound(device->height() / scale));
     if (granted.isEmpty() || granted == size())
         return;
     m_adoptedSize = granted;
