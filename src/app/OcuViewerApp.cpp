@@ -6,9 +6,12 @@
 #include "common/MessageBox.h"
 #include "frame/MainFrame.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QFileDialog>
 #include <QPageSetupDialog>
 #include <QPrinter>
+#include <QTimer>
 
 namespace {
 
@@ -79,6 +82,26 @@ QPrinter& COcuViewerApp::Printer() {
     if (!m_pPrinter)
         m_pPrinter = std::make_unique<QPrinter>();
     return *m_pPrinter;
+}
+
+void COcuViewerApp::OnEndRequest() {
+    // The frame cannot close under a modal dialog: the dialog's own loop runs inside a handler of the
+    // frame, which carries on with the dialog's result once it returns. The dialog is cancelled, as its
+    // Cancel button would, and the frame closed after that handler has finished.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        constexpr int kRetryMs = 50;
+        QTimer::singleShot(kRetryMs, [] {
+            if (COcuViewerApp* app = Current())
+                app->OnEndRequest();
+        });
+        return;
+    }
+    if (m_pMainWnd)
+        m_pMainWnd->close();
 }
 
 void COcuViewerApp::OnAppAbout() {

@@ -37,6 +37,9 @@ public:
     // The printer that Print Setup configures and printing uses.
     QPrinter& Printer();
 
+    // A request from outside to end the viewer (QuitSignals): it ends as File > Exit ends it.
+    void OnEndRequest();
+
     void OnAppAbout();
     void OnFileNew();
     void OnFileOpen();

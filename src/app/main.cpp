@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/DisplayStart.h"
 #include "app/OcuViewerApp.h"
+#include "app/QuitSignals.h"
 #include "common/AppTitle.h"
 
 #include <QApplication>
@@ -67,6 +68,8 @@ int main(int argc, char* argv[]) {
         theApp.ExitInstance();
         return 1;
     }
+    // Only now: a frame closed before the event loop runs would leave the loop nothing to end it.
+    const ocu::QuitSignals quitSignals([] { theApp.OnEndRequest(); });
     const int loopResult = QApplication::exec();
     const int exitCode = theApp.ExitInstance();
     return loopResult != 0 ? loopResult : exitCode;

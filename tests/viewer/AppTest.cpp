@@ -6,6 +6,7 @@
 #include "app/AboutDlg.h"
 #include "app/HelpLinks.h"
 #include "app/OcuViewerDoc.h"
+#include "app/QuitSignals.h"
 #include "frame/CommandIds.h"
 
 #include <QApplication>
@@ -13,8 +14,10 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -181,6 +184,43 @@ TEST_F(App, HelpLinksWarnWhenTheDesktopOpenerTakesNothing) {
             EXPECT_EQ(ReadText(opener + ".url"), kSupportMailUrl);
         }
     }
+}
+
+namespace {
+
+void (*Disposition(int signal))(int) {
+    struct sigaction now {};
+    sigaction(signal, nullptr, &now);
+    return now.sa_handler;
+}
+
+} // namespace
+
+// A request reaches the event loop once; after it, the signals are left to their default action, so that a
+// second request ends the viewer at once. One ignored at the start (nohup) stays ignored throughout.
+TEST(QuitSignals, ARequestReachesTheEventLoopOnceAndLeavesTheNextToTheDefault) {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction before {};
+    ASSERT_EQ(sigaction(SIGHUP, &ignore, &before), 0);
+    int requests = 0;
+    {
+        const QuitSignals quitSignals([&] { ++requests; });
+        EXPECT_NE(Disposition(SIGINT), SIG_DFL);
+        EXPECT_NE(Disposition(SIGTERM), SIG_DFL);
+        EXPECT_EQ(Disposition(SIGHUP), SIG_IGN);
+
+        ASSERT_EQ(raise(SIGTERM), 0);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return requests > 0; }, 5000));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(requests, 1);
+        EXPECT_EQ(Disposition(SIGINT), SIG_DFL);
+        EXPECT_EQ(Disposition(SIGTERM), SIG_DFL);
+        EXPECT_EQ(Disposition(SIGHUP), SIG_IGN);
+    }
+    EXPECT_EQ(Disposition(SIGTERM), SIG_DFL);
+    EXPECT_EQ(Disposition(SIGHUP), SIG_IGN);
+    sigaction(SIGHUP, &before, nullptr);
 }
 
 #include "AppTest.moc"

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QThread>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -151,6 +152,11 @@ std::optional<int> X11Session::WaitForViewerExit(std::chrono::milliseconds timeo
 bool X11Session::ViewerRunning() {
     // Without an event loop QProcess learns of the end only while waiting for it.
     return m_viewer && m_viewer->state() != QProcess::NotRunning && !m_viewer->waitForFinished(0);
+}
+
+void X11Session::SignalViewer(int signal) {
+    if (m_viewer && m_viewer->state() == QProcess::Running)
+        ::kill(static_cast<pid_t>(m_viewer->processId()), signal);
 }
 
 QByteArray X11Session::ViewerOutput() {

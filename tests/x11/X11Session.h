@@ -59,6 +59,8 @@ public:
     // Waits for the viewer to end; its exit code, or nullopt when it ended by a signal or did not end.
     std::optional<int> WaitForViewerExit(std::chrono::milliseconds timeout);
     bool ViewerRunning();
+    // Sends the viewer process a signal, as a terminal or `kill` would.
+    void SignalViewer(int signal);
     QByteArray ViewerOutput();
 
     // The first top-level window whose title matches the regular expression, waiting up to `timeout`.

@@ -1,4 +1,5 @@
-// The viewer on a real X server: mapping, placement, the start-up size and a display that goes away.
+// The viewer on a real X server: mapping, placement, the start-up size, real keys, signals to end it and a
+// display that goes away.
 #include "X11Session.h"
 
 #include <QCoreApplication>
@@ -6,6 +7,7 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -51,6 +53,37 @@ void DismissErrorBox(X11Session& x) {
     ASSERT_FALSE(box.isEmpty());
     ASSERT_TRUE(TypeUntil(x, box, {QStringLiteral("Return")},
                           [&] { return x.FindWindow(QStringLiteral("^Error message$"), 0ms).isEmpty(); }));
+}
+
+std::filesystem::path HomeFolder(const X11Session& x) {
+    return x.ConfigFolder().parent_path() / "home";
+}
+
+// Starts the viewer with a home folder of its own, without a videos folder, so that the Record dialog offers
+// the home folder; its frame window, empty when it did not come.
+QString StartViewerAtHome(X11Session& x) {
+    std::filesystem::create_directories(HomeFolder(x));
+    if (!x.StartViewer({QStringLiteral("HOME=") + QString::fromStdString(HomeFolder(x).string())}))
+        return {};
+    return x.FindWindow(QStringLiteral("^VelC Viewer"), kWindowTimeout);
+}
+
+// The rows of a recording's log in the folder (its header left out), -1 without a log.
+int LogRows(const std::filesystem::path& folder) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() == ".csv") {
+            std::ifstream in(entry.path());
+            return static_cast<int>(std::count(std::istreambuf_iterator<char>(in), {}, '\n')) - 1;
+        }
+    }
+    return -1;
+}
+
+int RawFiles(const std::filesystem::path& folder) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        count += entry.path().extension() == ".raw" ? 1 : 0;
+    return count;
 }
 
 } // namespace
@@ -193,11 +226,8 @@ TEST(X11, WithoutADisplayTheViewerSaysSoInOneLineAndExitsWithStatusOne) {
 TEST(X11, RecordingShowsItsStatusWindowBesideTheLivePictureWhichKeepsTakingKeys) {
     X11Session x(WindowManager::Stacking);
     ASSERT_TRUE(x.Ready());
-    const std::filesystem::path home = x.ConfigFolder().parent_path() / "home";
-    std::filesystem::create_directories(home);
-    // No videos folder there: the dialog offers the home folder.
-    ASSERT_TRUE(x.StartViewer({QStringLiteral("HOME=") + QString::fromStdString(home.string())}));
-    const QString frame = x.FindWindow(QStringLiteral("^VelC Viewer"), kWindowTimeout);
+    const std::filesystem::path home = HomeFolder(x);
+    const QString frame = StartViewerAtHome(x);
     ASSERT_FALSE(frame.isEmpty());
     ASSERT_TRUE(TypeUntil(x, frame, {QStringLiteral("alt+v"), QStringLiteral("r")},
                           [&] { return !x.FindWindow(QStringLiteral("^Record$"), 0ms).isEmpty(); }));
@@ -208,15 +238,7 @@ TEST(X11, RecordingShowsItsStatusWindowBesideTheLivePictureWhichKeepsTakingKeys)
     EXPECT_TRUE(Eventually([&] { return x.ClientPlacement(status).viewable; }));
     EXPECT_TRUE(Eventually([&] { return x.WindowTitle(frame).endsWith(QStringLiteral("(fps)")); }))
         << x.WindowTitle(frame).toStdString();
-    const auto rows = [&] {
-        for (const auto& entry : std::filesystem::directory_iterator(home)) {
-            if (entry.path().extension() == ".csv") {
-                std::ifstream in(entry.path());
-                return static_cast<int>(std::count(std::istreambuf_iterator<char>(in), {}, '\n')) - 1;
-            }
-        }
-        return -1;
-    };
+    const auto rows = [&] { return LogRows(home); };
     EXPECT_TRUE(Eventually([&] { return rows() >= 3; }));
 
     // The keys go to the frame while the status window is up.
@@ -224,16 +246,52 @@ TEST(X11, RecordingShowsItsStatusWindowBesideTheLivePictureWhichKeepsTakingKeys)
                           [&] { return !x.WindowTitle(frame).endsWith(QStringLiteral("(fps)")); }));
     EXPECT_TRUE(x.ClientPlacement(status).viewable) << "the window stays, showing the end";
     // Once the recording has ended (within a tick of its window), each row of the log has its file.
-    const auto files = [&] {
-        int count = 0;
-        for (const auto& entry : std::filesystem::directory_iterator(home))
-            count += entry.path().extension() == ".raw" ? 1 : 0;
-        return count;
-    };
+    const auto files = [&] { return RawFiles(home); };
     EXPECT_TRUE(Eventually([&] { return files() == rows(); })) << files() << " files, " << rows() << " rows";
     ASSERT_TRUE(TypeUntil(x, frame, {QStringLiteral("alt+f"), QStringLiteral("x")},
                           [&] { return !x.ViewerRunning(); }));
     EXPECT_EQ(x.WaitForViewerExit(kWindowTimeout), 0);
+}
+
+// Ctrl+C in the terminal that started the viewer, `kill`, or the terminal closing end the viewer as File >
+// Exit does, whatever it is doing: a modal dialog is cancelled, a recording's files are complete, the
+// settings are written (there were none before) and the exit status is 0.
+TEST(X11, ASignalToEndTheViewerEndsItAsFileExitDoes) {
+    struct Case {
+        int signal;
+        const char* name;
+        QStringList keys; // what runs when the signal comes
+        const char* window;
+    };
+    const Case cases[] = {
+        {SIGTERM, "SIGTERM, the live picture", {QStringLiteral("ctrl+2")}, "\\(fps\\)$"},
+        {SIGINT,
+         "SIGINT, Camera Features",
+         {QStringLiteral("alt+o"), QStringLiteral("c")},
+         "^Camera Features$"},
+        {SIGHUP, "SIGHUP, a recording", {QStringLiteral("alt+v"), QStringLiteral("r")}, "^Record$"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        X11Session x(WindowManager::Stacking);
+        ASSERT_TRUE(x.Ready());
+        const std::filesystem::path home = HomeFolder(x);
+        const QString frame = StartViewerAtHome(x);
+        ASSERT_FALSE(frame.isEmpty());
+        const QString pattern = QString::fromLatin1(c.window);
+        ASSERT_TRUE(TypeUntil(x, frame, c.keys, [&] { return !x.FindWindow(pattern, 0ms).isEmpty(); }));
+        if (c.signal == SIGHUP) {
+            ASSERT_TRUE(TypeUntil(x, x.FindWindow(pattern, 0ms), {QStringLiteral("Return")},
+                                  [&] { return LogRows(home) >= 3; }));
+        }
+
+        x.SignalViewer(c.signal);
+        EXPECT_EQ(x.WaitForViewerExit(kWindowTimeout), 0) << x.ViewerOutput().toStdString();
+        EXPECT_TRUE(std::filesystem::exists(x.ConfigFolder() / "OcuViewer.ini"));
+        if (c.signal == SIGHUP) {
+            EXPECT_EQ(RawFiles(home), LogRows(home));
+        }
+    }
 }
 
 // A tiling window manager keeps the frame at its tile whatever size the frame asks for, and says so in an
