@@ -94,8 +94,11 @@ void CMainFrame::OnContinuousSnap() {
             ShowDriverError(closed);
         return;
     }
-    if (!m_pImageBuffer || !m_pRawBuffer)
+    if (!m_pImageBuffer || !m_pRawBuffer) {
+        if (m_hDevice == nullptr)
+            ReportNoCamera();
         return;
+    }
 
     void* const capture = FrameHandOver::Instance().Connect(this);
     OCUSTATUS status = OcuOpenSnap(m_hDevice, &CMainFrame::SnapCallback, capture);
@@ -150,14 +153,26 @@ void CMainFrame::CloseCaptureForDestruction() {
 
 void CMainFrame::OnSingleSnap() {
     // Without buffers (the camera never opened) there is nothing to take a frame into.
-    if (!m_pRawBuffer || !m_pImageBuffer)
+    if (!m_pRawBuffer || !m_pImageBuffer) {
+        if (m_hDevice == nullptr)
+            ReportNoCamera();
         return;
+    }
     const OCUSTATUS status = OcuSnapShot(m_hDevice, RawBufferList().data(), 1);
     if (status != OCU_OK) {
         ShowDriverError(status);
         return;
     }
     DrawImage();
+}
+
+void CMainFrame::ReportNoCamera() const {
+    // A snap command that did nothing would leave the user guessing: the box repeats why the camera did
+    // not open (the start-up's box said it once, perhaps long ago) and names the way to another.
+    const OCUSTATUS why = m_nOpenStatus != OCU_OK ? m_nOpenStatus : OCU_ERR_NO_CAMERA;
+    ShowWarning(QString::fromUtf8(OcuGetErrorString(why)) +
+                    QStringLiteral("\n\nOptions > Camera... chooses a camera and opens it."),
+                QStringLiteral("Error message"));
 }
 
 void CMainFrame::OnSnapMode(int mode) {

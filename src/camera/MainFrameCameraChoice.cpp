@@ -17,6 +17,7 @@ void CMainFrame::OpenCamera(const std::string& id, bool takeLayout) {
     m_strOpenCamera = id;
     m_strDeviceName.clear(); // a later model has no name of its own
     const OCUSTATUS status = BeginCamera(id, &m_hDevice);
+    m_nOpenStatus = status;
     if (status != OCU_OK) {
         // The driver nulls the handle on failure; make sure nothing below talks to a device that is not open.
         m_hDevice = nullptr;

@@ -228,7 +228,8 @@ public:
     int m_bBlankingQuery = 0;
     std::string m_strCameraId;   // the camera last chosen with Options > Camera..., kept in the settings file
     std::string m_strOpenCamera; // the id the open camera was opened with (empty: the driver's own choice)
-    bool m_bLayoutStored = false; // the settings file holds a Bayer layout (not a first run)
+    OCUSTATUS m_nOpenStatus = OCU_OK; // the driver's word on the last opening of a camera
+    bool m_bLayoutStored = false;     // the settings file holds a Bayer layout (not a first run)
     // The display image was made from the frame in the raw buffer (not from an opened BMP or JPEG file).
     int m_bImageFromRaw = 0;
 
@@ -267,6 +268,8 @@ private:
     void ShowWaitingForFrame(bool waiting);
     // Ends the live picture and any recording; the driver's word on closing the capture.
     OCUSTATUS StopLivePicture();
+    // Says, for a command that needs a camera, why none is open and where one is chosen.
+    void ReportNoCamera() const;
     void OnCameraWatchTick();
     // Open's reading of path into the buffers; true when the file was read. note: the reason when not.
     bool ReadImageFile(const std::string& path, const ocu::ImageLimits& limits, std::string* note);

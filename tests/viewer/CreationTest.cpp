@@ -212,6 +212,28 @@ TEST_F(Creation, FailedOpenShowsTheDriversErrorAndTheWindowStillOpens) {
     EXPECT_EQ(ReadText(SettingsPath()).substr(0, 18), "[Video Parameter]\n");
 }
 
+// A snap command without a camera would do nothing at all: it says why the camera did not open, each time,
+// and where another is chosen.
+TEST_F(Creation, WithoutACameraTheSnapCommandsSayWhyTheCameraDidNotOpen) {
+    for (const OCUSTATUS status : {OCU_ERR_NO_CAMERA, OCU_ERR_DEVICE_OPEN}) {
+        SCOPED_TRACE(status);
+        driver.SetStatus("BeginOcuDevice", status);
+        MessageBoxRecorder boxes;
+        RunningViewer viewer;
+        ASSERT_TRUE(viewer.Started());
+        for (const int command : {kIdContinuousSnap, kIdSingleSnap}) {
+            boxes.Clear();
+            EXPECT_TRUE(viewer.Frame().ExecuteCommand(command));
+            ASSERT_EQ(boxes.Boxes().size(), 1u) << command;
+            EXPECT_EQ(boxes.Boxes().front().caption, "Error message");
+            EXPECT_EQ(boxes.Boxes().front().text,
+                      QString::fromUtf8(OcuGetErrorString(status)) +
+                          QStringLiteral("\n\nOptions > Camera... chooses a camera and opens it."));
+        }
+        EXPECT_EQ(viewer.Frame().m_bSnapping, 0);
+    }
+}
+
 class ModelName : public Creation, public ::testing::WithParamInterface<std::pair<int, const char*>> {};
 
 TEST_P(ModelName, FollowsTheDeviceType) {
