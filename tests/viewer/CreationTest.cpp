@@ -175,62 +175,54 @@ TEST_F(Creation, NoResolutionTableLeavesTheCameraUnconfigured) {
     EXPECT_EQ(CallsFrom(driver.CallTexts(), "OcuOpenSnap"), Calls{});
 }
 
+// Also for an open that found the camera in use: the boxes give the open's own reason.
 TEST_F(Creation, FailedOpenShowsTheDriversErrorAndTheWindowStillOpens) {
-    driver.SetStatus("BeginOcuDevice", OCU_ERR_NO_CAMERA);
-    MessageBoxRecorder boxes;
-    RunningViewer viewer;
-    ASSERT_TRUE(viewer.Started());
-    CMainFrame& frame = viewer.Frame();
-
-    ASSERT_EQ(boxes.Boxes().size(), 1u);
-    const MessageBoxRequest& box = boxes.Boxes().front();
-    EXPECT_EQ(box.caption, "Error message");
-    EXPECT_EQ(box.text, QString::fromUtf8(OcuGetErrorString(OCU_ERR_NO_CAMERA)));
-    EXPECT_EQ(box.icon, QMessageBox::Warning);
-    EXPECT_EQ(box.buttons, QMessageBox::Ok);
-    EXPECT_EQ(box.owner, nullptr);
-
-    EXPECT_TRUE(frame.isVisible());
-    EXPECT_EQ(frame.m_hDevice, nullptr);
-    EXPECT_FALSE(frame.m_pRawBuffer);
-    EXPECT_EQ(frame.m_strDeviceName, "OcuDevice");
-    EXPECT_EQ(TitleAfterPaint(frame), "OcuDevice Viewer [0 x 0]");
-    // A window of no width would never be shown: the frame keeps its menu bar's width.
-    EXPECT_GE(frame.width(), frame.menuBar()->sizeHint().width());
-    EXPECT_GT(frame.height(), 0);
-
-    // Resizes and commands make no driver calls with a handle that was never opened.
-    ResizeClient(frame, 300, 200);
-    frame.ExecuteCommand(kIdResolution1);
-    frame.ExecuteCommand(kIdContinuousSnap);
-    frame.ApplyBlanking(10, 10);
-    EXPECT_EQ(driver.CallTexts(), Calls{"BeginOcuDevice(1)"});
-
-    // The settings are written at close all the same, and no device is closed.
-    frame.close();
-    EXPECT_EQ(driver.CallTexts(), Calls{"BeginOcuDevice(1)"});
-    EXPECT_EQ(ReadText(SettingsPath()).substr(0, 18), "[Video Parameter]\n");
-}
-
-// A snap command without a camera would do nothing at all: it says why the camera did not open, each time,
-// and where another is chosen.
-TEST_F(Creation, WithoutACameraTheSnapCommandsSayWhyTheCameraDidNotOpen) {
     for (const OCUSTATUS status : {OCU_ERR_NO_CAMERA, OCU_ERR_DEVICE_OPEN}) {
         SCOPED_TRACE(status);
+        driver.ClearCalls();
         driver.SetStatus("BeginOcuDevice", status);
         MessageBoxRecorder boxes;
         RunningViewer viewer;
         ASSERT_TRUE(viewer.Started());
+        CMainFrame& frame = viewer.Frame();
+
+        ASSERT_EQ(boxes.Boxes().size(), 1u);
+        const MessageBoxRequest box = boxes.Boxes().front();
+        EXPECT_EQ(box.caption, "Error message");
+        EXPECT_EQ(box.text, QString::fromUtf8(OcuGetErrorString(status)));
+        EXPECT_EQ(box.icon, QMessageBox::Warning);
+        EXPECT_EQ(box.buttons, QMessageBox::Ok);
+        EXPECT_EQ(box.owner, nullptr);
+
+        EXPECT_TRUE(frame.isVisible());
+        EXPECT_EQ(frame.m_hDevice, nullptr);
+        EXPECT_FALSE(frame.m_pRawBuffer);
+        EXPECT_EQ(frame.m_strDeviceName, "OcuDevice");
+        EXPECT_EQ(TitleAfterPaint(frame), "OcuDevice Viewer [0 x 0]");
+        // A window of no width would never be shown: the frame keeps its menu bar's width.
+        EXPECT_GE(frame.width(), frame.menuBar()->sizeHint().width());
+        EXPECT_GT(frame.height(), 0);
+
+        // Resizes and commands make no driver calls with a handle that was never opened.
+        ResizeClient(frame, 300, 200);
+        frame.ExecuteCommand(kIdResolution1);
+        frame.ApplyBlanking(10, 10);
+        // The snap commands, which would do nothing at all, say again why and where a camera is chosen.
         for (const int command : {kIdContinuousSnap, kIdSingleSnap}) {
             boxes.Clear();
-            EXPECT_TRUE(viewer.Frame().ExecuteCommand(command));
+            EXPECT_TRUE(frame.ExecuteCommand(command));
             ASSERT_EQ(boxes.Boxes().size(), 1u) << command;
-            EXPECT_EQ(boxes.Boxes().front().caption, "Error message");
+            EXPECT_EQ(boxes.Boxes().front().caption, box.caption);
             EXPECT_EQ(boxes.Boxes().front().text,
-                      QString::fromUtf8(OcuGetErrorString(status)) +
-                          QStringLiteral("\n\nOptions > Camera... chooses a camera and opens it."));
+                      box.text + QStringLiteral("\n\nOptions > Camera... chooses a camera and opens it."));
         }
-        EXPECT_EQ(viewer.Frame().m_bSnapping, 0);
+        EXPECT_EQ(frame.m_bSnapping, 0);
+        EXPECT_EQ(driver.CallTexts(), Calls{"BeginOcuDevice(1)"});
+
+        // The settings are written at close all the same, and no device is closed.
+        frame.close();
+        EXPECT_EQ(driver.CallTexts(), Calls{"BeginOcuDevice(1)"});
+        EXPECT_EQ(ReadText(SettingsPath()).substr(0, 18), "[Video Parameter]\n");
     }
 }
 

@@ -238,16 +238,15 @@ TEST(X11, RecordingShowsItsStatusWindowBesideTheLivePictureWhichKeepsTakingKeys)
     EXPECT_TRUE(Eventually([&] { return x.ClientPlacement(status).viewable; }));
     EXPECT_TRUE(Eventually([&] { return x.WindowTitle(frame).endsWith(QStringLiteral("(fps)")); }))
         << x.WindowTitle(frame).toStdString();
-    const auto rows = [&] { return LogRows(home); };
-    EXPECT_TRUE(Eventually([&] { return rows() >= 3; }));
+    EXPECT_TRUE(Eventually([&] { return LogRows(home) >= 3; }));
 
     // The keys go to the frame while the status window is up.
     ASSERT_TRUE(TypeUntil(x, frame, {QStringLiteral("ctrl+2")},
                           [&] { return !x.WindowTitle(frame).endsWith(QStringLiteral("(fps)")); }));
     EXPECT_TRUE(x.ClientPlacement(status).viewable) << "the window stays, showing the end";
     // Once the recording has ended (within a tick of its window), each row of the log has its file.
-    const auto files = [&] { return RawFiles(home); };
-    EXPECT_TRUE(Eventually([&] { return files() == rows(); })) << files() << " files, " << rows() << " rows";
+    EXPECT_TRUE(Eventually([&] { return RawFiles(home) == LogRows(home); }))
+        << RawFiles(home) << " files, " << LogRows(home) << " rows";
     ASSERT_TRUE(TypeUntil(x, frame, {QStringLiteral("alt+f"), QStringLiteral("x")},
                           [&] { return !x.ViewerRunning(); }));
     EXPECT_EQ(x.WaitForViewerExit(kWindowTimeout), 0);
